@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace kb {
+
+// Decimal conversion as the C library's strtol(text, nullptr, 10) on a 32-bit long:
+// leading white space skipped, optional sign, digits up to the first other character,
+// 0 when there are none; out-of-range values saturate.
+std::int32_t ParseDecimalPrefix(std::string_view text);
+
+// Hexadecimal conversion as strtol(text, nullptr, 16): leading white space, optional sign,
+// optional "0x"/"0X" prefix, hexadecimal digits up to the first other character.
+std::int32_t ParseHexPrefix(std::string_view text);
+
+// Integer attribute values of layouts and widgets: decimal, or hexadecimal with "0x".
+std::int32_t ParseIntegerAttribute(std::string_view text);
+
+}  // namespace kb
