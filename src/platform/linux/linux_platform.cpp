@@ -1,0 +1,259 @@
+#include "platform/linux/linux_platform.h"
+
+#include <libudev.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QSocketNotifier>
+#include <QWidget>
+
+#include "platform/key_mapping.h"
+
+namespace kb::platform {
+
+namespace {
+
+constexpr char kActivateRequest[] = "activate\n";
+
+QString FilterText(const FileChooserOptions& options) {
+    return options.filterLabel + QStringLiteral(" (") + options.patterns.join(QLatin1Char(' ')) +
+           QLatin1Char(')');
+}
+
+}  // namespace
+
+std::unique_ptr<PlatformServices> MakeSystemPlatform() {
+    return std::make_unique<LinuxPlatform>();
+}
+
+LinuxPlatform::LinuxPlatform() = default;
+
+LinuxPlatform::~LinuxPlatform() {
+    if (hookSink_ != nullptr) {
+        UninstallKeyboardHook();
+    }
+    delete deviceNotifier_;
+    if (monitor_ != nullptr) {
+        udev_monitor_unref(monitor_);
+    }
+    if (udev_ != nullptr) {
+        udev_unref(udev_);
+    }
+}
+
+bool LinuxPlatform::InstallKeyboardHook(KeyStrokeSink& sink) {
+    if (hookSink_ == nullptr) {
+        qApp->installEventFilter(this);
+    }
+    hookSink_ = &sink;
+    GrabKeyboardForActiveWindow();
+    return true;
+}
+
+bool LinuxPlatform::UninstallKeyboardHook() {
+    if (hookSink_ == nullptr) {
+        return false;
+    }
+    qApp->removeEventFilter(this);
+    hookSink_ = nullptr;
+    ReleaseKeyboardGrab();
+    return true;
+}
+
+void LinuxPlatform::GrabKeyboardForActiveWindow() {
+    QWidget* window = QApplication::activeModalWidget();
+    if (window == nullptr) {
+        window = QApplication::activeWindow();
+    }
+    if (window == nullptr || window == grabber_) {
+        return;
+    }
+    ReleaseKeyboardGrab();
+    // On X11 the grab is global, so keystrokes the hook consumes reach no other program.
+    window->grabKeyboard();
+    grabber_ = window;
+}
+
+void LinuxPlatform::ReleaseKeyboardGrab() {
+    if (grabber_ != nullptr) {
+        grabber_->releaseKeyboard();
+    }
+    grabber_ = nullptr;
+}
+
+bool LinuxPlatform::KeyStrokeOfEvent(const QKeyEvent& event, KeyStroke& stroke) {
+    const bool press = event.type() == QEvent::KeyPress;
+    if (!press && event.isAutoRepeat()) {
+        return false;  // a held key repeats its key-down only
+    }
+    std::uint32_t vk = 0;
+    const std::uint32_t scanCode = event.nativeScanCode();
+    if (scanCode > 8) {
+        vk = VirtualKeyOfEvdevCode(scanCode - 8);  // X11 and Wayland key codes are evdev + 8
+    }
+    if (vk == 0) {
+        vk = VirtualKeyOfQtKey(event.key(), event.modifiers().testFlag(Qt::KeypadModifier));
+    }
+    const bool alt = event.modifiers().testFlag(Qt::AltModifier) || vk == 0xA4 || vk == 0xA5;
+    if (press) {
+        stroke.message = alt ? kSysKeyDown : kKeyDown;
+    } else {
+        stroke.message = alt ? kSysKeyUp : kKeyUp;
+    }
+    stroke.vkCode = vk;
+    stroke.scanCode = scanCode > 8 ? scanCode - 8 : 0;
+    stroke.flags = press ? 0u : 0x80u;
+    stroke.time = static_cast<std::uint32_t>(event.timestamp());
+    return true;
+}
+
+bool LinuxPlatform::eventFilter(QObject* watched, QEvent* event) {
+    if (hookSink_ == nullptr) {
+        return QObject::eventFilter(watched, event);
+    }
+    switch (event->type()) {
+        case QEvent::ShortcutOverride:
+            // Keep shortcuts from firing: every keystroke goes to the hook first.
+            event->accept();
+            return true;
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: {
+            auto* key = static_cast<QKeyEvent*>(event);
+            // An unconsumed key event climbs from the focus widget to its parents, passing here
+            // each time; the hook sees it once.
+            if (key == lastKey_ && key->timestamp() == lastKeyTime_ &&
+                key->type() == lastKeyType_) {
+                return false;
+            }
+            lastKey_ = key;
+            lastKeyTime_ = key->timestamp();
+            lastKeyType_ = key->type();
+            KeyStroke stroke;
+            if (!KeyStrokeOfEvent(*key, stroke)) {
+                return true;
+            }
+            return hookSink_->OnKeyStroke(0, stroke);
+        }
+        case QEvent::WindowActivate:
+            GrabKeyboardForActiveWindow();
+            break;
+        default:
+            break;
+    }
+    (void)watched;
+    return false;
+}
+
+QString LinuxPlatform::SocketName(const QString& instanceName) {
+    return instanceName + QStringLiteral(".") + QString::number(getuid());
+}
+
+bool LinuxPlatform::ClaimSingleInstance(const QString& instanceName,
+                                        std::function<void()> onActivateRequest) {
+    const QString name = SocketName(instanceName);
+    QLocalSocket probe;
+    probe.connectToServer(name);
+    if (probe.waitForConnected(500)) {
+        probe.write(kActivateRequest);
+        probe.waitForBytesWritten(500);
+        probe.disconnectFromServer();
+        return false;
+    }
+    onActivateRequest_ = std::move(onActivateRequest);
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    QLocalServer::removeServer(name);  // a socket left by a crashed instance
+    if (!server_->listen(name)) {
+        return true;  // run without hand-over rather than not at all
+    }
+    connect(server_, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* client = server_->nextPendingConnection()) {
+            connect(client, &QLocalSocket::readyRead, client, [this, client] {
+                if (client->readAll().contains("activate") && onActivateRequest_) {
+                    onActivateRequest_();
+                }
+            });
+            connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+        }
+    });
+    return true;
+}
+
+void LinuxPlatform::WatchDeviceChanges(std::function<void()> onChange) {
+    onDeviceChange_ = std::move(onChange);
+    if (monitor_ != nullptr) {
+        return;
+    }
+    udev_ = udev_new();
+    if (udev_ == nullptr) {
+        return;
+    }
+    monitor_ = udev_monitor_new_from_netlink(udev_, "udev");
+    if (monitor_ == nullptr) {
+        return;
+    }
+    udev_monitor_filter_add_match_subsystem_devtype(monitor_, "hidraw", nullptr);
+    if (udev_monitor_enable_receiving(monitor_) < 0) {
+        return;
+    }
+    deviceNotifier_ = new QSocketNotifier(udev_monitor_get_fd(monitor_), QSocketNotifier::Read);
+    connect(deviceNotifier_, &QSocketNotifier::activated, this, &LinuxPlatform::OnDeviceEvent);
+}
+
+void LinuxPlatform::OnDeviceEvent() {
+    udev_device* device = udev_monitor_receive_device(monitor_);
+    if (device != nullptr) {
+        udev_device_unref(device);
+    }
+    if (onDeviceChange_) {
+        onDeviceChange_();
+    }
+}
+
+bool LinuxPlatform::RunAndWait(const QString& program) {
+    QProcess process;
+    process.setProgram(program);
+    process.start();
+    if (!process.waitForStarted(-1)) {
+        return false;
+    }
+    process.waitForFinished(-1);
+    return true;
+}
+
+void LinuxPlatform::OpenUrl(const QUrl& url) {
+    QDesktopServices::openUrl(url);
+}
+
+QString LinuxPlatform::ChooseOpenFile(QWidget* owner, const FileChooserOptions& options) {
+    QFileDialog dialog(owner);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(FilterText(options));
+    dialog.setDefaultSuffix(options.defaultSuffix);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().front();
+}
+
+QString LinuxPlatform::ChooseSaveFile(QWidget* owner, const FileChooserOptions& options) {
+    QFileDialog dialog(owner);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(FilterText(options));
+    dialog.setDefaultSuffix(options.defaultSuffix);  // "backup" becomes "backup.mcr"
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().front();
+}
+
+}  // namespace kb::platform

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QEvent>
+#include <QObject>
+#include <QPointer>
+#include <memory>
+
+#include "platform/platform_services.h"
+
+class QLocalServer;
+class QSocketNotifier;
+class QKeyEvent;
+struct udev;
+struct udev_monitor;
+
+namespace kb::platform {
+
+// Linux: the keyboard hook is an application-wide key filter plus a keyboard grab (global on
+// X11), single instance is a local socket, device notifications come from a udev monitor.
+class LinuxPlatform : public QObject, public PlatformServices {
+    Q_OBJECT
+public:
+    LinuxPlatform();
+    ~LinuxPlatform() override;
+
+    bool InstallKeyboardHook(KeyStrokeSink& sink) override;
+    bool UninstallKeyboardHook() override;
+    bool KeyboardHookInstalled() const override { return hookSink_ != nullptr; }
+    bool ClaimSingleInstance(const QString& instanceName,
+                             std::function<void()> onActivateRequest) override;
+    void WatchDeviceChanges(std::function<void()> onChange) override;
+    bool RunAndWait(const QString& program) override;
+    void OpenUrl(const QUrl& url) override;
+    QString ChooseOpenFile(QWidget* owner, const FileChooserOptions& options) override;
+    QString ChooseSaveFile(QWidget* owner, const FileChooserOptions& options) override;
+
+    // The socket name used for an instance name: one per user.
+    static QString SocketName(const QString& instanceName);
+    // The keystroke a key event stands for; false for events that are no keystroke of their own
+    // (auto-repeat releases, which the low-level hook never reports).
+    static bool KeyStrokeOfEvent(const QKeyEvent& event, KeyStroke& stroke);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void OnDeviceEvent();
+    void GrabKeyboardForActiveWindow();
+    void ReleaseKeyboardGrab();
+
+    KeyStrokeSink* hookSink_ = nullptr;
+    const QKeyEvent* lastKey_ = nullptr;
+    quint64 lastKeyTime_ = 0;
+    QEvent::Type lastKeyType_ = QEvent::None;
+    QPointer<QWidget> grabber_;
+    QLocalServer* server_ = nullptr;
+    std::function<void()> onActivateRequest_;
+    udev* udev_ = nullptr;
+    udev_monitor* monitor_ = nullptr;
+    QSocketNotifier* deviceNotifier_ = nullptr;
+    std::function<void()> onDeviceChange_;
+};
+
+}  // namespace kb::platform
