@@ -1,0 +1,85 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "device/device_channel.h"
+#include "protocol/assignment_record.h"
+#include "protocol/keyboard_view.h"
+#include "protocol/lighting.h"
+#include "protocol/pacer.h"
+#include "protocol/reports.h"
+
+namespace kb {
+
+// Key code of a physical key to its name, ascending by code.
+using KeySelection = std::map<std::uint8_t, std::string>;
+
+// Key codes of the keys holding the macro (or single code) in slots 1-12; 0 = free.
+using SlotTable = std::array<std::uint8_t, kSlotCount>;
+
+inline constexpr const char* kNoSpaceWarning =
+    "Insufficient space, please delete the record button first.";
+
+// The keyboard's command set over one device channel, with the state the commands rely on:
+// the slot tables last read back, the current profile index and the lighting table.
+class KeyboardProtocol {
+public:
+    KeyboardProtocol(DeviceChannel& channel, Pacer& pacer, KeyboardView& view);
+
+    // Reads both slot tables of the active profile and marks the keys found in them.
+    void ReadSlotTables();
+
+    // Tells the keyboard the current profile index; always 1.
+    int SelectProfile();
+
+    // Sends the effect's lighting record; an effect outside 0-9 sends nothing.
+    void SendLighting(int effect);
+
+    // Carries the record in 28 reports, each tried up to four times. An assignment waits a
+    // little longer at the end than a clear.
+    void SendAssignmentRecord(const AssignmentRecord& record, bool assignment);
+
+    // Writes the dialog's record for each selected key, then reads the tables back. False when
+    // a key found no free slot: the warning was shown and the rest was dropped.
+    bool ApplyAssignment(AssignmentRecord record, const KeySelection& keys);
+
+    // Frees whatever slot each selected key holds, then reads the tables back once.
+    void ClearAssignment(const KeySelection& keys);
+
+    // Sends the factory-reset report. The caller resets its own copies (ResetLightingTable,
+    // the profile index), waits kWaitFactoryResetMs and reads the tables back.
+    void SendFactoryReset();
+
+    const SlotTable& MacroSlots() const { return macroSlots_; }
+    const SlotTable& RemapSlots() const { return remapSlots_; }
+
+    int CurrentProfileIndex() const { return currentProfile_; }
+    void SetCurrentProfileIndex(int index) { currentProfile_ = index; }
+
+    LightingTable& Lighting() { return lighting_; }
+    const LightingTable& Lighting() const { return lighting_; }
+    void ResetLightingTable() { lighting_ = InitialLightingTable(); }
+
+private:
+    using Block = std::array<std::uint8_t, 14>;
+    Block ReadBlock();
+    void MarkKeys(const SlotTable& table);
+    bool SendWithRetries(const Report& report);
+
+    DeviceChannel& channel_;
+    Pacer& pacer_;
+    KeyboardView& view_;
+    SlotTable macroSlots_{};
+    SlotTable remapSlots_{};
+    int currentProfile_ = 0;
+    LightingTable lighting_ = InitialLightingTable();
+};
+
+// The slot holding `key`, else the first free one; none when the table is full of other keys.
+std::optional<int> ChooseSlot(const SlotTable& table, std::uint8_t key);
+
+}  // namespace kb
