@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <memory>
 #include <vector>
@@ -23,8 +24,8 @@ public:
 private:
     QString name_;
     QString guid_;
-    struct Message;
-    std::vector<std::pair<QString, std::vector<std::pair<QString, QString>>>> contexts_;
+    // context -> source -> translation
+    QHash<QString, QHash<QString, QString>> contexts_;
 };
 
 // The application's translators: at most one language at a time.
