@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QIcon>
+#include <QPoint>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QMenu;
+class QWidget;
+
+namespace pugi {
+class xml_node;
+}
+
+namespace kb::ui {
+
+// One entry of a pop-up menu.
+struct SMenuItem {
+    int id = 0;    // command id delivered when chosen (0: none)
+    QString text;  // display text, already resolved and translated
+    QString icon;  // image reference "type:name", empty for none
+    bool enabled = true;
+    bool separator = false;
+    std::vector<SMenuItem> children;  // non-empty: the entry opens a submenu
+};
+
+enum class SMenuKind { Classic, Extended };
+
+struct SMenuModel {
+    SMenuKind kind = SMenuKind::Classic;
+    std::vector<SMenuItem> items;
+};
+
+// Turns a raw text attribute into the text shown ("@string/" references, translation).
+using SMenuTextFn = std::function<QString(const QString& raw)>;
+// Loads the icon named by an image reference; a null icon shows none.
+using SMenuIconFn = std::function<QIcon(const QString& ref)>;
+
+// Classic menus have the root "menu" with "item" entries; extended ones the root "menuRoot" or
+// "menuItem" with "menuItem" entries. Both use "sep" for separators and nest entries for
+// submenus. Any other root gives no menu.
+std::optional<SMenuModel> ParseMenu(const pugi::xml_node& root, const SMenuTextFn& text = {});
+
+// Style sheet of every pop-up menu: dark, to match the windows.
+const QString& MenuStyleSheet();
+
+// Builds a Qt menu; every command action carries its id in QAction::data().
+std::unique_ptr<QMenu> BuildMenu(const SMenuModel& model, QWidget* parent,
+                                 const SMenuIconFn& icon = {});
+
+}  // namespace kb::ui
