@@ -1,0 +1,138 @@
+#include "config/device_config.h"
+
+#include <filesystem>
+#include <mutex>
+#include <pugixml.hpp>
+#include <utility>
+
+#include "config/number_text.h"
+#include "config/program_folder.h"
+
+namespace kb {
+
+struct detail::DeviceConfigValues {
+    std::int32_t vid = 0;
+    std::int32_t pid = 0;
+    std::int32_t interfaceNumber = 0;
+    std::int32_t subdevice = 0;
+    bool chineseUi = false;
+    std::vector<KeyFunctionEntry> mediaKeys;
+    std::vector<KeyFunctionEntry> functionKeys;
+};
+
+DeviceConfig::DeviceConfig(detail::DeviceConfigValues&& values)
+    : vid(values.vid),
+      pid(values.pid),
+      interfaceNumber(values.interfaceNumber),
+      subdevice(values.subdevice),
+      chineseUi(values.chineseUi),
+      mediaKeys(std::move(values.mediaKeys)),
+      functionKeys(std::move(values.functionKeys)) {}
+
+std::vector<std::int32_t> ParseCodeList(std::string_view text) {
+    std::string compact;
+    compact.reserve(text.size());
+    for (const char c : text) {
+        if (c != ' ') {
+            compact.push_back(c);
+        }
+    }
+    std::vector<std::int32_t> codes;
+    std::string_view rest = compact;
+    while (!rest.empty()) {
+        const auto comma = rest.find(',');
+        const std::string_view piece = rest.substr(0, comma);
+        if (!piece.empty()) {
+            codes.push_back(ParseDecimalPrefix(piece));
+        }
+        if (comma == std::string_view::npos) {
+            break;
+        }
+        rest.remove_prefix(comma + 1);
+    }
+    return codes;
+}
+
+namespace {
+
+std::filesystem::path PathFromUtf8(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::vector<KeyFunctionEntry> ReadEntries(const pugi::xml_node& list) {
+    std::vector<KeyFunctionEntry> entries;
+    for (const pugi::xml_node child : list.children()) {
+        if (child.type() != pugi::node_element) {
+            continue;
+        }
+        const pugi::xml_attribute name = child.attribute("name");
+        if (name.empty() || *name.value() == '\0') {
+            continue;
+        }
+        KeyFunctionEntry entry;
+        entry.name = name.value();
+        if (const pugi::xml_attribute code = child.attribute("code")) {
+            entry.codes = ParseCodeList(code.value());
+        }
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+detail::DeviceConfigValues ReadDocument(const pugi::xml_document& doc);
+
+}  // namespace
+
+DeviceConfig DeviceConfig::LoadFrom(const std::string& path) {
+    pugi::xml_document doc;
+    if (!doc.load_file(PathFromUtf8(path).c_str(), pugi::parse_default, pugi::encoding_auto)) {
+        return DeviceConfig();
+    }
+    return DeviceConfig(ReadDocument(doc));
+}
+
+DeviceConfig DeviceConfig::LoadFromText(std::string_view xml) {
+    pugi::xml_document doc;
+    if (!doc.load_buffer(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_auto)) {
+        return DeviceConfig();
+    }
+    return DeviceConfig(ReadDocument(doc));
+}
+
+namespace {
+
+detail::DeviceConfigValues ReadDocument(const pugi::xml_document& doc) {
+    detail::DeviceConfigValues values;
+    values.chineseUi = std::string_view(doc.child("local").attribute("language").value()) == "cn";
+    const pugi::xml_node usb = doc.child("usb");
+    values.vid = ParseHexPrefix(usb.attribute("vid").value());
+    values.pid = ParseHexPrefix(usb.attribute("pid").value());
+    values.interfaceNumber = ParseHexPrefix(usb.attribute("interface").value());
+    values.subdevice = ParseHexPrefix(usb.attribute("subdevice").value());
+    values.mediaKeys = ReadEntries(doc.child("mediakey"));
+    values.functionKeys = ReadEntries(doc.child("functkey"));
+    return values;
+}
+
+}  // namespace
+
+DeviceConfig* DeviceConfig::Instance(const char* fileName) {
+    static std::mutex mutex;
+    // Deliberately never destroyed: readers may use it during static destruction.
+    static DeviceConfig* instance = nullptr;
+    const std::lock_guard lock(mutex);
+    if (instance == nullptr && fileName != nullptr) {
+        std::string path = fileName;
+        if (!PathFromUtf8(path).is_absolute()) {
+            const std::string folder = ProgramFolder();
+            if (!folder.empty()) {
+                path =
+                    folder + static_cast<char>(std::filesystem::path::preferred_separator) + path;
+            }
+        }
+        instance = new DeviceConfig(LoadFrom(path));
+    }
+    return instance;
+}
+
+}  // namespace kb
