@@ -1,0 +1,103 @@
+// Saving and loading a macro library next to pugixml writing and reading the same document on
+// its own: ours should stay within 1.3x of it.
+#include <filesystem>
+#include <string>
+
+#include <benchmark/benchmark.h>
+#include <pugixml.hpp>
+
+#include "macro/key_codes.h"
+#include "macro/macro_library.h"
+
+namespace {
+
+constexpr int kStepsPerGroup = 80;
+
+std::string BenchFile(const char* name, int groups) {
+    const auto folder = std::filesystem::temp_directory_path() / "kb_macro_bench";
+    std::filesystem::create_directories(folder);
+    return (folder / (std::string(name) + std::to_string(groups) + ".xml")).string();
+}
+
+void Fill(kb::MacroLibrary& library, int groups) {
+    const auto rows = kb::KeyCodeRows();
+    for (int g = 0; g < groups; ++g) {
+        kb::MacroNode group = kb::MakeGroupNode("Group " + std::to_string(g));
+        for (int s = 0; s < kStepsPerGroup; ++s) {
+            const kb::KeyCodeRow& row = rows[static_cast<std::size_t>((g + s / 2) % 104)];
+            group.InsertChild(
+                -1, kb::MakeStepNode(std::to_string(row.code), row.name, s % 2 == 0 ? "0" : "1",
+                                     std::to_string((s * 37) % 400)));
+        }
+        library.Root().InsertChild(-1, group);
+    }
+}
+
+// A macro file of the given size, written once per size.
+std::string PreparedFile(int groups) {
+    const std::string path = BenchFile("source", groups);
+    kb::MacroLibrary library;
+    Fill(library, groups);
+    library.Save(path);
+    return path;
+}
+
+void BM_LibrarySave(benchmark::State& state) {
+    const int groups = static_cast<int>(state.range(0));
+    kb::MacroLibrary library;
+    Fill(library, groups);
+    const std::string path = BenchFile("library-save", groups);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(library.Save(path));
+    }
+    state.SetBytesProcessed(state.iterations() *
+                            static_cast<std::int64_t>(std::filesystem::file_size(path)));
+}
+
+void BM_PugixmlSave(benchmark::State& state) {
+    const int groups = static_cast<int>(state.range(0));
+    pugi::xml_document document;
+    document.load_file(PreparedFile(groups).c_str(), pugi::parse_default | pugi::parse_declaration,
+                       pugi::encoding_utf8);
+    const std::string path = BenchFile("pugixml-save", groups);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            document.save_file(path.c_str(), "\t", pugi::format_default, pugi::encoding_utf8));
+    }
+    state.SetBytesProcessed(state.iterations() *
+                            static_cast<std::int64_t>(std::filesystem::file_size(path)));
+}
+
+void BM_LibraryLoad(benchmark::State& state) {
+    const std::string path = PreparedFile(static_cast<int>(state.range(0)));
+    kb::MacroLibrary library;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(library.Load(path));
+    }
+    state.SetBytesProcessed(state.iterations() *
+                            static_cast<std::int64_t>(std::filesystem::file_size(path)));
+}
+
+void BM_PugixmlLoad(benchmark::State& state) {
+    const std::string path = PreparedFile(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        pugi::xml_document document;
+        benchmark::DoNotOptimize(
+            document.load_file(path.c_str(), pugi::parse_default, pugi::encoding_utf8));
+    }
+    state.SetBytesProcessed(state.iterations() *
+                            static_cast<std::int64_t>(std::filesystem::file_size(path)));
+}
+
+void Sizes(benchmark::internal::Benchmark* b) {
+    b->Arg(1)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+}
+
+BENCHMARK(BM_LibrarySave)->Apply(Sizes);
+BENCHMARK(BM_PugixmlSave)->Apply(Sizes);
+BENCHMARK(BM_LibraryLoad)->Apply(Sizes);
+BENCHMARK(BM_PugixmlLoad)->Apply(Sizes);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,134 @@
+#include "macro/atomic_file.h"
+
+#include <atomic>
+#include <chrono>
+#include <system_error>
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace kb {
+namespace {
+
+namespace fs = std::filesystem;
+
+long ProcessId() {
+#ifdef _WIN32
+    return static_cast<long>(_getpid());
+#else
+    return static_cast<long>(getpid());
+#endif
+}
+
+// Opens a file that must not exist yet, so two writers never share a temporary file.
+std::FILE* CreateExclusive(const fs::path& path) {
+#ifdef _WIN32
+    return _wfopen(path.c_str(), L"wbx");
+#else
+    return std::fopen(path.c_str(), "wbx");
+#endif
+}
+
+std::FILE* CreateTemporaryBeside(const fs::path& target, fs::path& temporary) {
+    static std::atomic<unsigned> counter{0};
+    const auto seed = static_cast<unsigned long long>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string suffix = ".tmp-" + std::to_string(ProcessId()) + "-" +
+                             std::to_string(seed % 1000000) + "-" +
+                             std::to_string(counter.fetch_add(1));
+        temporary = target;
+        temporary += suffix;
+        if (std::FILE* file = CreateExclusive(temporary)) {
+            return file;
+        }
+        std::error_code ec;
+        if (!fs::exists(temporary, ec)) {
+            return nullptr;  // not a name clash: the folder is missing or not writable
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+fs::path PathFromUtf8(std::string_view utf8) {
+    std::u8string text(utf8.size(), u8'\0');
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        text[i] = static_cast<char8_t>(utf8[i]);
+    }
+    return fs::path(text);
+}
+
+bool WriteFileAtomically(const fs::path& target, const std::function<bool(std::FILE*)>& writer) {
+    fs::path temporary;
+    std::FILE* file = CreateTemporaryBeside(target, temporary);
+    if (file == nullptr) {
+        return false;
+    }
+    bool written = writer(file);
+    // A full disk often shows only when the buffer is flushed, so both results count.
+    written = std::fflush(file) == 0 && std::ferror(file) == 0 && written;
+    written = std::fclose(file) == 0 && written;
+    std::error_code ec;
+    if (written) {
+        fs::rename(temporary, target, ec);
+        if (!ec) {
+            return true;
+        }
+    }
+    fs::remove(temporary, ec);
+    return false;
+}
+
+pugi::xml_parse_result LoadXmlFile(pugi::xml_document& document, const fs::path& file,
+                                   unsigned int options, pugi::xml_encoding encoding) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(file, ec);
+    if (status.type() != fs::file_type::regular) {
+        pugi::xml_parse_result result;
+        result.status = status.type() == fs::file_type::not_found ? pugi::status_file_not_found
+                                                                  : pugi::status_io_error;
+        return result;
+    }
+    return document.load_file(file.c_str(), options, encoding);
+}
+
+bool SaveXmlAtomically(const pugi::xml_document& document, const fs::path& target,
+                       const char* indent, unsigned int flags) {
+    return WriteFileAtomically(target, [&](std::FILE* file) {
+        pugi::xml_writer_file out(file);
+        document.save(out, indent, flags, pugi::encoding_utf8);
+        return true;
+    });
+}
+
+bool KeepUnreadableCopy(const fs::path& file) {
+    std::error_code ec;
+    if (!fs::exists(file, ec)) {
+        return !ec;  // nothing to keep
+    }
+    for (int number = 0; number < 1000; ++number) {
+        fs::path copy = file;
+        copy += ".unreadable";
+        if (number > 0) {
+            copy += "." + std::to_string(number);
+        }
+        if (fs::exists(copy, ec)) {
+            continue;
+        }
+        // copy_options::none refuses to replace a copy that appeared in the meantime.
+        if (fs::copy_file(file, copy, fs::copy_options::none, ec)) {
+            return true;
+        }
+        if (!fs::exists(copy, ec)) {
+            return false;
+        }
+    }
+    return false;
+}
+
+}  // namespace kb
