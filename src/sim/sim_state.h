@@ -49,6 +49,16 @@ struct SimKeyboardState {
 // Readable multi-line description of the state, for test failures and the CLI.
 std::string DumpSimState(const SimKeyboardState& state);
 
+// State file, UTF-8 XML, numbers decimal, bytes as lower-case hex without separators:
+//   <simkeyboard version="1" activeprofile="1" effect="0">
+//     <profile number="1">
+//       <macro slot="1" record="(336 hex digits: the whole 168-byte record)"/>
+//       <remap slot="12" key="2c" target="04"/>
+//     </profile>
+//     <lighting effect="8" record="0000000300"/>
+//   </simkeyboard>
+// Free slots are left out; missing profiles and lighting entries take their defaults.
+
 // Reads a state file. False (and state untouched) when the file is missing, unreadable, not
 // ours or holds any value out of range: a half-trusted file is never partly applied.
 bool LoadSimState(const std::string& utf8Path, SimKeyboardState& state);

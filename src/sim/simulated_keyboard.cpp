@@ -25,6 +25,8 @@ constexpr int kDefaultProductId = 0x0049;
 constexpr int kDefaultInterface = 1;
 constexpr std::size_t kTransferReports = kSimMacroRecordSize / 6;  // 28
 constexpr std::uint16_t kVersionNumber = 0x0105;
+// Bounds the exchange log of a long demo session; tests look at far fewer.
+constexpr std::size_t kMaxExchanges = 100000;
 constexpr const char* kHidClassGuid = "{4d1e55b2-f16f-11cf-88cb-001111000030}";
 
 struct Usage {
@@ -92,7 +94,14 @@ struct SimulatedKeyboard::Shared {
     std::optional<std::array<std::uint8_t, 7>> garbageBytes;
     bool openFails = false;
     std::mt19937 random{0x5eed};
-    std::vector<SimExchange> exchanges;
+    std::deque<SimExchange> exchanges;
+
+    void Log(SimExchange::Kind kind, const Report& report, bool ok) {
+        if (exchanges.size() == kMaxExchanges) {
+            exchanges.pop_front();
+        }
+        exchanges.push_back({kind, report, ok});
+    }
 
     void Save() {
         if (!stateFile.empty()) {
@@ -223,7 +232,7 @@ struct SimulatedKeyboard::Shared {
             return false;
         }
         const bool ok = !ExchangeFails();
-        exchanges.push_back({SimExchange::Kind::Set, report, ok});
+        Log(SimExchange::Kind::Set, report, ok);
         if (ok) {
             const SimKeyboardState before = state;
             Execute(report);
@@ -259,7 +268,7 @@ struct SimulatedKeyboard::Shared {
                 report = reply;
             }
         }
-        exchanges.push_back({SimExchange::Kind::Get, report, ok});
+        Log(SimExchange::Kind::Get, report, ok);
         return ok;
     }
 };
@@ -454,7 +463,7 @@ const std::string& SimulatedKeyboard::StateFile() const {
 
 std::vector<SimExchange> SimulatedKeyboard::Exchanges() const {
     std::lock_guard lock(shared_->mutex);
-    return shared_->exchanges;
+    return {shared_->exchanges.begin(), shared_->exchanges.end()};
 }
 
 void SimulatedKeyboard::ClearExchanges() {

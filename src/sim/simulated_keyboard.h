@@ -65,7 +65,8 @@ public:
     std::string Dump() const;
     const std::string& StateFile() const;
 
-    // Exchanges on the protocol interface, oldest first, including failed ones.
+    // Exchanges that reached the protocol interface while its handle's session was current,
+    // oldest first, including those an injected fault failed. Only the latest 100000 are kept.
     std::vector<SimExchange> Exchanges() const;
     void ClearExchanges();
 
