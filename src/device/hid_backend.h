@@ -35,6 +35,8 @@ public:
     virtual bool SetFeature(const Report& report) = 0;
     // On failure the buffer is left as the caller prepared it.
     virtual bool GetFeature(Report& report) = 0;
+    // The system's handle value, only for diagnostic lines; 0 when the back end has none.
+    virtual std::int64_t NativeHandle() const { return 0; }
 };
 
 class HidBackend {
@@ -44,6 +46,13 @@ public:
     virtual std::vector<HidInterfaceInfo> Enumerate() = 0;
     // Null when the path cannot be opened for reading and writing.
     virtual std::unique_ptr<HidHandle> Open(const std::string& path) = 0;
+    // Opens the interface briefly, as discovery does for every match, and returns the system's
+    // handle value (-1 when the open failed) for the diagnostic line. A back end may refresh the
+    // informational fields of info while it has the interface open.
+    virtual std::int64_t Probe(HidInterfaceInfo& info) {
+        const auto handle = Open(info.path);
+        return handle ? handle->NativeHandle() : -1;
+    }
 };
 
 }  // namespace kb
