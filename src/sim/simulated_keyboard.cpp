@@ -411,10 +411,15 @@ SimKeyboardState SimulatedKeyboard::State() const {
     return shared_->state;
 }
 
-void SimulatedKeyboard::SetState(const SimKeyboardState& state) {
+bool SimulatedKeyboard::SetState(const SimKeyboardState& state) {
+    if (state.activeProfile < 1 || state.activeProfile > kSimProfileCount || state.effect < 0 ||
+        state.effect >= kSimEffectCount) {
+        return false;
+    }
     std::lock_guard lock(shared_->mutex);
     shared_->state = state;
     shared_->Save();
+    return true;
 }
 
 SimMacroRecord SimulatedKeyboard::MacroRecord(int profile, int slot) const {

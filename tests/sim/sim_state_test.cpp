@@ -56,12 +56,21 @@ TEST_F(SimStateTest, EveryChangeIsSavedAndReloaded) {
     EXPECT_EQ(files, std::vector<fs::path>{keyboard_.StateFile()});
 }
 
-TEST_F(SimStateTest, SetStateIsSavedToo) {
+TEST_F(SimStateTest, SetStateIsSavedAndRefusesImpossibleStates) {
     SimKeyboardState state;
     state.activeProfile = 2;
     state.profiles[0].remaps[0] = {0x04, 0x05};
-    keyboard_.SetState(state);
+    ASSERT_TRUE(keyboard_.SetState(state));
     EXPECT_EQ(Reloaded(), state);
+
+    for (auto [profile, effect] : {std::pair{0, 0}, {4, 0}, {1, -1}, {1, 10}}) {
+        SimKeyboardState bad;
+        bad.activeProfile = profile;
+        bad.effect = effect;
+        EXPECT_FALSE(keyboard_.SetState(bad));
+    }
+    EXPECT_EQ(keyboard_.State(), state);
+    EXPECT_EQ(ReadSlots()[0], Frame({7, 2}));
 }
 
 TEST_F(SimStateTest, UnusableFilesGiveAFreshKeyboard) {
