@@ -297,7 +297,7 @@ void DrawGlyph(QPainter& p, Glyph g, const QRectF& box, const QColor& c) {
             p.drawPolyline(QPolygonF({QPointF(-4, -1), QPointF(0, -5), QPointF(4, -1)}));
             break;
         case Glyph::kExit:
-            p.drawArc(QRectF(-8, -7, 16, 16), 120 * 16, -240 * 16);
+            p.drawArc(QRectF(-8, -7, 16, 16), 60 * 16, -300 * 16);
             p.drawLine(QPointF(0, -9), QPointF(0, 0));
             break;
         case Glyph::kKeycap:
@@ -934,13 +934,12 @@ bool DrawAll(Writer& w, const std::vector<Key>& keys) {
             [](QPainter& p, const QRectF& r, int s) { TextButton(p, r, s, true); });
     w.Strip(QStringLiteral("state_cancel_png"), QSizeF(40, 34), 4,
             [](QPainter& p, const QRectF& r, int s) { TextButton(p, r, s, false); });
-    w.Strip(QStringLiteral("btn_lang_png"), QSizeF(32, 26), 8,
+    w.Strip(QStringLiteral("btn_lang_png"), QSizeF(32, 26), 4,
             [](QPainter& p, const QRectF& r, int s) {
-                const int look = s % 4;
-                if (s >= 4) {
-                    Rounded(p, r.adjusted(1, 1, -1, -1), 6, QColor(0x1d, 0x33, 0x42), kAccent);
-                } else if (look == kHover || look == kPressed) {
-                    Rounded(p, r.adjusted(1, 1, -1, -1), 6, QColor(0x26, 0x2b, 0x34), kEdge);
+                if (s == kHover || s == kPressed) {
+                    Rounded(p, r.adjusted(1, 1, -1, -1), 6,
+                            s == kHover ? QColor(0x26, 0x2b, 0x34) : QColor(0x1d, 0x33, 0x42),
+                            s == kHover ? kEdge : kAccent);
                 }
             });
 
