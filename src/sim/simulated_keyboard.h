@@ -56,7 +56,9 @@ public:
 
     // Firmware state; profile and slot numbers are 1-based as on the wire.
     SimKeyboardState State() const;
-    void SetState(const SimKeyboardState& state);             // saved like any other change
+    // Saved like any other change; false (nothing changed) for an active profile or effect
+    // out of range.
+    bool SetState(const SimKeyboardState& state);
     SimMacroRecord MacroRecord(int profile, int slot) const;  // zeros when out of range
     SimRemapEntry Remap(int profile, int slot) const;
     int ActiveProfile() const;
