@@ -1,6 +1,7 @@
 #include "config/device_config.h"
 
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <pugixml.hpp>
 #include <utility>
@@ -55,6 +56,9 @@ std::vector<std::int32_t> ParseCodeList(std::string_view text) {
 
 namespace {
 
+// Far beyond any real configuration; a bigger file is not one.
+constexpr std::size_t kMaxFileSize = 16 * 1024 * 1024;
+
 std::filesystem::path PathFromUtf8(const std::string& text) {
     return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
@@ -84,11 +88,23 @@ detail::DeviceConfigValues ReadDocument(const pugi::xml_document& doc);
 }  // namespace
 
 DeviceConfig DeviceConfig::LoadFrom(const std::string& path) {
-    pugi::xml_document doc;
-    if (!doc.load_file(PathFromUtf8(path).c_str(), pugi::parse_default, pugi::encoding_auto)) {
+    // Read here rather than by the XML library: it trusts the size the system reports, which for
+    // a folder or a device node is meaningless.
+    const std::filesystem::path file = PathFromUtf8(path);
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error)) {
         return DeviceConfig();
     }
-    return DeviceConfig(ReadDocument(doc));
+    std::ifstream stream(file, std::ios::binary);
+    std::string bytes;
+    char chunk[4096];
+    while (stream.read(chunk, sizeof chunk) || stream.gcount() > 0) {
+        bytes.append(chunk, static_cast<std::size_t>(stream.gcount()));
+        if (bytes.size() > kMaxFileSize) {
+            return DeviceConfig();
+        }
+    }
+    return LoadFromText(bytes);
 }
 
 DeviceConfig DeviceConfig::LoadFromText(std::string_view xml) {

@@ -34,7 +34,8 @@ public:
     // The model is never destroyed.
     static DeviceConfig* Instance(const char* fileName = nullptr);
 
-    // A model read from exactly this path (no program-folder lookup).
+    // A model read from exactly this path (no program-folder lookup). Anything but a regular
+    // file of at most 16 MiB gives the empty model.
     static DeviceConfig LoadFrom(const std::string& path);
     // A model read from XML text already in memory (encoding detected as for files).
     static DeviceConfig LoadFromText(std::string_view xml);

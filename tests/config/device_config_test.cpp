@@ -116,6 +116,7 @@ TEST(DeviceConfig, UnusableInputGivesTheEmptyModel) {
     }
     ExpectEmpty(DeviceConfig::LoadFrom("/nonexistent/folder/config.xml"));
     ExpectEmpty(DeviceConfig::LoadFrom(std::filesystem::temp_directory_path().string()));
+    ExpectEmpty(DeviceConfig::LoadFrom("/dev/zero"));
 }
 
 TEST(DeviceConfig, DeepNestingInsideAListIsHarmless) {
