@@ -10,16 +10,21 @@
 
 #include "config/program_folder.h"
 
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
+#endif
+
 namespace kb {
 namespace {
 
 using Codes = std::vector<std::int32_t>;
 
 std::filesystem::path TempFile(const std::string& name, const std::string& bytes) {
-    const auto path =
-        std::filesystem::temp_directory_path() /
-        ("kb_config_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         "_" + name);
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("kb_config_test_" + std::to_string(::getpid()) + "_" + name);
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
 }
