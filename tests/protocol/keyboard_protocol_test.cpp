@@ -1,0 +1,413 @@
+#include "protocol/keyboard_protocol.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <initializer_list>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "device/device_channel.h"
+#include "device/device_gate.h"
+#include "device/trace_sink.h"
+#include "protocol/pacers.h"
+#include "sim/simulated_hid_backend.h"
+#include "sim/simulated_keyboard.h"
+
+namespace kb {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class FakeView : public KeyboardView {
+public:
+    void ClearKeyMarks() override {
+        marked.clear();
+        ++clears;
+    }
+    void MarkKey(int keyId) override { marked.insert(keyId); }
+    void ShowWarning(const std::string& text) override { warnings.push_back(text); }
+    int ProfileListIndex() const override { return profileListIndex; }
+
+    std::set<int> marked;
+    int clears = 0;
+    std::vector<std::string> warnings;
+    int profileListIndex = 0;
+};
+
+Lines Join(std::initializer_list<Lines> parts) {
+    Lines all;
+    for (const Lines& part : parts) {
+        all.insert(all.end(), part.begin(), part.end());
+    }
+    return all;
+}
+
+// The wire of one read-back, given the four replies.
+Lines ReadBack(const std::string& r1, const std::string& r2, const std::string& r3,
+               const std::string& r4) {
+    return {"wait 50",    "send 07 fb 01 00 00 00 00 00",
+            "wait 10",    "wait 10",
+            "read " + r1, "wait 10",
+            "read " + r2, "wait 10",
+            "read " + r3, "wait 10",
+            "read " + r4};
+}
+
+// A read-back of a profile whose slots are all free; the keyboard puts the profile first.
+Lines EmptyReadBack(int profile = 1) {
+    return ReadBack("07 0" + std::to_string(profile) + " 00 00 00 00 00 00",
+                    "07 00 00 00 00 00 00 00", "07 00 00 00 00 00 00 00",
+                    "07 00 00 00 00 00 00 00");
+}
+
+// The 28 reports of a record transfer: the given ones, then zero continuations.
+Lines Transfer(const Lines& reports, bool assignment) {
+    Lines lines;
+    for (std::size_t k = 0; k < 28; ++k) {
+        lines.push_back("send " + (k < reports.size() ? reports[k] : "07 00 00 00 00 00 00 00"));
+        lines.push_back("wait 8");
+    }
+    if (assignment) {
+        lines.push_back("wait 20");
+    }
+    return lines;
+}
+
+SimMacroRecord StoredMacro(int profile, int slot, std::uint8_t key) {
+    SimMacroRecord record{};
+    record[0] = static_cast<std::uint8_t>(profile);
+    record[1] = static_cast<std::uint8_t>(slot);
+    record[2] = key;
+    record[3] = 1;
+    record[4] = 0x04;
+    record[5] = 0x01;
+    return record;
+}
+
+class KeyboardProtocolTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(channel.OpenChannel(keyboard.VendorId(), keyboard.ProductId(),
+                                      keyboard.InterfaceNumber(), keyboard.Collection()),
+                  1);
+    }
+
+    // Puts assignments on the keyboard and reads them back, leaving an empty trace.
+    void Prepare(const SimKeyboardState& state) {
+        keyboard.SetState(state);
+        protocol.ReadSlotTables();
+        trace.Clear();
+    }
+
+    SimKeyboardState& Profile1Macro(SimKeyboardState& state, int slot, std::uint8_t key) {
+        state.profiles[0].macros[static_cast<std::size_t>(slot - 1)] = StoredMacro(1, slot, key);
+        return state;
+    }
+
+    SimulatedKeyboard keyboard{0, 0, -1, -1};
+    SimulatedHidBackend backend{keyboard};
+    OpenGate gate;
+    Trace trace;
+    DeviceChannel channel{backend, gate, nullptr, &trace};
+    RecordingPacer pacer{&trace};
+    FakeView view;
+    KeyboardProtocol protocol{channel, pacer, view};
+};
+
+TEST_F(KeyboardProtocolTest, ReadSlotTablesTakesBothTablesAndMarksTheirKeys) {
+    SimKeyboardState state;
+    state.activeProfile = 2;
+    state.profiles[1].macros[0] = StoredMacro(2, 1, 0x04);
+    state.profiles[1].macros[11] = StoredMacro(2, 12, 0xE0);
+    state.profiles[1].remaps[0] = {0x29, 0x05};
+    state.profiles[1].remaps[11] = {0x2C, 0x06};
+    keyboard.SetState(state);
+    view.marked = {0x77};
+
+    protocol.ReadSlotTables();
+
+    EXPECT_EQ(trace.Lines(), ReadBack("07 02 04 00 00 00 00 00", "07 00 00 00 00 00 e0 00",
+                                      "07 29 00 00 00 00 00 00", "07 00 00 00 00 2c 00 00"));
+    EXPECT_EQ(protocol.MacroSlots(), (SlotTable{0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xE0}));
+    EXPECT_EQ(protocol.RemapSlots(), (SlotTable{0x29, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x2C}));
+    EXPECT_EQ(view.marked, (std::set<int>{0x04, 0xE0, 0x29, 0x2C}));
+    EXPECT_EQ(view.clears, 1);
+}
+
+TEST_F(KeyboardProtocolTest, ReadSlotTablesTakesTheDocumentedBytePositions) {
+    // Every read answers 1..7: the macro table starts at block byte 1, the remap table at 0,
+    // and the bytes after each table are ignored.
+    keyboard.ReplyWithGarbage(4, std::array<std::uint8_t, 7>{1, 2, 3, 4, 5, 6, 7});
+    protocol.ReadSlotTables();
+    EXPECT_EQ(protocol.MacroSlots(), (SlotTable{2, 3, 4, 5, 6, 7, 1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(protocol.RemapSlots(), (SlotTable{1, 2, 3, 4, 5, 6, 7, 1, 2, 3, 4, 5}));
+}
+
+TEST_F(KeyboardProtocolTest, UnpluggedKeyboardReadsAsEmptyAndTransfersGiveUpPerReport) {
+    SimKeyboardState state;
+    Prepare(Profile1Macro(state, 3, 0x04));
+    ASSERT_EQ(view.marked, std::set<int>{0x04});
+
+    keyboard.Unplug();
+    protocol.ReadSlotTables();
+    const std::string failedRead = "read 07 00 00 00 00 00 00 00 failed";
+    EXPECT_EQ(trace.Lines(), (Lines{"wait 50", "send 07 fb 01 00 00 00 00 00 failed", "wait 10",
+                                    "wait 10", failedRead, "wait 10", failedRead, "wait 10",
+                                    failedRead, "wait 10", failedRead}));
+    EXPECT_EQ(protocol.MacroSlots(), SlotTable{});
+    EXPECT_EQ(protocol.RemapSlots(), SlotTable{});
+    EXPECT_TRUE(view.marked.empty());
+
+    trace.Clear();
+    const long long waitedBefore = pacer.TotalMilliseconds();
+    protocol.SendAssignmentRecord(AssignmentRecord{}, true);
+    const auto failedSends =
+        std::count_if(trace.Lines().begin(), trace.Lines().end(), [](const std::string& line) {
+            return line.starts_with("send ") && line.ends_with(" failed");
+        });
+    EXPECT_EQ(failedSends, 28 * 4);
+    EXPECT_EQ(pacer.TotalMilliseconds() - waitedBefore, 28 * 8 + 20);
+}
+
+TEST_F(KeyboardProtocolTest, SingleReportCommands) {
+    struct Case {
+        int profileIndex;
+        const char* report;
+        int activeAfter;
+    };
+    for (const Case& c :
+         {Case{2, "07 fc 03 00 00 00 00 00", 3}, Case{1, "07 fc 02 00 00 00 00 00", 2},
+          Case{0, "07 fc 01 00 00 00 00 00", 1}, Case{-1, "07 fc 00 00 00 00 00 00", 1}}) {
+        trace.Clear();
+        protocol.SetCurrentProfileIndex(c.profileIndex);
+        EXPECT_EQ(protocol.SelectProfile(), 1);
+        EXPECT_EQ(trace.Lines(), (Lines{std::string("send ") + c.report, "wait 50"}));
+        EXPECT_EQ(keyboard.ActiveProfile(), c.activeAfter);
+    }
+
+    trace.Clear();
+    protocol.SendLighting(8);
+    StoreLightingControls(0, LightingControls{0, 0, -1, {}, 0, 3}, protocol.Lighting()[0]);
+    protocol.SendLighting(0);
+    protocol.SendLighting(-1);
+    protocol.SendLighting(kEffectCount);
+    EXPECT_EQ(trace.Lines(), (Lines{"wait 50", "send 07 f7 08 00 00 00 03 00", "wait 50",
+                                    "send 07 f7 00 01 01 00 03 00"}));
+    EXPECT_EQ(keyboard.LightingEffect(), 0);
+    EXPECT_EQ(keyboard.LightingRecord(0), (SimLightingRecord{1, 1, 0, 3, 0}));
+
+    SimKeyboardState state;
+    Prepare(Profile1Macro(state, 1, 0x04));
+    protocol.SendFactoryReset();
+    EXPECT_EQ(trace.Lines(), (Lines{"wait 50", "send 07 f0 aa 00 00 00 00 00"}));
+    EXPECT_EQ(keyboard.State(), SimKeyboardState{});
+
+    protocol.ResetLightingTable();
+    EXPECT_EQ(protocol.Lighting(), InitialLightingTable());
+}
+
+TEST_F(KeyboardProtocolTest, TransferRetriesEachReportUpToFourTimes) {
+    AssignmentRecord record{};
+    record[0] = 1;
+    record[1] = 2;
+    record[2] = 0x3A;
+    record[3] = 1;
+    record[4] = 0x04;
+    record[5] = 0x0A;
+
+    // Three failures: the first report gets through on its fourth attempt.
+    keyboard.FailNextExchanges(3);
+    protocol.SendAssignmentRecord(record, true);
+    const std::string failed = "send 07 f1 01 02 3a 01 04 0a failed";
+    EXPECT_EQ(trace.Lines(),
+              Join({{failed, failed, failed}, Transfer({"07 f1 01 02 3a 01 04 0a"}, true)}));
+    EXPECT_EQ(keyboard.MacroRecord(1, 2), record);
+
+    // Five failures: the first report is lost after four attempts and the rest still goes out
+    // as continuations, which the keyboard ignores without a first report.
+    trace.Clear();
+    record[1] = 3;
+    keyboard.FailNextExchanges(5);
+    protocol.SendAssignmentRecord(record, false);
+    const std::string lost = "send 07 f1 01 03 3a 01 04 0a failed";
+    const Lines continuations = Transfer({}, false);
+    EXPECT_EQ(trace.Lines(),
+              Join({{lost, lost, lost, lost, "wait 8", "send 07 00 00 00 00 00 00 00 failed"},
+                    Lines(continuations.begin() + 2, continuations.end())}));
+    EXPECT_EQ(keyboard.MacroRecord(1, 3), SimMacroRecord{});
+}
+
+TEST_F(KeyboardProtocolTest, MacroReusesTheKeysSlot) {
+    SimKeyboardState state;
+    Profile1Macro(state, 1, 0x04);
+    Prepare(Profile1Macro(state, 5, 0xE0));
+
+    AssignmentInputs inputs;
+    inputs.firstKey = 0xE0;
+    inputs.repeatCount = 3;
+    inputs.macroSteps = std::vector<MacroStepText>{{"4", "0", "100"}, {"4", "1", "20"}};
+    AssignmentRecord record{};
+    FillAssignmentRecord(AssignmentPage::Macro, inputs, record);
+    EXPECT_TRUE(protocol.ApplyAssignment(record, {{0xE0, "LCtrl"}}));
+
+    EXPECT_EQ(trace.Lines(),
+              Join({Transfer({"07 f1 01 05 e0 03 04 0a", "07 00 04 82 00 00 00 00"}, true),
+                    ReadBack("07 01 04 00 00 00 e0 00", "07 00 00 00 00 00 00 00",
+                             "07 00 00 00 00 00 00 00", "07 00 00 00 00 00 00 00")}));
+    EXPECT_EQ(keyboard.MacroRecord(1, 5)[3], 3);
+    EXPECT_EQ(view.marked, (std::set<int>{0x04, 0xE0}));
+}
+
+struct KindCase {
+    const char* name;
+    AssignmentPage page;
+    AssignmentInputs inputs;
+    Lines sent;  // the assignment's reports before the read-back
+};
+
+AssignmentInputs Inputs(std::uint8_t key) {
+    AssignmentInputs inputs;
+    inputs.firstKey = key;
+    return inputs;
+}
+
+TEST_F(KeyboardProtocolTest, EachKindOfAssignmentGoesToItsFirstFreeSlot) {
+    AssignmentInputs macro = Inputs(0x3A);
+    macro.repeatCount = 1;
+    macro.macroSteps = std::vector<MacroStepText>{{"5", "0", "10"}};
+    AssignmentInputs ownCode = Inputs(0x3A);  // repeat count 0: the key produces itself
+    ownCode.macroSteps = macro.macroSteps;
+    AssignmentInputs single = Inputs(0x3A);
+    single.singleKeyCode = 0x29;
+    AssignmentInputs nothingCaptured = Inputs(0x3A);
+    AssignmentInputs media = Inputs(0x3A);
+    media.mediaKeyCodes = std::vector<std::int32_t>{0xE9};
+    AssignmentInputs function = Inputs(0x3A);
+    function.functionKeyCodes = std::vector<std::int32_t>{224, 6};
+
+    const KindCase cases[] = {
+        {"macro", AssignmentPage::Macro, macro, Transfer({"07 f1 01 03 3a 01 05 01"}, true)},
+        {"repeat 0", AssignmentPage::Macro, ownCode, {"send 07 fa 01 02 3a 01 3a 01", "wait 20"}},
+        {"single key",
+         AssignmentPage::SingleKey,
+         single,
+         {"send 07 fa 01 02 3a 01 29 01", "wait 20"}},
+        {"nothing captured",
+         AssignmentPage::SingleKey,
+         nothingCaptured,
+         {"send 07 fa 01 02 3a 01 00 01", "wait 20"}},
+        {"media key", AssignmentPage::MediaKey, media, {"send 07 fa 01 02 3a 01 e9 01", "wait 20"}},
+        {"function key", AssignmentPage::FunctionKey, function,
+         Transfer({"07 f1 01 03 3a 01 e0 45", "07 00 06 45 06 81 e0 81"}, true)},
+    };
+    for (const KindCase& c : cases) {
+        SimKeyboardState state;
+        Profile1Macro(state, 1, 0x04);
+        Profile1Macro(state, 2, 0x05);
+        state.profiles[0].remaps[0] = {0x06, 0x07};
+        Prepare(state);
+
+        AssignmentRecord record{};
+        FillAssignmentRecord(c.page, c.inputs, record);
+        EXPECT_TRUE(protocol.ApplyAssignment(record, {{0x3A, "CapsLock"}})) << c.name;
+        ASSERT_EQ(trace.Lines().size(), c.sent.size() + 11) << c.name;  // then one read-back
+        EXPECT_EQ(Lines(trace.Lines().begin(), trace.Lines().begin() + std::ssize(c.sent)), c.sent)
+            << c.name;
+        EXPECT_EQ(trace.Lines()[c.sent.size() + 1], "send 07 fb 01 00 00 00 00 00") << c.name;
+        EXPECT_EQ(view.marked.count(0x3A), 1u) << c.name;
+        EXPECT_TRUE(view.warnings.empty()) << c.name;
+    }
+}
+
+TEST_F(KeyboardProtocolTest, SingleCodeUsesTheProfileListAndMacroTheCurrentProfile) {
+    SimKeyboardState state;
+    state.activeProfile = 2;
+    Prepare(state);
+    protocol.SetCurrentProfileIndex(1);
+    view.profileListIndex = 1;
+
+    AssignmentRecord single{};
+    single[2] = 0x29;
+    AssignmentRecord macro{};
+    macro[3] = 1;
+    macro[4] = 0x04;
+    macro[5] = 0x01;
+    EXPECT_TRUE(protocol.ApplyAssignment(single, {{0x3A, "CapsLock"}}));
+    EXPECT_EQ(trace.Lines()[0], "send 07 fa 02 01 3a 01 29 01");
+    EXPECT_TRUE(protocol.ApplyAssignment(macro, {{0x3B, "F2"}}));
+    EXPECT_EQ(keyboard.Remap(2, 1), (SimRemapEntry{0x3A, 0x29}));
+    EXPECT_EQ(keyboard.MacroRecord(2, 1)[2], 0x3B);
+
+    // No profile chosen in the list: single codes send nothing and skip the read-back; macros
+    // still go to the current profile.
+    view.profileListIndex = -1;
+    trace.Clear();
+    EXPECT_TRUE(protocol.ApplyAssignment(single, {{0x3C, "F3"}}));
+    EXPECT_TRUE(trace.Lines().empty());
+    EXPECT_TRUE(protocol.ApplyAssignment(macro, {{0x3C, "F3"}}));
+    EXPECT_EQ(trace.Lines()[0], "send 07 f1 02 02 3c 01 04 01");
+}
+
+TEST_F(KeyboardProtocolTest, FullTablesRefuseWithAWarningAndSendNothing) {
+    AssignmentRecord single{};
+    single[2] = 0x29;
+    AssignmentRecord macro{};
+    macro[3] = 1;
+
+    // Twelve other keys hold macros: even a single code is refused, though remap slots are free.
+    SimKeyboardState macrosFull;
+    for (int slot = 1; slot <= 12; ++slot) {
+        Profile1Macro(macrosFull, slot, static_cast<std::uint8_t>(0x10 + slot));
+    }
+    Prepare(macrosFull);
+    EXPECT_FALSE(protocol.ApplyAssignment(single, {{0x3A, "CapsLock"}, {0x3B, "F2"}}));
+    EXPECT_FALSE(protocol.ApplyAssignment(macro, {{0x3A, "CapsLock"}}));
+    EXPECT_TRUE(trace.Lines().empty());
+    EXPECT_EQ(view.warnings, (std::vector<std::string>{kNoSpaceWarning, kNoSpaceWarning}));
+
+    // A key that already holds one of the twelve macros can still be reassigned.
+    EXPECT_TRUE(protocol.ApplyAssignment(macro, {{0x15, "R"}}));
+    EXPECT_EQ(trace.Lines()[0], "send 07 f1 01 05 15 01 00 00");
+
+    // Twelve other keys hold single codes: a new single code is refused, a macro is not.
+    SimKeyboardState remapsFull;
+    for (std::size_t slot = 0; slot < 12; ++slot) {
+        remapsFull.profiles[0].remaps[slot] = {static_cast<std::uint8_t>(0x10 + slot), 0x04};
+    }
+    Prepare(remapsFull);
+    view.warnings.clear();
+    EXPECT_FALSE(protocol.ApplyAssignment(single, {{0x3A, "CapsLock"}}));
+    EXPECT_TRUE(trace.Lines().empty());
+    EXPECT_EQ(view.warnings.size(), 1u);
+    EXPECT_TRUE(protocol.ApplyAssignment(macro, {{0x3A, "CapsLock"}}));
+    EXPECT_EQ(trace.Lines()[0], "send 07 f1 01 01 3a 01 00 00");
+}
+
+TEST_F(KeyboardProtocolTest, ClearFreesWhatEachKeyHoldsThenReadsBackOnce) {
+    SimKeyboardState state;
+    Profile1Macro(state, 2, 0x04);
+    state.profiles[0].remaps[3] = {0x29, 0x05};
+    Prepare(state);
+    protocol.SetCurrentProfileIndex(0);
+
+    protocol.ClearAssignment({{0x04, "A"}, {0x29, "Esc"}, {0x2C, "Space"}});
+
+    EXPECT_EQ(trace.Lines(), Join({Transfer({"07 f1 01 02 00 00 00 00"}, false),
+                                   {"send 07 fa 01 04 00 01 00 01", "wait 10"},
+                                   EmptyReadBack()}));
+    EXPECT_EQ(keyboard.State().profiles[0], SimProfileState{});
+    EXPECT_TRUE(view.marked.empty());
+
+    // A key holding nothing, or a remap with no profile chosen in the list: only the read-back.
+    state.profiles[0].macros = {};
+    Prepare(state);
+    view.profileListIndex = -1;
+    protocol.ClearAssignment({{0x29, "Esc"}, {0x2C, "Space"}});
+    EXPECT_EQ(trace.Lines(), ReadBack("07 01 00 00 00 00 00 00", "07 00 00 00 00 00 00 00",
+                                      "07 00 00 00 29 00 00 00", "07 00 00 00 00 00 00 00"));
+}
+
+}  // namespace
+}  // namespace kb
