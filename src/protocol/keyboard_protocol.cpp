@@ -75,6 +75,14 @@ int KeyboardProtocol::SelectProfile() {
     return 1;
 }
 
+void KeyboardProtocol::ChangeProfile(int index) {
+    currentProfile_ = index;
+    // Negative indices pass too: no choice goes out as profile 0, as the keyboard has always seen.
+    if (index < kProfileCount && SelectProfile() != 0) {
+        ReadSlotTables();
+    }
+}
+
 void KeyboardProtocol::SendLighting(int effect) {
     if (effect < 0 || effect >= kEffectCount) {
         return;

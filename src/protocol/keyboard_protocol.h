@@ -36,6 +36,11 @@ public:
     // Tells the keyboard the current profile index; always 1.
     int SelectProfile();
 
+    // Makes `index` (as chosen in the profile list) the current profile; the first three are
+    // selected on the keyboard and read back, any other leaves the tables as they were. Start-up
+    // and reconnection pass the current index again.
+    void ChangeProfile(int index);
+
     // Sends the effect's lighting record; an effect outside 0-9 sends nothing.
     void SendLighting(int effect);
 

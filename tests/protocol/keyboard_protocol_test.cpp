@@ -208,6 +208,40 @@ TEST_F(KeyboardProtocolTest, SingleReportCommands) {
     EXPECT_EQ(protocol.Lighting(), InitialLightingTable());
 }
 
+TEST_F(KeyboardProtocolTest, ChangingProfileSelectsAndReadsBackOnlyTheFirstThree) {
+    SimKeyboardState state;
+    state.profiles[1].remaps[0] = {0x29, 0x05};
+    keyboard.SetState(state);
+
+    protocol.ChangeProfile(1);
+    EXPECT_EQ(trace.Lines(),
+              Join({{"send 07 fc 02 00 00 00 00 00", "wait 50"},
+                    ReadBack("07 02 00 00 00 00 00 00", "07 00 00 00 00 00 00 00",
+                             "07 29 00 00 00 00 00 00", "07 00 00 00 00 00 00 00")}));
+    EXPECT_EQ(view.marked, std::set<int>{0x29});
+
+    // A fourth entry sends nothing and keeps the marks of the previous profile.
+    trace.Clear();
+    protocol.ChangeProfile(3);
+    EXPECT_TRUE(trace.Lines().empty());
+    EXPECT_EQ(protocol.CurrentProfileIndex(), 3);
+    EXPECT_EQ(protocol.RemapSlots()[0], 0x29);
+    EXPECT_EQ(view.marked, std::set<int>{0x29});
+}
+
+TEST(Pacers, AnnounceEveryWait) {
+    Trace trace;
+    RecordingPacer recording(&trace);
+    recording.Wait(50);
+    recording.Wait(8);
+    SleepingPacer sleeping(&trace);
+    sleeping.Wait(0);
+    sleeping.Wait(1);
+    EXPECT_EQ(recording.Waits(), (std::vector<int>{50, 8}));
+    EXPECT_EQ(recording.TotalMilliseconds(), 58);
+    EXPECT_EQ(trace.Lines(), (Lines{"wait 50", "wait 8", "wait 0", "wait 1"}));
+}
+
 TEST_F(KeyboardProtocolTest, TransferRetriesEachReportUpToFourTimes) {
     AssignmentRecord record{};
     record[0] = 1;
