@@ -2,8 +2,12 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QPointer>
 #include <cstring>
 #include <pugixml.hpp>
+
+#include "toolkit/sapp.h"
+#include "toolkit/shostwnd.h"
 
 namespace kb::ui {
 
@@ -102,14 +106,13 @@ std::optional<SMenuModel> ParseMenu(const pugi::xml_node& root, const SMenuTextF
 
 const QString& MenuStyleSheet() {
     static const QString sheet = QStringLiteral(
-        "QMenu { background-color: #1e2127; color: #e6e8eb; border: 1px solid #3a3f4a;"
-        " border-radius: 4px; padding: 4px 0px; }"
-        "QMenu::item { padding: 6px 28px 6px 28px; background-color: transparent; }"
-        "QMenu::item:selected { background-color: #d7263d; color: #ffffff; }"
-        "QMenu::item:disabled { color: #5d6370; }"
-        "QMenu::separator { height: 1px; background-color: #3a3f4a; margin: 4px 10px; }"
-        "QMenu::icon { padding-left: 8px; }"
-        "QMenu::right-arrow { width: 8px; height: 8px; }");
+        "QMenu { background-color: #16191f; color: #d9dee7; border: 1px solid #2c313b;"
+        " padding: 4px 0px; }"
+        "QMenu::item { padding: 7px 30px 7px 28px; background-color: transparent; }"
+        "QMenu::item:selected { background-color: #00c8ff; color: #0b0d10; }"
+        "QMenu::item:disabled { color: #4e545e; }"
+        "QMenu::separator { height: 1px; background-color: #2c313b; margin: 4px 10px; }"
+        "QMenu::icon { padding-left: 8px; }");
     return sheet;
 }
 
@@ -119,6 +122,74 @@ std::unique_ptr<QMenu> BuildMenu(const SMenuModel& model, QWidget* parent,
     menu->setStyleSheet(MenuStyleSheet());
     Fill(*menu, model.items, icon);
     return menu;
+}
+
+bool SMenu::LoadMenu(const QString& resource) {
+    model_.reset();
+    const SApplication* app = SApplication::Instance();
+    pugi::xml_document doc;
+    if (!app || !app->LoadXml(doc, resource)) {
+        return false;
+    }
+    return LoadMenu(doc.document_element());
+}
+
+bool SMenu::LoadMenu(const pugi::xml_node& root) {
+    const SApplication* app = SApplication::Instance();
+    QString context = Utf8(root.attribute("trCtx").value());
+    if (context.isEmpty()) {
+        context = QLatin1String(kDefaultContext);
+    }
+    SMenuTextFn text;
+    if (app) {
+        text = [app, context](const QString& raw) {
+            return app->Tr(context, app->ResolveString(raw));
+        };
+    }
+    model_ = ParseMenu(root, text);
+    return model_.has_value();
+}
+
+int SMenu::TrackPopupMenu(QWidget* owner, const QPoint& screenPoint) {
+    if (!model_) {
+        return 0;
+    }
+    SMenuIconFn icon;
+    if (const SApplication* app = SApplication::Instance()) {
+        icon = [app](const QString& ref) {
+            const QPixmap image = app->LoadPixmap(ref);
+            return image.isNull() ? QIcon() : QIcon(image);
+        };
+    }
+    std::unique_ptr<QMenu> menu = BuildMenu(*model_, owner, icon);
+    // Submenu entries are caught on their own actions: the top menu's exec() only reports
+    // entries chosen through its own open submenus.
+    int chosen = 0;
+    QMenu* top = menu.get();
+    const auto actions = menu->findChildren<QAction*>();
+    for (QAction* action : actions) {
+        if (action->menu() || action->isSeparator()) {
+            continue;
+        }
+        QObject::connect(action, &QAction::triggered, top, [&chosen, action, top] {
+            chosen = action->data().toInt();
+            top->close();
+        });
+    }
+    // The owner may go away while the menu runs its own loop.
+    const QPointer<QWidget> guard(owner);
+    const QPointer<QMenu> menuAlive(top);
+    menu->exec(screenPoint);
+    if (!menuAlive) {
+        (void)menu.release();  // deleted with its owner
+    }
+    menu.reset();
+    if (chosen != 0 && guard) {
+        if (auto* host = dynamic_cast<SHostWnd*>(guard.data())) {
+            host->SendHostMessage(kWmCommand, MakeWParam(chosen, 0), 0);
+        }
+    }
+    return chosen;
 }
 
 }  // namespace kb::ui

@@ -51,4 +51,27 @@ const QString& MenuStyleSheet();
 std::unique_ptr<QMenu> BuildMenu(const SMenuModel& model, QWidget* parent,
                                  const SMenuIconFn& icon = {});
 
+// A pop-up menu loaded from a menu resource: load it, track it, let it go.
+class SMenu {
+public:
+    // Translation context of menu texts when the root has no "trCtx".
+    static constexpr const char* kDefaultContext = "menu";
+
+    // Loads "SMENU:..." or "SMENUEX:..." through the application object. Texts resolve
+    // "@string/" references and pass through the translator. False (no menu) when the resource
+    // does not load or is no menu.
+    bool LoadMenu(const QString& resource);
+    bool LoadMenu(const pugi::xml_node& root);
+    bool IsLoaded() const { return model_.has_value(); }
+    const SMenuModel* Model() const { return model_ ? &*model_ : nullptr; }
+
+    // Shows the menu at a screen point until it closes and returns the chosen command id (0 when
+    // nothing was chosen). When the owner is a host window, a chosen id also reaches its message
+    // hook as kWmCommand with notification code 0. Without a loaded menu nothing happens.
+    int TrackPopupMenu(QWidget* owner, const QPoint& screenPoint);
+
+private:
+    std::optional<SMenuModel> model_;
+};
+
 }  // namespace kb::ui
