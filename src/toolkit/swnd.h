@@ -123,6 +123,10 @@ public:
     void InvalidateRect(const QRect& localRect) { update(localRect); }
     // Size used when the layout's pos leaves width or height out (or gives -1).
     virtual QSize GetDesiredSize() const;
+    // A click-through widget passes mouse presses on to the widget under it (labels, images,
+    // plain containers); hover and tooltips still work.
+    void SetClickThrough(bool through) { clickThrough_ = through; }
+    bool IsClickThrough() const { return clickThrough_; }
 
     // ---- look --------------------------------------------------------------------------
     ISkinObj* GetSkin() const { return skin_; }
@@ -238,6 +242,7 @@ private:
     bool checked_ = false;
     bool hover_ = false;
     bool pressed_ = false;
+    bool clickThrough_ = false;
     qintptr userData_ = 0;
     QMargins margin_;
     ISkinObj* skin_ = nullptr;

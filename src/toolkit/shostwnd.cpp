@@ -1,0 +1,299 @@
+#include "toolkit/shostwnd.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QWindow>
+#include <algorithm>
+#include <pugixml.hpp>
+
+#include "toolkit/sapp.h"
+#include "toolkit/sskin.h"
+
+namespace kb::ui {
+
+namespace {
+const QColor kWindowBack(0x10, 0x12, 0x16);
+}  // namespace
+
+SHostWnd::SHostWnd(const QString& layoutName)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), layoutName_(layoutName) {
+    timer_.setInterval(kTimelineIntervalMs);
+    timer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer_, &QTimer::timeout, this, [this] { RunTimelineTick(); });
+}
+
+SHostWnd::~SHostWnd() {
+    timer_.stop();
+    timeline_.clear();
+    // The widgets go first, while the host they unregister from still exists.
+    delete root_;
+    root_ = nullptr;
+}
+
+bool SHostWnd::CreateHost(QWidget* owner) {
+    if (created_) {
+        return root_ && !root_->GetChildWindows().empty();
+    }
+    created_ = true;
+    if (owner) {
+        // A separate top-level window that stays above its owner.
+        winId();
+        if (QWindow* handle = windowHandle(); handle && owner->window()->windowHandle()) {
+            handle->setTransientParent(owner->window()->windowHandle());
+        }
+    }
+    root_ = new SWindow(this);
+    root_->setGeometry(rect());
+    root_->show();
+
+    const SApplication* app = SApplication::Instance();
+    pugi::xml_document doc;
+    if (!app || !app->LoadXml(doc, layoutName_)) {
+        return false;
+    }
+    const pugi::xml_node layout = doc.document_element();
+    if (!layout) {
+        return false;
+    }
+    auto attr = [&](const char* name) {
+        return app->ResolveString(QString::fromUtf8(layout.attribute(name).as_string()));
+    };
+    const QString context = attr("trCtx");
+    root_->SetTrContext(context);
+    const QStringList size = attr("size").split(QLatin1Char(','));
+    if (size.size() == 2 && size[0].toInt() > 0 && size[1].toInt() > 0) {
+        resize(size[0].trimmed().toInt(), size[1].trimmed().toInt());
+    }
+    if (const QString title = attr("title"); !title.isEmpty()) {
+        setWindowTitle(app->Tr(context, title));
+    }
+    if (const QString skin = attr("skin"); !skin.isEmpty()) {
+        bkSkin_ = app->GetSkin(skin);
+    }
+    if (QColor color; app->ParseColor(attr("colorBkgnd"), color)) {
+        bkColor_ = color;
+    }
+    radius_ = std::max(0, attr("radius").toInt());
+    if (radius_ > 0) {
+        setAttribute(Qt::WA_TranslucentBackground);
+    }
+    root_->setGeometry(rect());
+    root_->CreateChildren(layout);
+    SendHostMessage(kWmCreate);
+    return true;
+}
+
+SWindow* SHostWnd::FindChildByName(const QString& name, int depth) const {
+    return root_ ? root_->FindChildByName(name, depth) : nullptr;
+}
+
+SWindow* SHostWnd::FindChildByID(int id, int depth) const {
+    return root_ ? root_->FindChildByID(id, depth) : nullptr;
+}
+
+qintptr SHostWnd::SendHostMessage(unsigned msg, qintptr wParam, qintptr lParam) {
+    qintptr result = 0;
+    if (OnHostMessage(msg, wParam, lParam, result)) {
+        return result;
+    }
+    return DefHostMessage(msg, wParam, lParam);
+}
+
+void SHostWnd::PostHostMessage(unsigned msg, qintptr wParam, qintptr lParam) {
+    QMetaObject::invokeMethod(
+        this, [this, msg, wParam, lParam] { SendHostMessage(msg, wParam, lParam); },
+        Qt::QueuedConnection);
+}
+
+qintptr SHostWnd::DefHostMessage(unsigned msg, qintptr wParam, qintptr /*lParam*/) {
+    switch (msg) {
+        case kWmClose:
+            DestroyWindow();
+            break;
+        case kWmDestroy:
+            if (mainWindow_) {
+                QCoreApplication::exit(1);
+            }
+            break;
+        case kWmSysCommand:
+            switch (wParam & 0xFFF0) {
+                case kScMinimize:
+                    showMinimized();
+                    break;
+                case kScMaximize:
+                    showMaximized();
+                    break;
+                case kScRestore:
+                    showNormal();
+                    break;
+                case kScClose:
+                    SendHostMessage(kWmClose);
+                    break;
+                default:
+                    break;
+            }
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+void SHostWnd::DestroyWindow() {
+    if (destroyed_) {
+        return;
+    }
+    destroyed_ = true;
+    timer_.stop();
+    hide();
+    SendHostMessage(kWmDestroy);
+}
+
+void SHostWnd::CenterOnScreen() {
+    const QScreen* s = screen();
+    if (!s) {
+        return;
+    }
+    QRect frame = frameGeometry();
+    frame.moveCenter(s->availableGeometry().center());
+    move(frame.topLeft());
+}
+
+bool SHostWnd::DispatchEvent(EventArgs& evt) {
+    if (OnEvent(evt)) {
+        evt.handled = true;
+    }
+    return evt.handled;
+}
+
+void SHostWnd::RegisterTimelineHandler(ITimelineHandler* handler) {
+    if (!handler || std::find(timeline_.begin(), timeline_.end(), handler) != timeline_.end()) {
+        return;
+    }
+    timeline_.push_back(handler);
+    if (!timer_.isActive() && !destroyed_) {
+        timer_.start();
+    }
+}
+
+void SHostWnd::UnregisterTimelineHandler(ITimelineHandler* handler) {
+    std::erase(timeline_, handler);
+    if (timeline_.empty()) {
+        timer_.stop();
+    }
+}
+
+void SHostWnd::RunTimelineTick() {
+    // A copy: handlers may unregister themselves or others during the tick.
+    const std::vector<ITimelineHandler*> handlers = timeline_;
+    for (ITimelineHandler* handler : handlers) {
+        if (std::find(timeline_.begin(), timeline_.end(), handler) != timeline_.end()) {
+            handler->OnNextFrame();
+        }
+    }
+}
+
+void SHostWnd::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (radius_ > 0) {
+        QPainterPath clip;
+        clip.addRoundedRect(QRectF(rect()), radius_, radius_);
+        painter.setClipPath(clip);
+    }
+    if (bkSkin_) {
+        bkSkin_->Draw(painter, rect(), 0);
+    } else {
+        painter.fillRect(rect(), bkColor_.isValid() ? bkColor_ : kWindowBack);
+    }
+}
+
+void SHostWnd::closeEvent(QCloseEvent* event) {
+    // The system's close goes through the message hook like every other close.
+    event->ignore();
+    SendHostMessage(kWmClose);
+}
+
+void SHostWnd::resizeEvent(QResizeEvent* event) {
+    if (root_) {
+        root_->setGeometry(rect());
+    }
+    QWidget::resizeEvent(event);
+}
+
+// ---- modal dialog -------------------------------------------------------------------------
+
+SHostDialog::SHostDialog(const QString& layoutName) : SHostWnd(layoutName) {}
+
+SHostDialog::~SHostDialog() {
+    if (loop_) {
+        loop_->quit();
+    }
+}
+
+int SHostDialog::Run(QWidget* owner) {
+    if (loop_) {
+        return -1;  // already running
+    }
+    ended_ = false;
+    code_ = 0;
+    if (!IsCreated()) {
+        CreateHost(owner);
+    }
+    SendHostMessage(kWmInitDialog);
+    if (ended_) {
+        return code_;
+    }
+    QWidget* ownerWindow = owner ? owner->window() : nullptr;
+    const bool ownerWasEnabled = ownerWindow && ownerWindow->isEnabled();
+    if (ownerWindow) {
+        ownerWindow->setEnabled(false);
+        QRect frame = frameGeometry();
+        frame.moveCenter(ownerWindow->frameGeometry().center());
+        move(frame.topLeft());
+    } else {
+        CenterOnScreen();
+    }
+    setWindowModality(Qt::ApplicationModal);
+    show();
+    raise();
+    activateWindow();
+    QEventLoop loop;
+    loop_ = &loop;
+    if (!ended_) {
+        loop.exec();
+    }
+    loop_ = nullptr;
+    hide();
+    if (ownerWindow && ownerWasEnabled) {
+        ownerWindow->setEnabled(true);
+        ownerWindow->activateWindow();
+    }
+    return code_;
+}
+
+void SHostDialog::EndDialog(int code) {
+    if (ended_) {
+        return;
+    }
+    ended_ = true;
+    code_ = code;
+    if (loop_) {
+        loop_->quit();
+    }
+}
+
+qintptr SHostDialog::DefHostMessage(unsigned msg, qintptr wParam, qintptr lParam) {
+    if (msg == kWmClose) {
+        EndDialog(kIdCancel);
+        return 0;
+    }
+    return SHostWnd::DefHostMessage(msg, wParam, lParam);
+}
+
+}  // namespace kb::ui

@@ -1,0 +1,941 @@
+#include "toolkit/swidgets.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRegularExpressionValidator>
+#include <QWindow>
+#include <algorithm>
+#include <pugixml.hpp>
+
+#include "toolkit/sapp.h"
+#include "toolkit/shostwnd.h"
+#include "toolkit/sskin.h"
+
+namespace kb::ui {
+
+namespace {
+
+// Dark theme defaults for widgets without a skin.
+const QColor kText(0xD9, 0xDE, 0xE7);
+const QColor kTextDim(0x8B, 0x93, 0xA1);
+const QColor kTextDisabled(0x4E, 0x54, 0x5E);
+const QColor kAccent(0x00, 0xC8, 0xFF);
+const QColor kFace(0x24, 0x28, 0x33);
+const QColor kFaceHover(0x2E, 0x34, 0x42);
+const QColor kFacePressed(0x1B, 0x1E, 0x26);
+const QColor kFaceDisabled(0x1A, 0x1D, 0x24);
+const QColor kEdge(0x3A, 0x40, 0x4C);
+const QColor kField(0x13, 0x15, 0x1A);
+
+int ToInt(const QString& value) {
+    const QString v = value.trimmed();
+    bool ok = false;
+    const int n = v.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? v.mid(2).toInt(&ok, 16)
+                                                                         : v.toInt(&ok, 10);
+    return ok ? n : 0;
+}
+
+bool Is(const QString& name, const char* key) {
+    return name.compare(QLatin1String(key), Qt::CaseInsensitive) == 0;
+}
+
+ISkinObj* SkinByName(const QString& name) {
+    const SApplication* app = SApplication::Instance();
+    return app ? app->GetSkin(name) : nullptr;
+}
+
+QColor FaceColor(int stateIndex4) {
+    switch (stateIndex4) {
+        case 1:
+            return kFaceHover;
+        case 2:
+            return kFacePressed;
+        case 3:
+            return kFaceDisabled;
+        default:
+            return kFace;
+    }
+}
+
+// Every toolkit widget below `root`, depth first.
+template <class Fn>
+void ForEachDescendant(SWindow* root, Fn fn) {
+    for (SWindow* child : root->GetChildWindows()) {
+        fn(child);
+        ForEachDescendant(child, fn);
+    }
+}
+
+}  // namespace
+
+// ---- caption ------------------------------------------------------------------------------
+
+SCaption::SCaption(QWidget* parent) : SWindow(parent) {}
+
+void SCaption::OnLButtonDown(QMouseEvent& event) {
+    QWidget* top = window();
+    if (top == this) {
+        return;
+    }
+    // The window system moves the window where it can (Wayland allows nothing else).
+    if (top->windowHandle() && top->windowHandle()->startSystemMove()) {
+        return;
+    }
+    dragging_ = true;
+    dragOffset_ = event.globalPosition().toPoint() - top->frameGeometry().topLeft();
+}
+
+void SCaption::OnLButtonUp(QMouseEvent& /*event*/) {
+    dragging_ = false;
+}
+
+void SCaption::OnMouseMove(QMouseEvent& event) {
+    if (dragging_ && (event.buttons() & Qt::LeftButton)) {
+        window()->move(event.globalPosition().toPoint() - dragOffset_);
+    }
+}
+
+void SCaption::OnLButtonDblClk(QMouseEvent& /*event*/) {
+    if (SHostWnd* host = GetHost()) {
+        host->SendHostMessage(kWmSysCommand, host->isMaximized() ? kScRestore : kScMaximize);
+    }
+}
+
+// ---- text and link ------------------------------------------------------------------------
+
+SStatic::SStatic(QWidget* parent) : SWindow(parent) {
+    SetClickThrough(true);
+}
+
+bool SStatic::SetAttribute(const QString& name, const QString& value, bool loading) {
+    if (Is(name, "multiLines")) {
+        multiLines_ = ToInt(value) != 0;
+        update();
+        return true;
+    }
+    return SWindow::SetAttribute(name, value, loading);
+}
+
+void SStatic::DrawWndText(QPainter& painter, const QRect& rect, const QString& text) {
+    if (!multiLines_) {
+        SWindow::DrawWndText(painter, rect, text);
+        return;
+    }
+    painter.setPen(!isEnabled() ? kTextDisabled : ColorText().isValid() ? ColorText() : kText);
+    painter.setFont(font());
+    painter.drawText(rect, static_cast<int>(TextAlign()) | Qt::TextWordWrap, text);
+}
+
+SLink::SLink(QWidget* parent) : SStatic(parent) {
+    SetClickThrough(false);
+    setCursor(Qt::PointingHandCursor);
+}
+
+void SLink::DrawWndText(QPainter& painter, const QRect& rect, const QString& text) {
+    QFont f = font();
+    f.setUnderline(IsHover());
+    painter.setFont(f);
+    painter.setPen(!isEnabled() ? kTextDisabled : ColorText().isValid() ? ColorText() : kAccent);
+    painter.drawText(rect, static_cast<int>(TextAlign()), text);
+}
+
+void SLink::OnClick() {
+    EventArgs evt = MakeEvent(kEvtCommand);
+    FireEvent(evt);
+}
+
+// ---- image --------------------------------------------------------------------------------
+
+SImageWnd::SImageWnd(QWidget* parent) : SWindow(parent) {
+    SetClickThrough(true);
+}
+
+bool SImageWnd::SetAttribute(const QString& name, const QString& value, bool loading) {
+    if (Is(name, "src")) {
+        const SApplication* app = SApplication::Instance();
+        QPixmap image = app ? app->LoadPixmap(value) : QPixmap();
+        if (image.isNull()) {
+            return false;  // the image shown before stays
+        }
+        SetImage(image);
+        return true;
+    }
+    if (Is(name, "state") || Is(name, "iconIndex")) {
+        SetIcon(ToInt(value));
+        return true;
+    }
+    return SWindow::SetAttribute(name, value, loading);
+}
+
+void SImageWnd::SetIcon(int state) {
+    state_ = state;
+    update();
+}
+
+void SImageWnd::SetImage(const QPixmap& image) {
+    image_ = image;
+    update();
+}
+
+QSize SImageWnd::GetDesiredSize() const {
+    if (!image_.isNull() && !GetSkin()) {
+        return image_.deviceIndependentSize().toSize().grownBy(GetMargin());
+    }
+    return SWindow::GetDesiredSize();
+}
+
+void SImageWnd::OnPaint(QPainter& painter) {
+    if (ColorBkgnd().isValid()) {
+        painter.fillRect(rect(), ColorBkgnd());
+    }
+    const QRect client = GetClientRectLocal();
+    if (ISkinObj* skin = GetSkin()) {
+        skin->Draw(painter, client, state_);
+    } else if (!image_.isNull()) {
+        painter.drawPixmap(client, image_);
+    }
+}
+
+// ---- buttons ------------------------------------------------------------------------------
+
+SButton::SButton(QWidget* parent) : SWindow(parent) {
+    SetTextAlign(Qt::AlignCenter);
+    setCursor(Qt::PointingHandCursor);
+}
+
+QSize SButton::GetDesiredSize() const {
+    if (GetSkin()) {
+        return SWindow::GetDesiredSize();
+    }
+    const QFontMetrics fm(font());
+    return QSize(fm.horizontalAdvance(GetText()) + 24, fm.height() + 12).grownBy(GetMargin());
+}
+
+void SButton::OnPaint(QPainter& painter) {
+    if (ISkinObj* skin = GetSkin()) {
+        skin->Draw(painter, rect(), GetStateIndex4());
+    } else {
+        const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+        const int state = GetStateIndex4();
+        painter.setBrush(ColorBkgnd().isValid() && state == 0 ? ColorBkgnd() : FaceColor(state));
+        painter.setPen(state == 1 ? kAccent : (ColorBorder().isValid() ? ColorBorder() : kEdge));
+        painter.drawRoundedRect(box, 4, 4);
+    }
+    const QString text = GetText();
+    if (!text.isEmpty()) {
+        DrawWndText(painter, GetTextRect(), text);
+    }
+}
+
+void SButton::OnClick() {
+    EventArgs evt = MakeEvent(kEvtCommand);
+    FireEvent(evt);
+}
+
+SImageButton::SImageButton(QWidget* parent) : SButton(parent) {}
+
+// ---- edit ---------------------------------------------------------------------------------
+
+SEdit::SEdit(QWidget* parent) : SWindow(parent), edit_(new QLineEdit(this)) {
+    edit_->setFrame(false);
+    edit_->installEventFilter(this);
+    edit_->setAttribute(Qt::WA_MacShowFocusRect, false);
+    QObject::connect(edit_, &QLineEdit::textChanged, this, [this](const QString&) {
+        EventArgs evt = MakeEvent(kEvtRichEditNotify);
+        evt.notifyCode = kEnChange;
+        FireEvent(evt);
+    });
+    UpdateStyle();
+}
+
+void SEdit::UpdateStyle() {
+    const QColor text = ColorText().isValid() ? ColorText() : kText;
+    const bool skinned = GetSkin() != nullptr;
+    const QColor bk = ColorBkgnd().isValid() ? ColorBkgnd() : kField;
+    edit_->setStyleSheet(
+        QStringLiteral("QLineEdit { background: %1; color: %2; border: %3; border-radius: 4px;"
+                       " padding: 0 6px; selection-background-color: %4; }"
+                       "QLineEdit:focus { border: %5; }"
+                       "QLineEdit:disabled { color: %6; }")
+            .arg(skinned ? QStringLiteral("transparent") : bk.name(QColor::HexArgb), text.name(),
+                 skinned ? QStringLiteral("none") : QStringLiteral("1px solid ") + kEdge.name(),
+                 kAccent.darker(150).name(),
+                 skinned ? QStringLiteral("none") : QStringLiteral("1px solid ") + kAccent.name(),
+                 kTextDisabled.name()));
+    QPalette pal = edit_->palette();
+    pal.setColor(QPalette::PlaceholderText, cueColor_.isValid() ? cueColor_ : kTextDim);
+    edit_->setPalette(pal);
+}
+
+bool SEdit::SetAttribute(const QString& name, const QString& value, bool loading) {
+    if (Is(name, "cueText")) {
+        cueSource_ = value;
+        SetCueText(Translate(value));
+        return true;
+    }
+    if (Is(name, "cueColor")) {
+        const SApplication* app = SApplication::Instance();
+        QColor color;
+        if (!app || !app->ParseColor(value, color)) {
+            return false;
+        }
+        cueColor_ = color;
+        UpdateStyle();
+        return true;
+    }
+    if (Is(name, "readonly")) {
+        SetReadOnly(ToInt(value) != 0);
+        return true;
+    }
+    if (Is(name, "number")) {
+        if (ToInt(value) != 0) {
+            edit_->setValidator(new QRegularExpressionValidator(
+                QRegularExpression(QStringLiteral("[0-9]*")), edit_));
+        } else {
+            edit_->setValidator(nullptr);
+        }
+        return true;
+    }
+    if (Is(name, "align")) {
+        const bool ok = SWindow::SetAttribute(name, value, loading);
+        edit_->setAlignment(TextAlign());
+        return ok;
+    }
+    const bool ok = SWindow::SetAttribute(name, value, loading);
+    if (ok && (Is(name, "colorText") || Is(name, "colorBkgnd") || Is(name, "skin"))) {
+        UpdateStyle();
+    }
+    return ok;
+}
+
+void SEdit::SetText(const QString& text, bool translate) {
+    SWindow::SetText(text, translate);
+    edit_->setText(SWindow::GetText());
+}
+
+QString SEdit::GetText(bool raw) const {
+    return raw ? SWindow::GetText(true) : edit_->text();
+}
+
+void SEdit::SetReadOnly(bool readOnly) {
+    edit_->setReadOnly(readOnly);
+}
+
+void SEdit::SetCueText(const QString& cue) {
+    edit_->setPlaceholderText(cue);
+}
+
+bool SEdit::OnEditKeyPress(QKeyEvent& /*event*/) {
+    return false;
+}
+
+bool SEdit::OnEditMouse(QMouseEvent& /*event*/) {
+    return false;
+}
+
+void SEdit::OnLanguageChanged() {
+    if (!cueSource_.isEmpty()) {
+        SetCueText(Translate(cueSource_));
+    }
+    // The box's text is the user's: it is not translated again.
+    update();
+}
+
+void SEdit::OnPaint(QPainter& painter) {
+    if (ISkinObj* skin = GetSkin()) {
+        skin->Draw(painter, rect(), GetStateIndex4());
+    }
+}
+
+void SEdit::resizeEvent(QResizeEvent* event) {
+    edit_->setGeometry(GetClientRectLocal());
+    SWindow::resizeEvent(event);
+}
+
+bool SEdit::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == edit_) {
+        switch (event->type()) {
+            case QEvent::KeyPress:
+                return OnEditKeyPress(*static_cast<QKeyEvent*>(event));
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+                return OnEditMouse(*static_cast<QMouseEvent*>(event));
+            default:
+                break;
+        }
+    }
+    return SWindow::eventFilter(watched, event);
+}
+
+// ---- check box ----------------------------------------------------------------------------
+
+namespace {
+
+constexpr int kIndicator = 16;
+constexpr int kIndicatorGap = 8;
+
+QRect IndicatorAt(const QRect& client, Qt::Alignment align) {
+    int x = client.left();
+    if (align & Qt::AlignHCenter) {
+        x = client.center().x() - kIndicator / 2;
+    } else if (align & Qt::AlignRight) {
+        x = client.right() + 1 - kIndicator;
+    }
+    int y = client.center().y() - kIndicator / 2 + 1;
+    if (align & Qt::AlignTop) {
+        y = client.top();
+    } else if (align & Qt::AlignBottom) {
+        y = client.bottom() + 1 - kIndicator;
+    }
+    return {x, y, kIndicator, kIndicator};
+}
+
+// Skin state of a check or radio: the full 8 states when the skin has them, else the
+// four-state look with the last state meaning "checked".
+int ToggleSkinState(const SWindow& w, const ISkinObj& skin) {
+    const int states = skin.States();
+    if (states >= 8) {
+        return w.GetStateIndex8();
+    }
+    if (w.IsChecked()) {
+        return states - 1;
+    }
+    return std::min(w.GetStateIndex4(), states - 1);
+}
+
+}  // namespace
+
+SCheckBox::SCheckBox(QWidget* parent) : SButton(parent) {
+    SetTextAlign(Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+bool SCheckBox::SetAttribute(const QString& name, const QString& value, bool loading) {
+    if (Is(name, "checked")) {
+        SetCheck(ToInt(value) != 0);
+        return true;
+    }
+    if (Is(name, "focusSkin")) {
+        focusSkin_ = SkinByName(value);
+        return focusSkin_ != nullptr;
+    }
+    return SButton::SetAttribute(name, value, loading);
+}
+
+void SCheckBox::SetCheck(bool checked) {
+    SButton::SetCheck(checked);
+}
+
+QSize SCheckBox::GetDesiredSize() const {
+    if (GetSkin()) {
+        return SButton::GetDesiredSize();
+    }
+    const QFontMetrics fm(font());
+    return QSize(kIndicator + kIndicatorGap + fm.horizontalAdvance(GetText()),
+                 std::max(kIndicator, fm.height()))
+        .grownBy(GetMargin());
+}
+
+QRect SCheckBox::IndicatorRect() const {
+    return IndicatorAt(GetClientRectLocal(), Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+QRect SCheckBox::GetTextRect() const {
+    if (GetSkin()) {
+        return GetClientRectLocal();
+    }
+    return GetClientRectLocal().adjusted(kIndicator + kIndicatorGap, 0, 0, 0);
+}
+
+void SCheckBox::OnPaint(QPainter& painter) {
+    if (ISkinObj* skin = GetSkin()) {
+        skin->Draw(painter, GetClientRectLocal(), ToggleSkinState(*this, *skin));
+    } else {
+        const QRectF box = QRectF(IndicatorRect()).adjusted(0.5, 0.5, -0.5, -0.5);
+        const bool on = IsChecked();
+        painter.setPen(IsHover() || on ? kAccent : kEdge);
+        painter.setBrush(on ? kAccent : kField);
+        if (IsDisabled()) {
+            painter.setPen(kEdge);
+            painter.setBrush(kFaceDisabled);
+        }
+        painter.drawRoundedRect(box, 3, 3);
+        if (on) {
+            QPen pen(IsDisabled() ? kTextDisabled : kField, 2.0);
+            pen.setCapStyle(Qt::RoundCap);
+            painter.setPen(pen);
+            const QRectF r = box.adjusted(3.5, 3.5, -3.5, -3.5);
+            QPainterPath tick;
+            tick.moveTo(r.left(), r.center().y());
+            tick.lineTo(r.left() + r.width() * 0.4, r.bottom());
+            tick.lineTo(r.right(), r.top());
+            painter.setBrush(Qt::NoBrush);
+            painter.drawPath(tick);
+        }
+    }
+    const QString text = GetText();
+    if (!text.isEmpty()) {
+        DrawWndText(painter, GetTextRect(), text);
+    }
+    if (hasFocus()) {
+        DrawFocus(painter);
+    }
+}
+
+void SCheckBox::DrawFocus(QPainter& painter) {
+    if (focusSkin_) {
+        focusSkin_->Draw(painter, GetClientRectLocal(), 0);
+    }
+}
+
+void SCheckBox::OnClick() {
+    SetCheck(!IsChecked());
+    EventArgs evt = MakeEvent(kEvtCommand);
+    FireEvent(evt);
+}
+
+// ---- radio --------------------------------------------------------------------------------
+
+SRadioBox::SRadioBox(QWidget* parent) : SButton(parent) {
+    SetTextAlign(Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+bool SRadioBox::SetAttribute(const QString& name, const QString& value, bool loading) {
+    if (Is(name, "checked")) {
+        SetCheck(ToInt(value) != 0);
+        return true;
+    }
+    if (Is(name, "group")) {
+        group_ = value;
+        return true;
+    }
+    if (Is(name, "focusSkin")) {
+        focusSkin_ = SkinByName(value);
+        return focusSkin_ != nullptr;
+    }
+    if (Is(name, "iconAlign") || Is(name, "iconValign")) {
+        const QString v = value.trimmed().toLower();
+        if (Is(name, "iconAlign")) {
+            iconAlign_ &= ~Qt::AlignHorizontal_Mask;
+            iconAlign_ |= v == QLatin1String("center")  ? Qt::AlignHCenter
+                          : v == QLatin1String("right") ? Qt::AlignRight
+                                                        : Qt::AlignLeft;
+        } else {
+            iconAlign_ &= ~Qt::AlignVertical_Mask;
+            iconAlign_ |= v == QLatin1String("top")      ? Qt::AlignTop
+                          : v == QLatin1String("bottom") ? Qt::AlignBottom
+                                                         : Qt::AlignVCenter;
+        }
+        update();
+        return true;
+    }
+    return SButton::SetAttribute(name, value, loading);
+}
+
+void SRadioBox::SetCheck(bool checked) {
+    SButton::SetCheck(checked);
+    if (checked) {
+        UncheckPeers();
+    }
+}
+
+void SRadioBox::UncheckPeers() {
+    SHostWnd* host = GetHost();
+    SWindow* scope = host && host->GetRoot() ? host->GetRoot() : GetParentWnd();
+    if (!scope) {
+        return;
+    }
+    // Without a group, radios are exclusive among their siblings that have none either.
+    ForEachDescendant(scope, [this](SWindow* w) {
+        auto* radio = dynamic_cast<SRadioBox*>(w);
+        if (!radio || radio == this || radio->group_ != group_) {
+            return;
+        }
+        if (group_.isEmpty() && radio->parentWidget() != parentWidget()) {
+            return;
+        }
+        radio->SButton::SetCheck(false);
+    });
+}
+
+QSize SRadioBox::GetDesiredSize() const {
+    if (GetSkin()) {
+        return SButton::GetDesiredSize();
+    }
+    const QFontMetrics fm(font());
+    return QSize(kIndicator + kIndicatorGap + fm.horizontalAdvance(GetText()),
+                 std::max(kIndicator, fm.height()))
+        .grownBy(GetMargin());
+}
+
+QRect SRadioBox::IndicatorRect() const {
+    return IndicatorAt(GetClientRectLocal(), iconAlign_);
+}
+
+QRect SRadioBox::GetTextRect() const {
+    if (GetSkin()) {
+        return GetClientRectLocal();
+    }
+    return GetClientRectLocal().adjusted(kIndicator + kIndicatorGap, 0, 0, 0);
+}
+
+void SRadioBox::OnPaint(QPainter& painter) {
+    if (ISkinObj* skin = GetSkin()) {
+        skin->Draw(painter, GetClientRectLocal(), ToggleSkinState(*this, *skin));
+    } else {
+        const QRectF box = QRectF(IndicatorRect()).adjusted(0.5, 0.5, -0.5, -0.5);
+        painter.setPen(IsHover() || IsChecked() ? kAccent : kEdge);
+        painter.setBrush(IsDisabled() ? kFaceDisabled : kField);
+        painter.drawEllipse(box);
+        if (IsChecked()) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(IsDisabled() ? kTextDisabled : kAccent);
+            painter.drawEllipse(box.adjusted(4, 4, -4, -4));
+        }
+    }
+    const QString text = GetText();
+    if (!text.isEmpty()) {
+        DrawWndText(painter, GetTextRect(), text);
+    }
+    if (hasFocus()) {
+        DrawFocus(painter);
+    }
+}
+
+void SRadioBox::DrawFocus(QPainter& painter) {
+    if (focusSkin_) {
+        focusSkin_->Draw(painter, GetClientRectLocal(), 0);
+    }
+}
+
+void SRadioBox::OnClick() {
+    SetCheck(true);
+    EventArgs evt = MakeEvent(kEvtCommand);
+    FireEvent(evt);
+}
+
+// ---- combo box ----------------------------------------------------------------------------
+
+SComboBox::SComboBox(QWidget* parent) : SWindow(parent), combo_(new QComboBox(this)) {
+    combo_->setCursor(Qt::PointingHandCursor);
+    combo_->setStyleSheet(QStringLiteral(
+        "QComboBox { background: #13151A; color: #D9DEE7; border: 1px solid #3A404C;"
+        " border-radius: 4px; padding: 0 8px; }"
+        "QComboBox:hover { border-color: #00C8FF; }"
+        "QComboBox:disabled { color: #4E545E; }"
+        "QComboBox::drop-down { border: none; width: 20px; }"
+        "QComboBox QAbstractItemView { background: #1A1D24; color: #D9DEE7; border: 1px solid"
+        " #3A404C; selection-background-color: #00C8FF; selection-color: #101216;"
+        " outline: none; }"));
+    QObject::connect(combo_, &QComboBox::activated, this,
+                     [this](int index) { OnActivated(index); });
+}
+
+bool SComboBox::SetAttribute(const QString& name, const QString& value, bool loading) {
+    if (Is(name, "curSel")) {
+        pendingSel_ = ToInt(value);
+        if (!SetCurSel(pendingSel_, false)) {
+            return GetCount() == 0;  // applied once the items exist
+        }
+        return true;
+    }
+    if (Is(name, "dropHeight")) {
+        combo_->setMaxVisibleItems(std::max(1, ToInt(value) / 24));
+        return true;
+    }
+    const bool ok = SWindow::SetAttribute(name, value, loading);
+    if (ok && Is(name, "skin")) {
+        // A skinned box draws its face from the skin; the Qt box on top stays transparent.
+        combo_->setStyleSheet(
+            combo_->styleSheet() +
+            QStringLiteral("QComboBox { background: transparent; border: none; }"));
+    }
+    return ok;
+}
+
+bool SComboBox::CreateChildren(const pugi::xml_node& element) {
+    const SApplication* app = SApplication::Instance();
+    for (const pugi::xml_node& item : element.children("item")) {
+        QString text = QString::fromUtf8(item.attribute("text").as_string());
+        if (app) {
+            text = app->ResolveString(text);
+        }
+        AddString(text, item.attribute("data").as_llong(0));
+    }
+    if (pendingSel_ >= 0) {
+        SetCurSel(pendingSel_, false);
+    }
+    return true;
+}
+
+bool SComboBox::SetCurSel(int index, bool notify) {
+    if (index >= GetCount()) {
+        return false;
+    }
+    if (index < 0) {
+        index = -1;
+    }
+    if (index == curSel_) {
+        return false;
+    }
+    const int old = curSel_;
+    curSel_ = index;
+    syncing_ = true;
+    combo_->setCurrentIndex(index);
+    syncing_ = false;
+    if (notify) {
+        EventArgs evt = MakeEvent(kEvtComboSelChanged);
+        evt.oldSel = old;
+        evt.newSel = index;
+        FireEvent(evt);
+    }
+    return true;
+}
+
+void SComboBox::OnActivated(int index) {
+    if (syncing_) {
+        return;
+    }
+    if (index != curSel_) {
+        SetCurSel(index, true);
+    }
+}
+
+int SComboBox::GetCount() const {
+    return combo_->count();
+}
+
+QString SComboBox::GetLBText(int index) const {
+    return index >= 0 && index < GetCount() ? combo_->itemText(index) : QString();
+}
+
+int SComboBox::AddString(const QString& text, qintptr itemData) {
+    return InsertString(-1, text, itemData);
+}
+
+int SComboBox::InsertString(int index, const QString& text, qintptr itemData) {
+    if (index < 0 || index > GetCount()) {
+        index = GetCount();
+    }
+    syncing_ = true;
+    sources_.insert(index, text);
+    combo_->insertItem(index, Translate(text), QVariant::fromValue<qlonglong>(itemData));
+    if (curSel_ >= index && curSel_ >= 0) {
+        ++curSel_;
+    }
+    // QComboBox selects the first item it gets; the selection stays ours.
+    combo_->setCurrentIndex(curSel_);
+    syncing_ = false;
+    return index;
+}
+
+bool SComboBox::DeleteString(int index) {
+    if (index < 0 || index >= GetCount()) {
+        return false;
+    }
+    syncing_ = true;
+    sources_.removeAt(index);
+    combo_->removeItem(index);
+    if (curSel_ == index) {
+        curSel_ = -1;
+    } else if (curSel_ > index) {
+        --curSel_;
+    }
+    combo_->setCurrentIndex(curSel_);
+    syncing_ = false;
+    return true;
+}
+
+void SComboBox::ResetContent() {
+    syncing_ = true;
+    sources_.clear();
+    combo_->clear();
+    curSel_ = -1;
+    syncing_ = false;
+}
+
+qintptr SComboBox::GetItemData(int index) const {
+    if (index < 0 || index >= GetCount()) {
+        return 0;
+    }
+    return static_cast<qintptr>(combo_->itemData(index).toLongLong());
+}
+
+void SComboBox::OnLanguageChanged() {
+    for (int i = 0; i < GetCount() && i < sources_.size(); ++i) {
+        combo_->setItemText(i, Translate(sources_[i]));
+    }
+    SWindow::OnLanguageChanged();
+}
+
+void SComboBox::OnPaint(QPainter& painter) {
+    if (ISkinObj* skin = GetSkin()) {
+        skin->Draw(painter, rect(), GetStateIndex4());
+    }
+}
+
+void SComboBox::resizeEvent(QResizeEvent* event) {
+    combo_->setGeometry(GetClientRectLocal());
+    SWindow::resizeEvent(event);
+}
+
+// ---- slider -------------------------------------------------------------------------------
+
+namespace {
+constexpr int kThumb = 14;
+constexpr int kTrack = 4;
+}  // namespace
+
+SSliderBar::SSliderBar(QWidget* parent) : SWindow(parent) {
+    setCursor(Qt::PointingHandCursor);
+}
+
+bool SSliderBar::SetAttribute(const QString& name, const QString& value, bool loading) {
+    if (Is(name, "min")) {
+        SetRange(ToInt(value), std::max(ToInt(value), max_));
+        return true;
+    }
+    if (Is(name, "max")) {
+        SetRange(std::min(min_, ToInt(value)), ToInt(value));
+        return true;
+    }
+    if (Is(name, "value")) {
+        SetValue(ToInt(value));
+        return true;
+    }
+    if (Is(name, "vertical")) {
+        vertical_ = ToInt(value) != 0;
+        update();
+        return true;
+    }
+    if (Is(name, "thumbSkin") || Is(name, "posSkin")) {
+        ISkinObj* skin = SkinByName(value);
+        if (!skin) {
+            return false;
+        }
+        (Is(name, "thumbSkin") ? thumbSkin_ : posSkin_) = skin;
+        update();
+        return true;
+    }
+    return SWindow::SetAttribute(name, value, loading);
+}
+
+void SSliderBar::SetValue(int value) {
+    value_ = std::clamp(value, min_, max_);
+    update();
+}
+
+void SSliderBar::SetRange(int minValue, int maxValue) {
+    min_ = minValue;
+    max_ = std::max(minValue, maxValue);
+    SetValue(value_);
+}
+
+QRect SSliderBar::TrackRect() const {
+    const QRect client = GetClientRectLocal();
+    const QSize thumb = thumbSkin_ ? thumbSkin_->SkinSize() : QSize(kThumb, kThumb);
+    const int thick =
+        GetSkin() ? (vertical_ ? GetSkin()->SkinSize().width() : GetSkin()->SkinSize().height())
+                  : kTrack;
+    if (vertical_) {
+        const int half = thumb.height() / 2;
+        return {client.center().x() - thick / 2, client.top() + half, thick,
+                std::max(1, client.height() - 2 * half)};
+    }
+    const int half = thumb.width() / 2;
+    return {client.left() + half, client.center().y() - thick / 2 + 1,
+            std::max(1, client.width() - 2 * half), thick};
+}
+
+QRect SSliderBar::ThumbRect() const {
+    const QRect track = TrackRect();
+    const QSize thumb = thumbSkin_ ? thumbSkin_->SkinSize() : QSize(kThumb, kThumb);
+    const double frac = max_ > min_ ? double(value_ - min_) / double(max_ - min_) : 0.0;
+    if (vertical_) {
+        const int y = track.bottom() - static_cast<int>(frac * (track.height() - 1));
+        return {track.center().x() - thumb.width() / 2 + 1, y - thumb.height() / 2, thumb.width(),
+                thumb.height()};
+    }
+    const int x = track.left() + static_cast<int>(frac * (track.width() - 1));
+    return {x - thumb.width() / 2, track.center().y() - thumb.height() / 2 + 1, thumb.width(),
+            thumb.height()};
+}
+
+int SSliderBar::ValueAt(const QPoint& pt) const {
+    const QRect track = TrackRect();
+    double frac = vertical_ ? double(track.bottom() - pt.y()) / std::max(1, track.height() - 1)
+                            : double(pt.x() - track.left()) / std::max(1, track.width() - 1);
+    frac = std::clamp(frac, 0.0, 1.0);
+    return min_ + static_cast<int>(frac * (max_ - min_) + 0.5);
+}
+
+void SSliderBar::DragTo(const QPoint& pt) {
+    const int v = ValueAt(pt);
+    if (v == value_) {
+        return;
+    }
+    SetValue(v);
+    EventArgs evt = MakeEvent(kEvtSliderPos);
+    evt.pos = value_;
+    FireEvent(evt);
+}
+
+void SSliderBar::OnPaint(QPainter& painter) {
+    if (ColorBkgnd().isValid()) {
+        painter.fillRect(rect(), ColorBkgnd());
+    }
+    const QRect track = TrackRect();
+    const QRect thumb = ThumbRect();
+    QRect filled = track;
+    if (vertical_) {
+        filled.setTop(thumb.center().y());
+    } else {
+        filled.setRight(thumb.center().x());
+    }
+    if (ISkinObj* skin = GetSkin()) {
+        skin->Draw(painter, track, 0);
+    } else {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0x2C, 0x31, 0x3B));
+        painter.drawRoundedRect(track, kTrack / 2.0, kTrack / 2.0);
+    }
+    if (posSkin_) {
+        posSkin_->Draw(painter, filled, 0);
+    } else {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(IsDisabled() ? kTextDisabled : kAccent);
+        painter.drawRoundedRect(filled, kTrack / 2.0, kTrack / 2.0);
+    }
+    if (thumbSkin_) {
+        thumbSkin_->Draw(painter, thumb, GetStateIndex4());
+    } else {
+        painter.setPen(QPen(IsDisabled() ? kTextDisabled : kAccent, 2));
+        painter.setBrush(IsHover() || dragging_ ? QColor(Qt::white) : kText);
+        painter.drawEllipse(QRectF(thumb).adjusted(1, 1, -1, -1));
+    }
+}
+
+void SSliderBar::OnLButtonDown(QMouseEvent& event) {
+    SWindow::OnLButtonDown(event);
+    dragging_ = true;
+    DragTo(event.position().toPoint());
+}
+
+void SSliderBar::OnLButtonUp(QMouseEvent& event) {
+    dragging_ = false;
+    SetPressedState(false);
+    update();
+    (void)event;
+}
+
+void SSliderBar::OnMouseMove(QMouseEvent& event) {
+    if (dragging_ && (event.buttons() & Qt::LeftButton)) {
+        DragTo(event.position().toPoint());
+    }
+}
+
+}  // namespace kb::ui
