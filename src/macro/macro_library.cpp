@@ -1,69 +1,183 @@
 #include "macro/macro_library.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
-
-#include <pugixml.hpp>
 
 #include "macro/atomic_file.h"
 
 namespace kb {
 namespace {
 
-const std::string kEmpty;
-
 // Attribute order of a step as written to the file.
 constexpr const char* kStepKeys[] = {"code", "name", "state", "delay"};
 
-struct KeyLess {
-    bool operator()(const MacroNode::Attribute& attribute, std::string_view key) const {
-        return std::string_view(attribute.first) < key;
-    }
-};
+bool IsStepKey(std::string_view key) {
+    return key == "code" || key == "name" || key == "state" || key == "delay";
+}
 
-std::string_view ValueOr(const pugi::xml_node& node, const char* key, std::string_view fallback) {
-    pugi::xml_attribute attribute = node.attribute(key);
-    return attribute ? std::string_view(attribute.value()) : fallback;
+// Compares with a literal, terminator included; stops at the first difference, so it never reads
+// past the end of text. Cheaper than strcmp on the load path, which calls it for every attribute.
+template <std::size_t N>
+bool Equals(const char* text, const char (&literal)[N]) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (text[i] != literal[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Only elements have a name with the default parse options (text and CDATA have none).
+template <std::size_t N>
+bool Named(const pugi::xml_node& node, const char (&name)[N]) {
+    return Equals(node.name(), name);
+}
+
+template <std::size_t N>
+bool Named(const pugi::xml_attribute& attribute, const char (&name)[N]) {
+    return Equals(attribute.name(), name);
+}
+
+pugi::xml_attribute FindAttribute(const pugi::xml_node& element, std::string_view key) {
+    for (pugi::xml_attribute attribute = element.first_attribute(); attribute;
+         attribute = attribute.next_attribute()) {
+        if (key == attribute.name()) {
+            return attribute;
+        }
+    }
+    return {};
+}
+
+void SetOn(pugi::xml_node& element, std::string_view key, std::string_view value) {
+    pugi::xml_attribute attribute = FindAttribute(element, key);
+    if (!attribute) {
+        attribute = element.append_attribute(std::string(key).c_str());
+    }
+    attribute.set_value(value.data(), value.size());
+}
+
+// A step element exactly as the file has it: the four attributes in order, nothing below.
+bool IsStepElement(const pugi::xml_node& item) {
+    if (!Named(item, "item") || item.first_child()) {
+        return false;
+    }
+    pugi::xml_attribute attribute = item.first_attribute();
+    if (!Named(attribute, "code")) {
+        return false;
+    }
+    attribute = attribute.next_attribute();
+    if (!Named(attribute, "name")) {
+        return false;
+    }
+    attribute = attribute.next_attribute();
+    if (!Named(attribute, "state")) {
+        return false;
+    }
+    attribute = attribute.next_attribute();
+    if (!Named(attribute, "delay")) {
+        return false;
+    }
+    return !attribute.next_attribute();
+}
+
+const char* ValueOr(const pugi::xml_node& node, const char* key, const char* fallback) {
+    const pugi::xml_attribute attribute = node.attribute(key);
+    return attribute ? attribute.value() : fallback;
+}
+
+// Any other macro file: every node below the first "group" that has a "name" is a group, every
+// node below a group a step, missing step values take their defaults.
+void BuildWrittenForm(const pugi::xml_document& source, pugi::xml_document& target) {
+    pugi::xml_node top = target.append_child("group");
+    for (pugi::xml_node group : source.child("group").children()) {
+        const pugi::xml_attribute name = group.attribute("name");
+        if (!name) {
+            continue;
+        }
+        pugi::xml_node items = top.append_child("items");
+        items.append_attribute("name").set_value(name.value());
+        for (pugi::xml_node step : group.children()) {
+            pugi::xml_node item = items.append_child("item");
+            item.append_attribute("code").set_value(ValueOr(step, "code", "0"));
+            item.append_attribute("name").set_value(ValueOr(step, "name", ""));
+            item.append_attribute("state").set_value(ValueOr(step, "state", "0"));
+            item.append_attribute("delay").set_value(ValueOr(step, "delay", "0"));
+        }
+    }
+}
+
+void AddDeclaration(pugi::xml_document& document) {
+    pugi::xml_node declaration = document.prepend_child(pugi::node_declaration);
+    declaration.append_attribute("version").set_value("1.0");
+    declaration.append_attribute("encoding").set_value("UTF-8");
 }
 
 }  // namespace
 
-MacroNode::MacroNode(const MacroNode& other)
-    : library_(other.library_), children_(other.children_), attributes_(other.attributes_) {
-    RelinkChildren();
+MacroNode::MacroNode() : side_(std::make_unique<Side>()) {
+    side_->document = std::make_unique<pugi::xml_document>();
+    element_ = side_->document->append_child("node");
+}
+
+MacroNode::MacroNode(const MacroNode& other) : side_(std::make_unique<Side>()) {
+    side_->document = std::make_unique<pugi::xml_document>();
+    element_ = side_->document->append_copy(other.element_);
+    AdoptCopy(other, Kind::kLoose);
 }
 
 MacroNode::MacroNode(MacroNode&& other) noexcept
     : library_(other.library_),
-      children_(std::move(other.children_)),
-      attributes_(std::move(other.attributes_)) {
+      element_(other.element_),
+      side_(std::move(other.side_)),
+      children_(std::move(other.children_)) {
+    other.element_ = pugi::xml_node();
     RelinkChildren();
 }
 
-MacroNode& MacroNode::operator=(const MacroNode& other) {
-    if (this != &other) {
-        // other may live below this node; copying first keeps it alive while it is read.
-        *this = MacroNode(other);
+MacroNode::~MacroNode() = default;
+
+MacroNode::Kind MacroNode::KindOf() const {
+    if (library_ == nullptr) {
+        return Kind::kLoose;
     }
-    return *this;
+    if (parent_ == nullptr) {
+        return Kind::kRoot;
+    }
+    return parent_->parent_ == nullptr ? Kind::kGroup : Kind::kStep;
 }
 
-MacroNode& MacroNode::operator=(MacroNode&& other) noexcept {
-    if (this != &other) {
-        // Take the content out before the old children go: other may be one of them.
-        std::vector<MacroNode> children = std::move(other.children_);
-        std::vector<Attribute> attributes = std::move(other.attributes_);
-        children_ = std::move(children);
-        attributes_ = std::move(attributes);
-        RelinkChildren();
-        for (MacroNode& child : children_) {
-            if (child.library_ != library_) {
-                child.SetLibraryRecursively(library_);
-            }
-        }
+MacroNode::Kind MacroNode::ChildKind() const {
+    switch (KindOf()) {
+        case Kind::kLoose:
+            return Kind::kLoose;
+        case Kind::kRoot:
+            return Kind::kGroup;
+        default:
+            return Kind::kStep;
     }
-    return *this;
+}
+
+bool MacroNode::IsWritten(Kind kind, std::string_view key) {
+    switch (kind) {
+        case Kind::kLoose:  // the node's own document holds everything
+            return true;
+        case Kind::kGroup:
+            return key == "name";
+        case Kind::kStep:
+            return IsStepKey(key);
+        case Kind::kRoot:
+            break;
+    }
+    return false;
+}
+
+std::vector<MacroNode::Attribute>& MacroNode::MutableExtra() {
+    if (!side_) {
+        side_ = std::make_unique<Side>();
+    }
+    return side_->extra;
 }
 
 MacroNode* MacroNode::ChildAt(int index) {
@@ -80,18 +194,92 @@ const MacroNode* MacroNode::ChildAt(int index) const {
     return &children_[static_cast<std::size_t>(index)];
 }
 
+void MacroNode::AdoptCopy(const MacroNode& source, Kind kind) {
+    // Attributes the file does not hold move between the element and the side store.
+    if (const std::vector<Attribute>* extra = source.Extra()) {
+        for (const Attribute& attribute : *extra) {
+            if (IsWritten(kind, attribute.first)) {
+                SetOn(element_, attribute.first, attribute.second);
+            } else {
+                MutableExtra().push_back(attribute);
+            }
+        }
+    }
+    if (kind != Kind::kLoose) {
+        for (pugi::xml_attribute attribute = element_.first_attribute(); attribute;) {
+            const pugi::xml_attribute next = attribute.next_attribute();
+            if (!IsWritten(kind, attribute.name())) {
+                MutableExtra().emplace_back(attribute.name(), attribute.value());
+                element_.remove_attribute(attribute);
+            }
+            attribute = next;
+        }
+        if (side_) {
+            std::sort(side_->extra.begin(), side_->extra.end());
+        }
+    }
+
+    if (kind == Kind::kGroup && !Named(element_, "items")) {
+        element_.set_name("items");
+    }
+    if (kind == Kind::kStep) {
+        if (!IsStepElement(element_)) {
+            std::string values[4];
+            for (int i = 0; i < 4; ++i) {
+                values[i] = GetAttribute(kStepKeys[i]);
+            }
+            element_.set_name("item");
+            element_.remove_attributes();
+            element_.remove_children();  // steps of a library have no children
+            for (int i = 0; i < 4; ++i) {
+                element_.append_attribute(kStepKeys[i])
+                    .set_value(values[i].c_str(), values[i].size());
+            }
+        }
+        return;
+    }
+
+    const Kind childKind = kind == Kind::kLoose ? Kind::kLoose : Kind::kStep;
+    children_.reserve(source.children_.size());
+    pugi::xml_node element = element_.first_child();
+    for (const MacroNode& sourceChild : source.children_) {
+        MacroNode child(library_, element);
+        child.AdoptCopy(sourceChild, childKind);
+        children_.push_back(std::move(child));
+        element = element.next_sibling();
+    }
+    RelinkChildren();
+}
+
 void MacroNode::InsertChild(int position, const MacroNode& node) {
     if (position != -1 && (position < 0 || position >= ChildCount())) {
         return;
     }
-    MacroNode copy(node);
-    if (copy.library_ != library_) {
-        copy.SetLibraryRecursively(library_);
+    const Kind kind = KindOf();
+    if (kind == Kind::kStep) {
+        return;
     }
-    if (position == -1) {
-        children_.push_back(std::move(copy));
-    } else {
-        children_.insert(children_.begin() + position, std::move(copy));
+    for (const MacroNode* up = this; up != nullptr; up = up->parent_) {
+        if (up == &node) {
+            // Copying a node into itself: copy it out first.
+            InsertChild(position, MacroNode(node));
+            return;
+        }
+    }
+    const pugi::xml_node element =
+        position == -1 ? element_.append_copy(node.element_)
+                       : element_.insert_copy_before(
+                             node.element_, children_[static_cast<std::size_t>(position)].element_);
+    if (!element) {
+        return;
+    }
+    MacroNode child(library_, element);
+    child.AdoptCopy(node, ChildKind());
+    children_.push_back(std::move(child));
+    if (position != -1) {
+        for (auto i = children_.size() - 1; i > static_cast<std::size_t>(position); --i) {
+            children_[i].SwapHandles(children_[i - 1]);
+        }
     }
     RelinkChildren();
 }
@@ -106,8 +294,11 @@ bool MacroNode::RemoveChild(int index) {
     if (index < 0 || index >= ChildCount()) {
         return false;
     }
-    children_.erase(children_.begin() + index);
-    RelinkChildren();
+    element_.remove_child(children_[static_cast<std::size_t>(index)].element_);
+    for (auto i = static_cast<std::size_t>(index); i + 1 < children_.size(); ++i) {
+        children_[i].SwapHandles(children_[i + 1]);
+    }
+    children_.pop_back();
     return true;
 }
 
@@ -115,46 +306,82 @@ bool MacroNode::MoveChild(int from, int to) {
     if (from < 0 || from >= ChildCount() || from == to || to < -1) {
         return false;
     }
-    const int remaining = ChildCount() - 1;
-    if (to == -1 || to > remaining) {
-        to = remaining;
+    const int last = ChildCount() - 1;
+    if (to == -1 || to > last) {
+        to = last;
     }
-    auto first = children_.begin();
-    if (from < to) {
-        std::rotate(first + from, first + from + 1, first + to + 1);
-    } else if (to < from) {
-        std::rotate(first + to, first + from, first + from + 1);
+    if (to == from) {
+        return true;  // the last child moved to the end
     }
-    RelinkChildren();
+    const pugi::xml_node moved = children_[static_cast<std::size_t>(from)].element_;
+    if (to == last) {
+        element_.append_move(moved);
+    } else {
+        const int before = to < from ? to : to + 1;
+        element_.insert_move_before(moved, children_[static_cast<std::size_t>(before)].element_);
+    }
+    for (int i = from; i < to; ++i) {
+        children_[static_cast<std::size_t>(i)].SwapHandles(
+            children_[static_cast<std::size_t>(i + 1)]);
+    }
+    for (int i = from; i > to; --i) {
+        children_[static_cast<std::size_t>(i)].SwapHandles(
+            children_[static_cast<std::size_t>(i - 1)]);
+    }
     return true;
 }
 
 void MacroNode::ClearChildren() {
+    element_.remove_children();
     children_.clear();
 }
 
-const std::string& MacroNode::GetAttribute(std::string_view key) const {
-    auto it = std::lower_bound(attributes_.begin(), attributes_.end(), key, KeyLess{});
-    return it != attributes_.end() && it->first == key ? it->second : kEmpty;
+std::string_view MacroNode::GetAttribute(std::string_view key) const {
+    if (const pugi::xml_attribute attribute = FindAttribute(element_, key)) {
+        return attribute.value();
+    }
+    if (const std::vector<Attribute>* extra = Extra()) {
+        for (const Attribute& attribute : *extra) {
+            if (attribute.first == key) {
+                return attribute.second;
+            }
+        }
+    }
+    return {};
 }
 
 bool MacroNode::HasAttribute(std::string_view key) const {
-    auto it = std::lower_bound(attributes_.begin(), attributes_.end(), key, KeyLess{});
-    return it != attributes_.end() && it->first == key;
+    if (FindAttribute(element_, key)) {
+        return true;
+    }
+    const std::vector<Attribute>* extra = Extra();
+    return extra != nullptr &&
+           std::any_of(extra->begin(), extra->end(),
+                       [&](const Attribute& attribute) { return attribute.first == key; });
 }
 
 void MacroNode::SetAttribute(std::string_view key, std::string_view value) {
-    auto it = std::lower_bound(attributes_.begin(), attributes_.end(), key, KeyLess{});
-    if (it != attributes_.end() && it->first == key) {
+    if (IsWritten(KindOf(), key)) {
+        SetOn(element_, key, value);
+        return;
+    }
+    std::vector<Attribute>& extra = MutableExtra();
+    auto it = std::lower_bound(
+        extra.begin(), extra.end(), key,
+        [](const Attribute& attribute, std::string_view k) { return attribute.first < k; });
+    if (it != extra.end() && it->first == key) {
         it->second.assign(value);
     } else {
-        attributes_.emplace(it, std::string(key), std::string(value));
+        extra.emplace(it, std::string(key), std::string(value));
     }
 }
 
 void MacroNode::Clear() {
-    children_.clear();
-    attributes_.clear();
+    ClearChildren();
+    element_.remove_attributes();
+    if (side_) {
+        side_->extra.clear();
+    }
 }
 
 void MacroNode::RelinkChildren() {
@@ -163,11 +390,12 @@ void MacroNode::RelinkChildren() {
     }
 }
 
-void MacroNode::SetLibraryRecursively(MacroLibrary* library) {
-    library_ = library;
-    for (MacroNode& child : children_) {
-        child.SetLibraryRecursively(library);
-    }
+void MacroNode::SwapHandles(MacroNode& other) noexcept {
+    std::swap(element_, other.element_);
+    std::swap(side_, other.side_);
+    std::swap(children_, other.children_);
+    RelinkChildren();
+    other.RelinkChildren();
 }
 
 MacroNode MakeGroupNode(std::string_view name) {
@@ -186,18 +414,56 @@ MacroNode MakeStepNode(std::string_view code, std::string_view name, std::string
     return step;
 }
 
-MacroLibrary::MacroLibrary() : root_(this) {}
+MacroLibrary::MacroLibrary() : root_(this, pugi::xml_node()) {
+    AddDeclaration(document_);
+    document_.append_child("group");
+    AttachRoot();
+}
 
-MacroLibrary::MacroLibrary(std::string path) : path_(std::move(path)), root_(this) {
+MacroLibrary::MacroLibrary(std::string path) : MacroLibrary() {
+    path_ = std::move(path);
     Load(path_);
+}
+
+bool MacroLibrary::AttachRoot() {
+    root_.children_.clear();
+    root_.element_ = pugi::xml_node();
+    pugi::xml_node top = document_.first_child();
+    if (top.type() == pugi::node_declaration) {
+        top = top.next_sibling();
+    }
+    if (!Named(top, "group") || top.next_sibling() || top.first_attribute()) {
+        return false;
+    }
+    root_.element_ = top;
+    for (pugi::xml_node items = top.first_child(); items; items = items.next_sibling()) {
+        const pugi::xml_attribute name = items.first_attribute();
+        if (!Named(items, "items") || !Named(name, "name") || name.next_attribute()) {
+            root_.children_.clear();
+            return false;
+        }
+        MacroNode& group = root_.children_.emplace_back(MacroNode(this, items));
+        for (pugi::xml_node item = items.first_child(); item; item = item.next_sibling()) {
+            if (!IsStepElement(item)) {
+                root_.children_.clear();
+                return false;
+            }
+            group.children_.push_back(MacroNode(this, item));
+        }
+    }
+    for (MacroNode& group : root_.children_) {
+        group.RelinkChildren();
+    }
+    root_.RelinkChildren();
+    return true;
 }
 
 bool MacroLibrary::Load(const std::string& path) {
     const std::filesystem::path file = PathFromUtf8(path);
-    pugi::xml_document document;
+    pugi::xml_document loaded;
     // Macro files are UTF-8 whatever their declaration claims.
     const pugi::xml_parse_result result =
-        LoadXmlFile(document, file, pugi::parse_default, pugi::encoding_utf8);
+        LoadXmlFile(loaded, file, pugi::parse_default, pugi::encoding_utf8);
     const bool ownFile = path == path_;
     if (!result) {
         if (ownFile) {
@@ -210,30 +476,20 @@ bool MacroLibrary::Load(const std::string& path) {
         ownFileUnreadable_ = false;
     }
 
-    root_.Clear();
-    const pugi::xml_node top = document.child("group");
-    for (pugi::xml_node source : top.children()) {
-        const pugi::xml_attribute name = source.attribute("name");
-        if (!name) {
-            continue;
-        }
-        MacroNode group(this);
-        group.children_.reserve(
-            static_cast<std::size_t>(std::distance(source.begin(), source.end())));
-        for (pugi::xml_node item : source.children()) {
-            MacroNode& step = group.children_.emplace_back(this);
-            // Built directly in key order: code, delay, name, state.
-            step.attributes_.reserve(4);
-            step.attributes_.emplace_back("code", ValueOr(item, "code", "0"));
-            step.attributes_.emplace_back("delay", ValueOr(item, "delay", "0"));
-            step.attributes_.emplace_back("name", ValueOr(item, "name", ""));
-            step.attributes_.emplace_back("state", ValueOr(item, "state", "0"));
-        }
-        group.RelinkChildren();
-        group.attributes_.emplace_back("name", name.value());
-        root_.children_.push_back(std::move(group));
+    root_.children_.clear();  // the handles into the old document go first
+    root_.element_ = pugi::xml_node();
+    // A file in the written form is kept as parsed; any other is rewritten into that form.
+    document_ = std::move(loaded);
+    if (!AttachRoot()) {
+        loaded = std::move(document_);
+        document_.reset();
+        BuildWrittenForm(loaded, document_);
+        AttachRoot();
     }
-    root_.RelinkChildren();
+    AddDeclaration(document_);
+    if (root_.side_) {
+        root_.side_->extra.clear();
+    }
     return true;
 }
 
@@ -246,27 +502,20 @@ bool MacroLibrary::Save(const std::string& path) {
         }
         ownFileUnreadable_ = false;
     }
-
-    pugi::xml_document document;
-    pugi::xml_node declaration = document.append_child(pugi::node_declaration);
-    declaration.append_attribute("version").set_value("1.0");
-    declaration.append_attribute("encoding").set_value("UTF-8");
-    pugi::xml_node top = document.append_child("group");
-    for (const MacroNode& group : root_.children_) {
-        pugi::xml_node items = top.append_child("items");
-        const std::string& name = group.GetAttribute("name");
-        if (!name.empty()) {
-            items.append_attribute("name").set_value(name.c_str(), name.size());
-        }
-        for (const MacroNode& step : group.children_) {
-            pugi::xml_node item = items.append_child("item");
-            for (const char* key : kStepKeys) {
-                const std::string& value = step.GetAttribute(key);
-                item.append_attribute(key).set_value(value.c_str(), value.size());
-            }
+    // A group with an empty name is written without the attribute.
+    std::vector<pugi::xml_node> unnamed;
+    for (MacroNode& group : root_.children_) {
+        const pugi::xml_attribute name = group.element_.attribute("name");
+        if (name && *name.value() == '\0') {
+            group.element_.remove_attribute(name);
+            unnamed.push_back(group.element_);
         }
     }
-    return SaveXmlAtomically(document, file, "\t", pugi::format_default);
+    const bool saved = SaveXmlAtomically(document_, file, "\t", pugi::format_default);
+    for (pugi::xml_node& element : unnamed) {
+        element.prepend_attribute("name");
+    }
+    return saved;
 }
 
 bool HasMcrExtension(std::string_view path) {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include <pugixml.hpp>
 
 namespace kb {
 
@@ -12,40 +15,44 @@ class MacroLibrary;
 // One node of the macro tree: the root, a macro group ("name") or a macro step ("code", "name",
 // "state", "delay"). Children are held by value, so a pointer to a child stays valid only until
 // its parent's child sequence changes.
+//
+// A library keeps its tree in a pugixml document in the form it is written to disk, so that a
+// save is a plain write and a load keeps what the parser built; the nodes are handles into it.
+// Inside a library the tree has three levels: a step never gets children. A node made on its own
+// (MakeGroupNode, MakeStepNode, a copy) keeps any shape until it is inserted into a library.
 class MacroNode {
 public:
-    using Attribute = std::pair<std::string, std::string>;
-
-    explicit MacroNode(MacroLibrary* library = nullptr) : library_(library) {}
-    // A copy or a moved-from node stands alone (no parent) until it is placed in a tree;
-    // assignment keeps the target's place in its tree and gives the new content its library.
+    MacroNode();
+    // A copy stands alone: no parent, no library, until a copy of it is inserted somewhere.
     MacroNode(const MacroNode& other);
     MacroNode(MacroNode&& other) noexcept;
-    MacroNode& operator=(const MacroNode& other);
-    MacroNode& operator=(MacroNode&& other) noexcept;
-    ~MacroNode() = default;
+    // Nodes are placed with InsertChild and changed with the operations below; assigning one
+    // node over another would leave the document behind.
+    MacroNode& operator=(const MacroNode&) = delete;
+    MacroNode& operator=(MacroNode&&) = delete;
+    ~MacroNode();
 
     int ChildCount() const { return static_cast<int>(children_.size()); }
     // Null when the index is negative or not below the count.
     MacroNode* ChildAt(int index);
     const MacroNode* ChildAt(int index) const;
     // Inserts a copy before the child at position; -1 appends; a position at or above the
-    // count (or any other negative one) inserts nothing.
+    // count (or any other negative one) inserts nothing. Nothing is inserted below a step of a
+    // library.
     void InsertChild(int position, const MacroNode& node);
     // -1 removes the last child; any other index outside the children removes nothing.
     bool RemoveChild(int index);
     // Takes the child at from out and inserts it at to among the remaining children; -1 or a
-    // position past them moves it to the end. False, and nothing changes, for an invalid from
-    // or from == to.
+    // position past them moves it to the end. False, and nothing changes, for an invalid from,
+    // a to below -1, or from == to.
     bool MoveChild(int from, int to);
     void ClearChildren();
 
-    // The value of key, or an empty string when the node has no such attribute.
-    const std::string& GetAttribute(std::string_view key) const;
+    // The value of key, or "" when the node has no such attribute. The view stays valid until
+    // the attribute is set again or the node goes.
+    std::string_view GetAttribute(std::string_view key) const;
     bool HasAttribute(std::string_view key) const;
     void SetAttribute(std::string_view key, std::string_view value);
-    // Attributes in ascending key order.
-    const std::vector<Attribute>& Attributes() const { return attributes_; }
 
     // Removes all children and all attributes.
     void Clear();
@@ -55,15 +62,38 @@ public:
 
 private:
     friend class MacroLibrary;
+    using Attribute = std::pair<std::string, std::string>;
+    enum class Kind { kLoose, kRoot, kGroup, kStep };
 
-    // Points the children back at this node after the child sequence moved in memory.
+    // What a node needs beyond its element only now and then.
+    struct Side {
+        std::unique_ptr<pugi::xml_document> document;  // loose nodes own their document
+        // Attributes that are not written to the file (a step's "foo", any attribute of the
+        // root) are held here, so the document always is the file.
+        std::vector<Attribute> extra;
+    };
+
+    MacroNode(MacroLibrary* library, pugi::xml_node element)
+        : library_(library), element_(element) {}
+
+    // Whether the file holds that attribute of a node of that kind.
+    static bool IsWritten(Kind kind, std::string_view key);
+    Kind KindOf() const;
+    Kind ChildKind() const;
+    std::vector<Attribute>* Extra() const { return side_ ? &side_->extra : nullptr; }
+    std::vector<Attribute>& MutableExtra();
+    // Gives the freshly copied element the shape of its kind and builds the handles below it
+    // from source, whose subtree it is a copy of.
+    void AdoptCopy(const MacroNode& source, Kind kind);
     void RelinkChildren();
-    void SetLibraryRecursively(MacroLibrary* library);
+    // Swaps two siblings' handles; the elements are moved by the caller.
+    void SwapHandles(MacroNode& other) noexcept;
 
     MacroLibrary* library_ = nullptr;
     MacroNode* parent_ = nullptr;
+    pugi::xml_node element_;
+    std::unique_ptr<Side> side_;
     std::vector<MacroNode> children_;
-    std::vector<Attribute> attributes_;  // sorted by key
 };
 
 // A macro group node named name, without steps.
@@ -95,7 +125,12 @@ public:
     const std::string& Path() const { return path_; }
 
 private:
+    // Points the root at the "group" element of document_ and builds the handles below it;
+    // false, with no groups, when the document is not in the written form.
+    bool AttachRoot();
+
     std::string path_;
+    pugi::xml_document document_;
     MacroNode root_;
     // The own file existed but could not be parsed: copy it aside before overwriting it.
     bool ownFileUnreadable_ = false;

@@ -38,11 +38,12 @@ std::string Dump(const MacroLibrary& library) {
     std::string out;
     for (int g = 0; g < library.Root().ChildCount(); ++g) {
         const MacroNode& group = *library.Root().ChildAt(g);
-        out += "[" + group.GetAttribute("name") + "]";
+        out += "[" + std::string(group.GetAttribute("name")) + "]";
         for (int s = 0; s < group.ChildCount(); ++s) {
             const MacroNode& step = *group.ChildAt(s);
-            out += " " + step.GetAttribute("code") + "/" + step.GetAttribute("name") + "/" +
-                   step.GetAttribute("state") + "/" + step.GetAttribute("delay");
+            for (const char* key : {"code", "name", "state", "delay"}) {
+                out += (key[0] == 'c' ? " " : "/") + std::string(step.GetAttribute(key));
+            }
         }
         out += "\n";
     }
@@ -74,6 +75,40 @@ TEST(MacroFileTest, EmptyNameAndEmptyValuesAreWrittenAsTheyAre) {
     // A group without a name is dropped by the next load.
     MacroLibrary reloaded(folder.File("m.xml"));
     EXPECT_EQ(reloaded.Root().ChildCount(), 0);
+}
+
+TEST(MacroFileTest, OnlyTheWrittenAttributesReachTheFile) {
+    TempFolder folder;
+    MacroLibrary library;
+    library.Root().SetAttribute("version", "2");
+    MacroNode step;  // attributes set out of order, one missing, one the file does not hold
+    step.SetAttribute("delay", "0");
+    step.SetAttribute("extra", "x");
+    step.SetAttribute("code", "4");
+    step.SetAttribute("state", "1");
+    MacroNode group = MakeGroupNode("Group 0");
+    group.SetAttribute("colour", "red");
+    group.InsertChild(-1, MakeStepNode("4", "A", "0", "120"));
+    group.InsertChild(-1, step);
+    library.Root().InsertChild(-1, group);
+    MacroNode* saved = library.Root().ChildAt(0)->ChildAt(1);
+    saved->SetAttribute("name", "A");
+    saved->SetAttribute("delay", "0");
+
+    ASSERT_TRUE(library.Save(folder.File("m.xml")));
+    EXPECT_EQ(ReadFile(folder.File("m.xml")), kExample);
+    EXPECT_EQ(library.Root().GetAttribute("version"), "2");
+    EXPECT_EQ(library.Root().ChildAt(0)->GetAttribute("colour"), "red");
+    EXPECT_EQ(saved->GetAttribute("extra"), "x");
+
+    // Renaming a group to nothing keeps it in memory, writes no name, and saves the same twice.
+    library.Root().ChildAt(0)->SetAttribute("name", "");
+    ASSERT_TRUE(library.Save(folder.File("m.xml")));
+    const std::string unnamed = ReadFile(folder.File("m.xml"));
+    EXPECT_NE(unnamed.find("\t<items>\n"), std::string::npos) << unnamed;
+    EXPECT_TRUE(library.Root().ChildAt(0)->HasAttribute("name"));
+    ASSERT_TRUE(library.Save(folder.File("m.xml")));
+    EXPECT_EQ(ReadFile(folder.File("m.xml")), unnamed);
 }
 
 TEST(MacroFileTest, LoadTakesEveryNodeBelowGroupWhateverItsTagOrKind) {
