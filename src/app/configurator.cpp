@@ -1,0 +1,137 @@
+#include "app/configurator.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QWidget>
+#include <pugixml.hpp>
+
+#include "mainwindow/main_window.h"
+#include "toolkit/named_ids.h"
+#include "toolkit/sapp.h"
+#include "toolkit/translator.h"
+#include "widgets/register_widgets.h"
+
+#ifdef KBCONFIG_HAVE_KEY_DIALOG
+#include "app/key_dialog_runner.h"
+#endif
+
+namespace kb {
+
+namespace {
+
+constexpr const char* kResourceFolder = "uires";
+constexpr const char* kUiDefinition = "uidef:xml_init";
+constexpr const char* kConfigFile = "config.xml";
+
+// The translator for the configured language, installed without choosing a language first:
+// the manager takes the translator's own name.
+void InstallStartupTranslator(ui::SApplication& app, ui::STranslatorMgr& manager, bool chineseUi) {
+    pugi::xml_document doc;
+    if (!app.LoadXml(doc, QStringLiteral("translator"), StartupTranslatorName(chineseUi))) {
+        return;
+    }
+    auto translator = std::make_shared<ui::STranslator>();
+    if (translator->Load(doc.child("language"))) {
+        manager.InstallTranslator(std::move(translator));
+    }
+}
+
+}  // namespace
+
+QString StartupTranslatorName(bool chineseUi) {
+    return chineseUi ? QStringLiteral("lang_cn") : QStringLiteral("lang_en");
+}
+
+int BringMarkedWindowsForward(const QString& instanceName) {
+    if (instanceName.isEmpty()) {
+        return 0;
+    }
+    const QByteArray marker = instanceName.toUtf8();
+    int found = 0;
+    // Every marked window, not just the first, as a stale marker must not hide the live one.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (!window->property(marker.constData()).isValid()) {
+            continue;
+        }
+        ++found;
+        if (window->isMinimized()) {
+            window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+        }
+        if (!window->isVisible()) {
+            window->show();
+        }
+        window->raise();
+        window->activateWindow();
+    }
+    return found;
+}
+
+int RunConfigurator(char* argv0, const Composition& composition) {
+    // Qt sees the program name only: the configurator takes no command-line options.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv0, nullptr};
+    QApplication qtApp(qtArgc, qtArgv);
+    // The tray keeps the program alive while its window is hidden; only destroying the main
+    // window ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // "uires" and the other relative names are taken in the program folder.
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
+
+    auto app = std::make_unique<ui::SApplication>();
+
+    auto folder = std::make_shared<ui::SResProviderFiles>();
+    folder->Init(QString::fromLatin1(kResourceFolder));
+    app->RegisterNamedIds(ui::ProgramNamedIds());
+    app->AddResProvider(folder, QString::fromLatin1(kUiDefinition));
+    // The toolkit's system resources need no loading of their own: the message box draws its
+    // layout from the resource folder when it is shown, and the skins are built in.
+
+    auto translators = std::make_shared<ui::STranslatorMgr>();
+    app->SetTranslator(translators);
+    const DeviceConfig* config = DeviceConfig::Instance(kConfigFile);
+    InstallStartupTranslator(*app, *translators, config->chineseUi);
+
+    ui::RegisterProgramWidgets(*app);
+
+    std::unique_ptr<platform::PlatformServices> platform = composition.makePlatform();
+    // Looked up each time: the string table decides the name.
+    const QString instanceName = app->InstanceName();
+    if (!platform->ClaimSingleInstance(
+            instanceName, [app = app.get()] { BringMarkedWindowsForward(app->InstanceName()); })) {
+        platform.reset();
+        app.reset();
+        return 0;
+    }
+
+    DeviceSide devices = composition.makeDevices(*config, *platform);
+    const MainWindowServices services{*devices.backend, *devices.gate, *devices.pacer,
+                                      *platform,        *config,       devices.diagnostics,
+                                      devices.trace};
+    auto window = std::make_unique<CMainDlg>(services);
+#ifdef KBCONFIG_HAVE_KEY_DIALOG
+    window->SetKeyDialogRunner(MakeKeyDialogRunner(*platform));
+#endif
+    window->CreateHost(QApplication::activeWindow());
+    window->SendHostMessage(ui::kWmInitDialog);
+    window->CenterOnScreen();
+    window->showNormal();
+    if (composition.onMainWindow) {
+        composition.onMainWindow(*window);
+    }
+
+    const int result = app->Run(window.get());
+    if (!window->IsDestroyed()) {
+        window->DestroyWindow();
+    }
+
+    // Teardown: the window first, then the application object with its providers and
+    // translators, then the single-instance claim, then what the window talked to.
+    window.reset();
+    app.reset();
+    platform.reset();
+    devices = DeviceSide{};
+    return result;
+}
+
+}  // namespace kb

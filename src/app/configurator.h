@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+
+#include "config/device_config.h"
+#include "device/device_gate.h"
+#include "device/hid_backend.h"
+#include "device/trace_sink.h"
+#include "platform/platform_services.h"
+#include "protocol/pacer.h"
+
+class QWidget;
+
+namespace kb {
+
+class CMainDlg;
+
+// The device side of one run: what the main window talks to the keyboard through. `keepAlive`
+// holds whatever the back end refers to (the simulated keyboard of the demo); it goes last.
+struct DeviceSide {
+    std::shared_ptr<void> keepAlive;
+    std::unique_ptr<HidBackend> backend;
+    std::unique_ptr<DeviceGate> gate;
+    std::unique_ptr<Pacer> pacer;
+    std::ostream* diagnostics = nullptr;
+    TraceSink* trace = nullptr;
+};
+
+// What a program plugs into the configurator. The factories run on the UI thread in this order:
+// makePlatform once the Qt application exists; makeDevices only in the single instance, after
+// config.xml has been read; onMainWindow once the main window has been initialised and shown.
+struct Composition {
+    std::function<std::unique_ptr<platform::PlatformServices>()> makePlatform;
+    std::function<DeviceSide(const DeviceConfig& config, platform::PlatformServices& platform)>
+        makeDevices;
+    std::function<void(CMainDlg& window)> onMainWindow;
+};
+
+// Starts the configurator and runs it until its main window is destroyed. Returns 0 when another
+// instance already runs (it has been asked to bring its window forward), else the message
+// loop's result (1 after the main window closes). `argv0` is the only argument Qt sees.
+int RunConfigurator(char* argv0, const Composition& composition);
+
+// The resource name of the start-up translator.
+QString StartupTranslatorName(bool chineseUi);
+
+// Brings every top-level window marked with the instance name forward: a minimised one is
+// restored, a hidden one shown, and each is raised and activated. Returns how many it found.
+int BringMarkedWindowsForward(const QString& instanceName);
+
+}  // namespace kb

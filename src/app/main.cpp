@@ -1,0 +1,20 @@
+// kbconfig: the configurator on the system's HID devices.
+#include <iostream>
+
+#include "app/configurator.h"
+#include "device/system_hid.h"
+#include "protocol/pacers.h"
+
+int main(int /*argc*/, char** argv) {
+    kb::Composition composition;
+    composition.makePlatform = [] { return kb::platform::MakeSystemPlatform(); };
+    composition.makeDevices = [](const kb::DeviceConfig&, kb::platform::PlatformServices&) {
+        kb::DeviceSide devices;
+        devices.backend = kb::MakeSystemHidBackend();
+        devices.gate = kb::MakeSystemDeviceGate();
+        devices.pacer = std::make_unique<kb::SleepingPacer>();
+        devices.diagnostics = &std::cout;
+        return devices;
+    };
+    return kb::RunConfigurator(argv[0], composition);
+}
