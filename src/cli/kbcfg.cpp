@@ -1,0 +1,388 @@
+// kbcfg: the keyboard's protocol from the command line, over the system's HID devices or the
+// simulated keyboard.
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "cli/cli_options.h"
+#include "cli/cli_output.h"
+#include "cli/key_text.h"
+#include "config/data_folder.h"
+#include "config/device_config.h"
+#include "config/program_folder.h"
+#include "device/device_channel.h"
+#include "device/discovery.h"
+#include "device/system_hid.h"
+#include "macro/macro_library.h"
+#include "protocol/assignment_record.h"
+#include "protocol/keyboard_protocol.h"
+#include "protocol/pacers.h"
+#include "sim/sim_state.h"
+#include "sim/simulated_hid_backend.h"
+#include "sim/simulated_keyboard.h"
+
+namespace kb::cli {
+
+namespace {
+
+constexpr int kExitDone = 0;
+constexpr int kExitKeyboard = 1;
+constexpr int kExitUsage = 2;
+
+constexpr const char* kFailedToOpen = "Failed to open USB";
+
+// Trace lines go out as they happen, so a hang shows where it hangs.
+class StderrTrace : public TraceSink {
+public:
+    void Line(const std::string& line) override { std::cerr << line << std::endl; }
+};
+
+// The keyboard picture of the window, reduced to what a command line can show.
+class CliView : public KeyboardView {
+public:
+    explicit CliView(int profile) : profile_(profile) {}
+    void ClearKeyMarks() override { marks_.clear(); }
+    void MarkKey(int keyId) override { marks_.insert(keyId); }
+    void ShowWarning(const std::string& text) override { std::cerr << text << std::endl; }
+    int ProfileListIndex() const override { return profile_ - 1; }
+
+private:
+    int profile_;
+    std::set<int> marks_;
+};
+
+struct UsageError {
+    std::string message;
+};
+
+std::filesystem::path PathFromUtf8(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(PathFromUtf8(path), error)) {
+        return std::nullopt;
+    }
+    std::ifstream stream(PathFromUtf8(path), std::ios::binary);
+    if (!stream) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    char chunk[4096];
+    while (stream.read(chunk, sizeof chunk) || stream.gcount() > 0) {
+        bytes.append(chunk, static_cast<std::size_t>(stream.gcount()));
+    }
+    return bytes;
+}
+
+std::string ConfigPath(const Options& options) {
+    if (options.configFile) {
+        return *options.configFile;
+    }
+    return ProgramFolder() + "/config.xml";
+}
+
+// The model alone cannot tell a broken file from an empty one, so the file is checked first.
+DeviceConfig ReadConfig(const std::string& path) {
+    const auto text = ReadWholeFile(path);
+    if (!text) {
+        throw UsageError{"cannot read configuration " + path};
+    }
+    pugi::xml_document doc;
+    const pugi::xml_parse_result parsed =
+        doc.load_buffer(text->data(), text->size(), pugi::parse_default, pugi::encoding_auto);
+    if (!parsed) {
+        throw UsageError{"configuration " + path + " is not well-formed XML (" +
+                         parsed.description() + ")"};
+    }
+    return DeviceConfig::LoadFromText(*text);
+}
+
+const KeyFunctionEntry& FindEntry(const std::vector<KeyFunctionEntry>& entries,
+                                  const std::string& name, const char* kind) {
+    for (const KeyFunctionEntry& entry : entries) {
+        if (entry.name == name) {
+            return entry;
+        }
+    }
+    throw UsageError{std::string("no ") + kind + " named \"" + name + "\" in the configuration"};
+}
+
+std::vector<MacroStepText> GroupSteps(const Options& options) {
+    const std::string path = options.library.value_or(DataFolder() + "/macro.xml");
+    MacroLibrary library;
+    if (!library.Load(path)) {
+        throw UsageError{"cannot read macro library " + path};
+    }
+    const MacroNode& root = library.Root();
+    for (int g = 0; g < root.ChildCount(); ++g) {
+        const MacroNode& group = *root.ChildAt(g);
+        if (group.GetAttribute("name") != options.targetName) {
+            continue;
+        }
+        std::vector<MacroStepText> steps;
+        for (int s = 0; s < group.ChildCount(); ++s) {
+            const MacroNode& step = *group.ChildAt(s);
+            MacroStepText text;
+            text.code = step.GetAttribute("code");
+            text.state = step.GetAttribute("state");
+            text.delay = step.GetAttribute("delay");
+            steps.push_back(std::move(text));
+        }
+        return steps;
+    }
+    throw UsageError{"no macro group named \"" + options.targetName + "\" in " + path};
+}
+
+// The record the key-assignment dialog would hand over for the same choice.
+AssignmentRecord BuildRecord(const Options& options, const DeviceConfig& config) {
+    AssignmentInputs inputs;
+    inputs.firstKey = options.key;
+    AssignmentPage page = AssignmentPage::SingleKey;
+    switch (options.target) {
+        case Target::Key:
+            inputs.singleKeyCode = options.targetKey;
+            break;
+        case Target::Media:
+            page = AssignmentPage::MediaKey;
+            inputs.mediaKeyCodes =
+                FindEntry(config.mediaKeys, options.targetName, "media key").codes;
+            break;
+        case Target::Function:
+            page = AssignmentPage::FunctionKey;
+            inputs.functionKeyCodes =
+                FindEntry(config.functionKeys, options.targetName, "function key").codes;
+            break;
+        case Target::Macro:
+            page = AssignmentPage::Macro;
+            inputs.repeatCount = options.repeat;
+            inputs.macroSteps = GroupSteps(options);
+            break;
+    }
+    AssignmentRecord record{};
+    FillAssignmentRecord(page, inputs, record);
+    return record;
+}
+
+LightingRecord BuildLighting(const LightRequest& request) {
+    LightingRecord record = InitialLightingTable()[static_cast<std::size_t>(request.effect)];
+    auto setBits = [&](std::size_t byte, std::uint8_t mask, std::uint8_t value) {
+        record[byte] = static_cast<std::uint8_t>((record[byte] & ~mask) | (value & mask));
+    };
+    if (request.areas) {
+        const auto& areas = *request.areas;
+        for (std::size_t pair = 0; pair < 3; ++pair) {
+            record[pair] =
+                static_cast<std::uint8_t>((areas[2 * pair] << 4) | (areas[2 * pair + 1] & 0x0F));
+        }
+    }
+    if (request.colour) {
+        setBits(0, 0x07, *request.colour);
+    }
+    if (request.direction) {
+        setBits(1, 0x03, *request.direction);
+    }
+    if (request.speed) {
+        setBits(2, 0x03, *request.speed);
+    }
+    if (request.brightness) {
+        setBits(3, 0x03, *request.brightness);
+    }
+    return record;
+}
+
+std::string Hex(std::uint32_t value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*x", digits, value);
+    return text;
+}
+
+std::string CriteriaText(const DeviceConfig& config) {
+    auto id = [](std::int32_t value) {
+        return value <= 0 ? std::string("any") : Hex(static_cast<std::uint32_t>(value), 4);
+    };
+    auto number = [](std::int32_t value) {
+        return value < 0 ? std::string("any") : std::to_string(value);
+    };
+    return "vid " + id(config.vid) + ", pid " + id(config.pid) + ", interface " +
+           number(config.interfaceNumber) + ", collection " + number(config.subdevice);
+}
+
+int ListInterfaces(HidBackend& backend, const DeviceConfig& config, const std::string& configPath,
+                   std::ostream* diagnostics) {
+    const std::vector<HidInterfaceInfo> interfaces = backend.Enumerate();
+    if (interfaces.empty()) {
+        std::cout << "No HID devices found." << std::endl;
+        return kExitDone;
+    }
+    const auto found = FindKeyboardInterface(
+        backend, {config.vid, config.pid, config.interfaceNumber, config.subdevice}, diagnostics);
+    std::optional<std::size_t> marked;
+    for (std::size_t i = 0; found && i < interfaces.size(); ++i) {
+        if (interfaces[i].path == found->path &&
+            interfaces[i].interfacePath == found->interfacePath) {
+            marked = i;
+        }
+    }
+    std::cout << FormatInterfaceList(interfaces, marked);
+    if (marked) {
+        std::cout << "* the keyboard of " << configPath << " (" << CriteriaText(config) << ")\n";
+    } else {
+        std::cout << "no interface matches " << configPath << " (" << CriteriaText(config) << ")\n";
+    }
+    std::cout << std::flush;
+    return kExitDone;
+}
+
+void PrintTables(const KeyboardProtocol& protocol) {
+    std::cout << FormatSlotTables(protocol.CurrentProfileIndex() + 1, protocol.MacroSlots(),
+                                  protocol.RemapSlots())
+              << std::flush;
+}
+
+void SelectAndRead(KeyboardProtocol& protocol, int profile) {
+    protocol.SetCurrentProfileIndex(profile - 1);
+    protocol.SelectProfile();
+    protocol.ReadSlotTables();
+}
+
+int RunCommand(const Options& options, KeyboardProtocol& protocol, Pacer& pacer,
+               const std::optional<AssignmentRecord>& record) {
+    switch (options.command) {
+        case Command::Slots:
+            SelectAndRead(protocol, options.profile);
+            PrintTables(protocol);
+            return kExitDone;
+        case Command::Assign:
+            SelectAndRead(protocol, options.profile);
+            // A refusal has already been reported by the view.
+            if (!protocol.ApplyAssignment(*record, {{options.key, KeyDisplayName(options.key)}})) {
+                return kExitKeyboard;
+            }
+            PrintTables(protocol);
+            return kExitDone;
+        case Command::Clear:
+            SelectAndRead(protocol, options.profile);
+            protocol.ClearAssignment({{options.key, KeyDisplayName(options.key)}});
+            PrintTables(protocol);
+            return kExitDone;
+        case Command::Reset:
+            protocol.SendFactoryReset();
+            protocol.SetCurrentProfileIndex(0);
+            protocol.ResetLightingTable();
+            pacer.Wait(kWaitFactoryResetMs);
+            protocol.ReadSlotTables();
+            PrintTables(protocol);
+            return kExitDone;
+        case Command::Light: {
+            const int effect = options.light.effect;
+            const LightingRecord sent = BuildLighting(options.light);
+            protocol.Lighting()[static_cast<std::size_t>(effect)] = sent;
+            protocol.SendLighting(effect);
+            std::cout << "lighting effect " << effect << ":";
+            for (const std::uint8_t byte : sent) {
+                std::cout << ' ' << Hex(byte, 2);
+            }
+            std::cout << std::endl;
+            return kExitDone;
+        }
+        default:
+            return kExitDone;
+    }
+}
+
+int Run(const std::vector<std::string>& args) {
+    const ParseResult parsed = ParseCommandLine(args);
+    if (!parsed.error.empty()) {
+        throw UsageError{parsed.error};
+    }
+    const Options& options = parsed.options;
+    if (options.command == Command::Help) {
+        std::cout << UsageText();
+        return kExitDone;
+    }
+
+    // All input is checked before the keyboard hears anything.
+    const std::string configPath = ConfigPath(options);
+    const DeviceConfig config = ReadConfig(configPath);
+    std::optional<AssignmentRecord> record;
+    if (options.command == Command::Assign) {
+        record = BuildRecord(options, config);
+    }
+    if (options.simulate && !options.stateFile.empty()) {
+        std::error_code error;
+        SimKeyboardState state;
+        if (std::filesystem::exists(PathFromUtf8(options.stateFile), error) &&
+            !LoadSimState(options.stateFile, state)) {
+            // Starting afresh would overwrite the file at the first change.
+            throw UsageError{"cannot read simulator state " + options.stateFile};
+        }
+    }
+
+    StderrTrace stderrTrace;
+    TraceSink* trace = options.trace ? &stderrTrace : nullptr;
+    std::ostream* diagnostics = options.verbose ? &std::cout : nullptr;
+
+    std::unique_ptr<SimulatedKeyboard> keyboard;
+    std::unique_ptr<HidBackend> backend;
+    std::unique_ptr<DeviceGate> gate;
+    std::unique_ptr<Pacer> pacer;
+    if (options.simulate) {
+        keyboard = std::make_unique<SimulatedKeyboard>(
+            config.vid, config.pid, config.interfaceNumber, config.subdevice, options.stateFile);
+        backend = std::make_unique<SimulatedHidBackend>(*keyboard);
+        gate = std::make_unique<OpenGate>();
+        // The simulated keyboard needs no pacing: the waits are traced, not slept.
+        pacer = std::make_unique<RecordingPacer>(trace);
+    } else {
+        backend = MakeSystemHidBackend();
+        gate = MakeSystemDeviceGate();
+        pacer = std::make_unique<SleepingPacer>(trace);
+    }
+
+    if (options.command == Command::List) {
+        return ListInterfaces(*backend, config, configPath, diagnostics);
+    }
+
+    DeviceChannel channel(*backend, *gate, diagnostics, trace);
+    if (channel.OpenChannel(config.vid, config.pid, config.interfaceNumber, config.subdevice) ==
+        0) {
+        std::cerr << kFailedToOpen << std::endl;
+        return kExitKeyboard;
+    }
+    if (options.command == Command::Status) {
+        std::cout << "Connected" << std::endl;
+        return kExitDone;
+    }
+    CliView view(options.command == Command::Reset ? 1 : options.profile);
+    KeyboardProtocol protocol(channel, *pacer, view);
+    return RunCommand(options, protocol, *pacer, record);
+}
+
+}  // namespace
+
+}  // namespace kb::cli
+
+int main(int argc, char** argv) {
+    try {
+        return kb::cli::Run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const kb::cli::UsageError& error) {
+        std::cerr << "kbcfg: " << error.message << " (see kbcfg --help)" << std::endl;
+        return kb::cli::kExitUsage;
+    } catch (const std::exception& error) {
+        std::cerr << "kbcfg: " << error.what() << std::endl;
+        return kb::cli::kExitKeyboard;
+    }
+}

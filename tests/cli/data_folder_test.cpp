@@ -1,0 +1,63 @@
+#include "config/data_folder.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "config/program_folder.h"
+
+namespace kb {
+namespace {
+
+TEST(DataFolderTest, ProgramFolderWhenWritableElseTheUsersFolder) {
+    struct Case {
+        std::string programFolder;
+        bool writable;
+        DataFolderEnvironment env;
+        std::string expected;
+    };
+    const std::vector<Case> cases{
+        {"/opt/kb", true, {"/xdg", "/home/u", ""}, "/opt/kb"},
+        {"/usr/bin", false, {"/xdg", "/home/u", ""}, "/xdg/kbconfig"},
+        {"/usr/bin", false, {"/xdg/", "/home/u", ""}, "/xdg/kbconfig"},
+        // A relative XDG_DATA_HOME does not count.
+        {"/usr/bin", false, {"xdg", "/home/u", ""}, "/home/u/.local/share/kbconfig"},
+        {"/usr/bin", false, {"", "/home/u", ""}, "/home/u/.local/share/kbconfig"},
+        {"", true, {"", "/home/u", ""}, "/home/u/.local/share/kbconfig"},
+        {"/usr/bin", false, {"", "", ""}, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(DataFolderFor(c.programFolder, c.writable, c.env), c.expected)
+            << c.programFolder << " " << c.env.xdgDataHome << " " << c.env.home;
+    }
+}
+
+TEST(DataFolderTest, WritableFolderIsADirectoryWeMayWriteIn) {
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("kb_data_folder_" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    const auto file = folder / "file";
+    std::ofstream(file) << "x";
+
+    EXPECT_TRUE(IsWritableFolder(folder.string()));
+    EXPECT_FALSE(IsWritableFolder(file.string()));
+    EXPECT_FALSE(IsWritableFolder((folder / "missing").string()));
+    EXPECT_FALSE(IsWritableFolder(""));
+    if (geteuid() != 0) {  // root may write anywhere
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::remove);
+        EXPECT_FALSE(IsWritableFolder(folder.string()));
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add);
+    }
+    std::filesystem::remove_all(folder);
+
+    // The test runs from the build tree, which is writable.
+    EXPECT_EQ(DataFolder(), ProgramFolder());
+}
+
+}  // namespace
+}  // namespace kb

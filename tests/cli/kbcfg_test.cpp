@@ -1,0 +1,297 @@
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "kbcfg_runner.h"
+#include "sim/sim_state.h"
+
+namespace kb::test {
+namespace {
+
+// Group "Hello": A down for 100 ms, A up for 20 ms, encoded 04 0a, 04 82.
+constexpr const char* kLibrary = R"(<?xml version="1.0" encoding="UTF-8"?>
+<group>
+	<items name="Hello">
+		<item code="4" name="A" state="0" delay="100" />
+		<item code="4" name="A" state="1" delay="20" />
+	</items>
+</group>
+)";
+
+constexpr const char* kNoSpace = "Insufficient space, please delete the record button first.\n";
+
+std::string Tables(int profile, const std::map<int, std::string>& macro,
+                   const std::map<int, std::string>& remap) {
+    auto name = [](const std::map<int, std::string>& table, int slot) {
+        const auto found = table.find(slot);
+        return found == table.end() ? std::string("-") : found->second;
+    };
+    std::string text = "profile " + std::to_string(profile) + "\nslot  macro        remap\n";
+    for (int slot = 1; slot <= 12; ++slot) {
+        char row[64];
+        std::snprintf(row, sizeof row, "%4d  %-12s %s\n", slot, name(macro, slot).c_str(),
+                      name(remap, slot).c_str());
+        text += row;
+    }
+    return text;
+}
+
+SimKeyboardState LoadState(const KbcfgFolder& folder) {
+    SimKeyboardState state;
+    EXPECT_TRUE(LoadSimState(folder.File("state.xml"), state));
+    return state;
+}
+
+std::vector<int> Head(const SimMacroRecord& record, std::size_t count) {
+    return std::vector<int>(record.begin(), record.begin() + static_cast<std::ptrdiff_t>(count));
+}
+
+class KbcfgTest : public ::testing::Test {
+protected:
+    KbcfgTest() { folder_.Write("lib.xml", kLibrary); }
+
+    // Runs a command that must succeed and returns its standard output.
+    std::string Ok(const std::vector<std::string>& args) {
+        const RunResult result = folder_.Sim(args);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.err, "");
+        return result.out;
+    }
+
+    KbcfgFolder folder_;
+};
+
+TEST_F(KbcfgTest, AssignsEveryKindClearsSwitchesProfilesAndResets) {
+    const std::string lib = folder_.File("lib.xml");
+
+    EXPECT_EQ(Ok({"assign", "A", "--macro", "Hello", "--repeat", "3", "--library", lib}),
+              Tables(1, {{1, "A"}}, {}));
+    EXPECT_EQ(Head(LoadState(folder_).profiles[0].macros[0], 9),
+              (std::vector<int>{1, 1, 0x04, 3, 0x04, 0x0A, 0x04, 0x82, 0}));
+
+    EXPECT_EQ(Ok({"assign", "B", "--key", "C"}), Tables(1, {{1, "A"}}, {{1, "B"}}));
+    EXPECT_EQ(Ok({"assign", "Ctrl Left", "--media", "Mute"}),
+              Tables(1, {{1, "A"}}, {{1, "B"}, {2, "Ctrl Left"}}));
+    EXPECT_EQ(Ok({"assign", "0x07", "--function", "Copy"}),
+              Tables(1, {{1, "A"}, {2, "D"}}, {{1, "B"}, {2, "Ctrl Left"}}));
+    {
+        const SimKeyboardState state = LoadState(folder_);
+        EXPECT_EQ(state.profiles[0].remaps[0], (SimRemapEntry{0x05, 0x06}));
+        EXPECT_EQ(state.profiles[0].remaps[1], (SimRemapEntry{0xE0, 226}));
+        EXPECT_EQ(
+            Head(state.profiles[0].macros[1], 13),
+            (std::vector<int>{1, 2, 0x07, 1, 0xE0, 0x45, 0x06, 0x45, 0x06, 0x81, 0xE0, 0x81, 0}));
+    }
+
+    EXPECT_EQ(Ok({"slots", "--profile", "2"}), Tables(2, {}, {}));
+    EXPECT_EQ(Ok({"assign", "A", "--profile", "2", "--key", "Pad Enter"}),
+              Tables(2, {}, {{1, "A"}}));
+    EXPECT_EQ(LoadState(folder_).profiles[1].remaps[0], (SimRemapEntry{0x04, 0x58}));
+    EXPECT_EQ(Ok({"slots"}), Tables(1, {{1, "A"}, {2, "D"}}, {{1, "B"}, {2, "Ctrl Left"}}));
+
+    EXPECT_EQ(Ok({"clear", "A"}), Tables(1, {{2, "D"}}, {{1, "B"}, {2, "Ctrl Left"}}));
+    EXPECT_EQ(Ok({"clear", "B"}), Tables(1, {{2, "D"}}, {{2, "Ctrl Left"}}));
+    EXPECT_EQ(Ok({"clear", "Z"}), Tables(1, {{2, "D"}}, {{2, "Ctrl Left"}}));
+    // The freed slot is the first free one again.
+    EXPECT_EQ(Ok({"assign", "E", "--macro", "Hello", "--library", lib}),
+              Tables(1, {{1, "E"}, {2, "D"}}, {{2, "Ctrl Left"}}));
+
+    EXPECT_EQ(Ok({"reset", "--yes"}), Tables(1, {}, {}));
+    EXPECT_EQ(LoadState(folder_), SimKeyboardState{});
+}
+
+// One read-back: the query, then four reads whose replies are given.
+void AddReadBack(std::vector<std::string>& lines, const std::vector<std::string>& replies) {
+    lines.insert(lines.end(), {"wait 50", "send 07 fb 01 00 00 00 00 00", "wait 10"});
+    for (const std::string& reply : replies) {
+        lines.push_back("wait 10");
+        lines.push_back("read 07 " + reply);
+    }
+}
+
+TEST_F(KbcfgTest, TracesEveryReportAndWaitOfAMacroAssignment) {
+    const RunResult result = folder_.Sim(
+        {"--trace", "assign", "F1", "--macro", "Hello", "--library", folder_.File("lib.xml")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+
+    const std::string zeros = "00 00 00 00 00 00 00";
+    std::vector<std::string> expected{"send 07 fc 01 00 00 00 00 00", "wait 50"};
+    AddReadBack(expected, {"01 00 00 00 00 00 00", zeros, zeros, zeros});
+    // Profile 1, slot 1, key F1 (0x3a), repeat 1, then the two steps.
+    expected.insert(expected.end(), {"send 07 f1 01 01 3a 01 04 0a", "wait 8",
+                                     "send 07 00 04 82 00 00 00 00", "wait 8"});
+    for (int k = 2; k < 28; ++k) {
+        expected.insert(expected.end(), {"send 07 00 00 00 00 00 00 00", "wait 8"});
+    }
+    expected.push_back("wait 20");
+    AddReadBack(expected, {"01 3a 00 00 00 00 00", zeros, zeros, zeros});
+    EXPECT_EQ(result.ErrLines(), expected);
+    EXPECT_EQ(result.out, Tables(1, {{1, "F1"}}, {}));
+}
+
+TEST_F(KbcfgTest, SendsLightingRecordsFromTheInitialValues) {
+    struct Case {
+        std::vector<std::string> args;
+        int effect;
+        SimLightingRecord record;
+        std::string printed;
+        std::string sent;
+    };
+    const std::vector<Case> cases{
+        {{"light", "8", "--areas", "2,15,0,0,0,0", "--brightness", "2"},
+         8,
+         {0x2F, 0, 0, 2, 0},
+         "lighting effect 8: 2f 00 00 02 00\n",
+         "send 07 f7 08 2f 00 00 02 00"},
+        {{"light", "1", "--colour", "5", "--direction", "right", "--speed", "0"},
+         1,
+         {5, 2, 0, 3, 0},
+         "lighting effect 1: 05 02 00 03 00\n",
+         "send 07 f7 01 05 02 00 03 00"},
+        {{"light", "9"},
+         9,
+         {1, 1, 2, 3, 0},
+         "lighting effect 9: 01 01 02 03 00\n",
+         "send 07 f7 09 01 01 02 03 00"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"--trace"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const RunResult result = folder_.Sim(args);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.out, c.printed);
+        EXPECT_EQ(result.ErrLines(), (std::vector<std::string>{"wait 50", c.sent}));
+        const SimKeyboardState state = LoadState(folder_);
+        EXPECT_EQ(state.effect, c.effect);
+        EXPECT_EQ(state.lighting[static_cast<std::size_t>(c.effect)], c.record);
+    }
+}
+
+TEST_F(KbcfgTest, RefusesAnAssignmentWithoutAFreeMacroSlot) {
+    SimKeyboardState full;
+    for (std::size_t slot = 0; slot < 12; ++slot) {
+        SimMacroRecord& record = full.profiles[0].macros[slot];
+        record[0] = 1;
+        record[1] = static_cast<std::uint8_t>(slot + 1);
+        record[2] = static_cast<std::uint8_t>(0x04 + slot);  // A to L
+        record[3] = 1;
+    }
+    ASSERT_TRUE(SaveSimState(folder_.File("state.xml"), full));
+
+    const RunResult refused = folder_.Sim({"assign", "Z", "--key", "B"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err, kNoSpace);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(LoadState(folder_), full);
+
+    // A key that holds a macro keeps its slot.
+    const std::string out = Ok(
+        {"assign", "C", "--macro", "Hello", "--repeat", "2", "--library", folder_.File("lib.xml")});
+    EXPECT_EQ(Head(LoadState(folder_).profiles[0].macros[2], 5),
+              (std::vector<int>{1, 3, 0x06, 2, 0x04}));
+    EXPECT_NE(out.find("\n   3  C "), std::string::npos) << out;
+}
+
+TEST_F(KbcfgTest, RejectsBadUsageAndInputBeforeTalkingToTheKeyboard) {
+    const std::string lib = folder_.File("lib.xml");
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::vector<Case> cases{
+        {{}, "missing command"},
+        {{"frobnicate"}, "unknown command \"frobnicate\""},
+        {{"slots", "extra"}, "unexpected argument \"extra\""},
+        {{"assign", "Hyper", "--key", "B"}, "unknown key \"Hyper\""},
+        {{"assign", "A", "--key", "0x100"}, "unknown key \"0x100\""},
+        {{"assign", "A", "--key", "0x00"}, "unknown key \"0x00\""},
+        {{"assign", "A"}, "exactly one of --key, --media, --function and --macro"},
+        {{"assign", "A", "--key", "B", "--media", "Mute"}, "exactly one of"},
+        {{"assign", "A", "--key"}, "--key needs a value"},
+        {{"assign", "A", "--media", "Volume"}, "no media key named \"Volume\""},
+        {{"assign", "A", "--function", "Nope"}, "no function key named \"Nope\""},
+        {{"assign", "A", "--macro", "Nope", "--library", lib}, "no macro group named \"Nope\""},
+        {{"assign", "A", "--macro", "Hello", "--library", folder_.File("none.xml")},
+         "cannot read macro library"},
+        {{"assign", "A", "--key", "B", "--repeat", "2"}, "--repeat and --library go with --macro"},
+        {{"assign", "A", "--macro", "Hello", "--repeat", "0"}, "--repeat must be a number"},
+        {{"slots", "--profile", "4"}, "--profile must be a number from 1 to 3 (got \"4\")"},
+        {{"slots", "--profile", "1x"}, "--profile must be a number"},
+        {{"slots", "--profile", "1", "--profile", "2"}, "--profile is given twice"},
+        {{"clear"}, "clear needs KEY"},
+        {{"reset"}, "confirm with --yes"},
+        {{"status", "--speed", "1"}, "--speed does not go with status"},
+        {{"light", "10"}, "EFFECT must be a number from 0 to 9"},
+        {{"light", "1", "--areas", "1,2,3,4,5,6"}, "--areas applies only to effect 8"},
+        {{"light", "8", "--colour", "2"}, "--colour does not apply to effect 8"},
+        {{"light", "8", "--areas", "1,2,3"}, "--areas must be six numbers"},
+        {{"light", "0", "--direction", "up"}, "--direction must be left or right"},
+        {{"light", "0", "--bogus"}, "unknown option --bogus"},
+        {{"--config", folder_.File("none.xml"), "status"}, "cannot read configuration"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const RunResult result = folder_.Sim(c.args);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_EQ(result.out, "");
+        ASSERT_EQ(result.ErrLines().size(), 1u) << result.err;
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+        EXPECT_FALSE(std::filesystem::exists(folder_.File("state.xml")));
+    }
+}
+
+TEST_F(KbcfgTest, KeepsAnUnreadableStateFileAndABrokenConfiguration) {
+    folder_.Write("state.xml", "<simkeyboard version=\"1\" activeprofile=\"7\"/>");
+    RunResult result = folder_.Sim({"slots"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("cannot read simulator state"), std::string::npos) << result.err;
+    EXPECT_EQ(ReadText(folder_.File("state.xml")),
+              "<simkeyboard version=\"1\" activeprofile=\"7\"/>");
+
+    folder_.Write("config.xml", "<usb vid=\"258a\"");
+    result = folder_.Run({"--config", folder_.File("config.xml"), "--simulate", "status"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("is not well-formed XML"), std::string::npos) << result.err;
+}
+
+TEST_F(KbcfgTest, FindsTheSimulatedKeyboardAsDiscoveryWould) {
+    const std::string status = Ok({"--verbose", "status"});
+    EXPECT_EQ(status.rfind("got classs: guid={4d1e55b2-f16f-11cf-88cb001111000030}\n", 0), 0u)
+        << status;
+    EXPECT_TRUE(status.ends_with("\nConnected\n")) << status;
+    EXPECT_EQ(Ok({"status"}), "Connected\n");
+
+    const std::string list = Ok({"list"});
+    std::vector<std::string> marked;
+    for (std::size_t at = list.find("\n* "); at != std::string::npos;
+         at = list.find("\n* ", at + 1)) {
+        marked.push_back(list.substr(at + 1, list.find('\n', at + 1) - at - 1));
+    }
+    ASSERT_EQ(marked.size(), 2u) << list;  // the row and the legend
+    EXPECT_EQ(marked[0].rfind("* 258a 0049  1          2           ff00:", 0), 0u) << list;
+    EXPECT_TRUE(marked[0].ends_with("  sim:mi_01&col02")) << list;
+    EXPECT_NE(marked[1].find("(vid 258a, pid 0049, interface 1, collection 2)"), std::string::npos);
+}
+
+TEST_F(KbcfgTest, ReportsAMachineWithoutHidDevices) {
+    if (std::filesystem::exists("/sys/class/hidraw") &&
+        !std::filesystem::is_empty("/sys/class/hidraw")) {
+        GTEST_SKIP() << "this machine has HID devices";
+    }
+    const std::string config = folder_.File("config.xml");
+    const RunResult list = folder_.Run({"--config", config, "list"});
+    EXPECT_EQ(list.exitCode, 0);
+    EXPECT_EQ(list.out, "No HID devices found.\n");
+
+    const RunResult status = folder_.Run({"--config", config, "status"});
+    EXPECT_EQ(status.exitCode, 1);
+    EXPECT_EQ(status.err, "Failed to open USB\n");
+    EXPECT_EQ(folder_.Run({"--config", config, "slots"}).err, "Failed to open USB\n");
+}
+
+}  // namespace
+}  // namespace kb::test
