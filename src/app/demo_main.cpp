@@ -37,6 +37,8 @@ std::string StateFilePath() {
 }  // namespace
 
 int main(int /*argc*/, char** argv) {
+    // Diagnostics and trace show up as they happen, also when redirected to a file.
+    std::cout << std::unitbuf;
     kb::StderrTrace trace;
     kb::DemoPlatform* demoPlatform = nullptr;
 

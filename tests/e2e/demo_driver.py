@@ -1,0 +1,291 @@
+#!/usr/bin/env python3
+"""Drives kbconfig-demo in a real X session with xdotool and checks its report trace.
+
+Usage: demo_driver.py SCENARIO BIN_DIR SHOT_DIR
+
+Each run copies the program and its run-time files into a private temporary folder (so the
+program folder is writable and nothing is shared with other runs), starts it from another
+working directory and talks to it only through the X server, signals and its output.
+Exits 77 (skipped) without a display or without xdotool and ImageMagick.
+"""
+
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import xml.etree.ElementTree as ET
+
+SKIP = 77
+TITLE = "Keyboard Configurator"
+TITLE_CN = "键盘配置工具"
+RUNTIME_FILES = ["kbconfig-demo", "uires", "config.xml", "keys.xml"]
+
+
+class Failure(Exception):
+    pass
+
+
+def run(*args, check=True, timeout=20):
+    result = subprocess.run(list(args), capture_output=True, text=True, timeout=timeout)
+    if check and result.returncode != 0:
+        raise Failure(f"{' '.join(args)} failed: {result.stderr.strip()}")
+    return result.stdout
+
+
+def wait_until(what, probe, timeout=15.0, interval=0.1):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = probe()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Failure(f"timed out waiting for {what}")
+        time.sleep(interval)
+
+
+def layout_rects(path):
+    """name -> (x, y, w, h) of every named element of a layout."""
+    rects = {}
+    for element in ET.parse(path).iter():
+        name, pos = element.get("name"), element.get("pos")
+        if name and pos:
+            x, y, w, h = (int(v) for v in pos.split(","))
+            rects[name] = (x, y, w, h)
+    return rects
+
+
+class Demo:
+    """One running kbconfig-demo in its own folder."""
+
+    def __init__(self, root, bin_dir):
+        self.root = root
+        self.app = os.path.join(root, "app")
+        if not os.path.isdir(self.app):
+            os.makedirs(self.app)
+            for name in RUNTIME_FILES:
+                source = os.path.join(bin_dir, name)
+                target = os.path.join(self.app, name)
+                if os.path.isdir(source):
+                    shutil.copytree(source, target)
+                else:
+                    shutil.copy2(source, target)
+        # The single-instance socket and the device gate live in these folders: private per run.
+        self.run_dir = os.path.join(root, "run")
+        os.makedirs(self.run_dir, mode=0o700, exist_ok=True)
+        self.env = dict(os.environ)
+        self.env.update({"TMPDIR": self.run_dir, "XDG_RUNTIME_DIR": self.run_dir,
+                         "HOME": os.path.join(root, "home"), "QT_QPA_PLATFORM": "xcb"})
+        self.env.pop("XDG_DATA_HOME", None)
+        self.rects = layout_rects(os.path.join(self.app, "uires", "layout", "main.xml"))
+        self.title = TITLE
+        self.proc = None
+        self.window = None
+
+    def start(self, tag="first"):
+        out = open(os.path.join(self.root, f"{tag}.out"), "w")
+        err = open(os.path.join(self.root, f"{tag}.err"), "w")
+        # Started from elsewhere: the program must still find its folder's files.
+        proc = subprocess.Popen([os.path.join(self.app, "kbconfig-demo")], cwd=self.root,
+                                env=self.env, stdout=out, stderr=err)
+        out.close()
+        err.close()
+        return proc
+
+    def trace(self, tag="first"):
+        with open(os.path.join(self.root, f"{tag}.err")) as f:
+            return f.read().splitlines()
+
+    def launch(self):
+        self.proc = self.start("first")
+        self.window = wait_until("the main window", self.find_window)
+        # Start-up ends with the profile select and both slot tables read back.
+        wait_until("the start-up read-back", lambda: self.sends(0, "07 fb"))
+        time.sleep(0.3)
+
+    def find_window(self):
+        if self.proc.poll() is not None:
+            raise Failure(f"kbconfig-demo exited early with {self.proc.returncode}: "
+                          + "\n".join(self.trace()[-20:]))
+        found = run("xdotool", "search", "--onlyvisible", "--pid", str(self.proc.pid),
+                    "--name", self.title, check=False).split()
+        return found[0] if found else None
+
+    def discoveries(self):
+        """How often the program has looked for the keyboard (its diagnostic lines)."""
+        with open(os.path.join(self.root, "first.out")) as f:
+            return f.read().count("got classs")
+
+    def is_viewable(self):
+        return "IsViewable" in run("xwininfo", "-id", self.window, check=False)
+
+    def geometry(self):
+        values = dict(line.split("=", 1)
+                      for line in run("xdotool", "getwindowgeometry", "--shell",
+                                      self.window).split())
+        return int(values["X"]), int(values["Y"])
+
+    def click(self, name):
+        x, y, w, h = self.rects[name]
+        left, top = self.geometry()
+        run("xdotool", "mousemove", "--sync", str(left + x + w // 2), str(top + y + h // 2))
+        time.sleep(0.1)
+        run("xdotool", "click", "1")
+        time.sleep(0.3)
+
+    def choose(self, combo, steps_down):
+        """Opens a combo box's list with a click and moves the selection down."""
+        self.click(combo)
+        for _ in range(steps_down):
+            run("xdotool", "key", "Down")
+            time.sleep(0.05)
+        run("xdotool", "key", "Return")
+        time.sleep(0.3)
+
+    def sends(self, start, prefix):
+        lines = self.trace()[start:]
+        return [line for line in lines if line.startswith("send " + prefix)]
+
+    def screenshot(self, shot_dir, name):
+        os.makedirs(shot_dir, exist_ok=True)
+        run("import", "-window", "root", os.path.join(shot_dir, name + ".png"), timeout=30)
+
+    def close_with_button(self):
+        self.click("btn_close")
+        code = self.proc.wait(timeout=10)
+        self.proc = None
+        return code
+
+    def stop(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+        self.proc = None
+
+
+def expect(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def scenario_flow(demo, shots):
+    """Start-up trace, a profile change and a lighting-effect change from real clicks."""
+    demo.launch()
+    start = demo.trace()
+    expect("send 07 fc 01 00 00 00 00 00" in start, "start-up did not select profile 1")
+    expect("wait 50" in start, "start-up waits are missing from the trace")
+    demo.screenshot(shots, "flow-started")
+
+    mark = len(demo.trace())
+    demo.choose("cmb_profile", 1)
+    wait_until("the profile 2 report", lambda: demo.sends(mark, "07 fc 02"))
+    wait_until("the read-back after the profile change", lambda: demo.sends(mark, "07 fb"))
+
+    mark = len(demo.trace())
+    demo.choose("cmb_led_mode", 3)
+    sent = wait_until("the lighting report", lambda: demo.sends(mark, "07 f7"))
+    expect(sent[-1].startswith("send 07 f7 03 "), f"effect 3 expected, got {sent[-1]}")
+    demo.screenshot(shots, "flow-profile2-static")
+
+    expect(demo.close_with_button() == 1, "closing the main window must end with exit code 1")
+    state = open(os.path.join(demo.app, "demo-keyboard.xml")).read()
+    expect(re.search(r'activeprofile="2"', state) and re.search(r'effect="3"', state),
+           "the simulated keyboard did not keep profile 2 and effect 3:\n" + state)
+
+    # A restart finds the keyboard as it was left: its file is read again.
+    demo.launch()
+    demo.screenshot(shots, "flow-restarted")
+    demo.stop()
+
+
+def scenario_handover(demo, shots):
+    """A second start while the window is hidden shows it again and exits 0 on its own."""
+    demo.launch()
+    demo.click("btn_min")
+    wait_until("the window to hide", lambda: not demo.is_viewable(), timeout=5)
+    demo.screenshot(shots, "handover-hidden")
+
+    second = demo.start("second")
+    code = second.wait(timeout=15)
+    expect(code == 0, f"the second start must exit 0, got {code}")
+    expect(not [line for line in demo.trace("second") if line.startswith("send ")],
+           "the second start talked to the keyboard")
+    wait_until("the first window to come back", demo.is_viewable, timeout=5)
+    expect(demo.proc.poll() is None, "the first instance ended")
+    demo.screenshot(shots, "handover-shown")
+    demo.stop()
+
+
+def scenario_plug(demo, shots):
+    """Unplugging reports nothing; plugging in again selects the profile and reads back."""
+    demo.launch()
+    mark = len(demo.trace())
+    searches = demo.discoveries()
+    demo.proc.send_signal(signal.SIGUSR1)
+    wait_until("the unplug to be handled", lambda: demo.discoveries() > searches)
+    time.sleep(0.3)
+    expect(not demo.sends(mark, ""), "an unplugged keyboard was sent reports")
+    demo.screenshot(shots, "plug-unplugged")
+
+    demo.proc.send_signal(signal.SIGUSR2)
+    wait_until("the profile select after plugging in", lambda: demo.sends(mark, "07 fc 01"))
+    wait_until("the read-back after plugging in", lambda: demo.sends(mark, "07 fb"))
+    expect(demo.proc.poll() is None, "the program ended on a device change")
+    demo.screenshot(shots, "plug-replugged")
+    demo.stop()
+
+
+def scenario_chinese(demo, shots):
+    """config.xml asking for Chinese installs the Chinese translator at start-up."""
+    config = os.path.join(demo.app, "config.xml")
+    text = open(config, encoding="utf-8").read()
+    with open(config, "w", encoding="utf-8") as f:
+        f.write(re.sub(r'<local language="[^"]*"', '<local language="cn"', text))
+    demo.title = TITLE_CN
+    demo.launch()
+    demo.screenshot(shots, "chinese")
+    demo.stop()
+
+
+SCENARIOS = {"flow": scenario_flow, "handover": scenario_handover, "plug": scenario_plug,
+             "chinese": scenario_chinese}
+
+
+def main():
+    if len(sys.argv) != 4 or sys.argv[1] not in SCENARIOS:
+        print(__doc__, file=sys.stderr)
+        return 2
+    scenario, bin_dir, shots = sys.argv[1], sys.argv[2], sys.argv[3]
+    if not os.environ.get("DISPLAY"):
+        print("DISPLAY is not set: skipped")
+        return SKIP
+    for tool in ("xdotool", "xwininfo", "import"):
+        if shutil.which(tool) is None:
+            print(f"{tool} is missing: skipped")
+            return SKIP
+    root = tempfile.mkdtemp(prefix=f"kbconfig-e2e-{scenario}-")
+    demo = Demo(root, bin_dir)
+    try:
+        SCENARIOS[scenario](demo, shots)
+    except Failure as failure:
+        print(f"FAILED: {failure}", file=sys.stderr)
+        print(f"(output kept in {root})", file=sys.stderr)
+        demo.stop()
+        return 1
+    except Exception:
+        demo.stop()
+        raise
+    shutil.rmtree(root, ignore_errors=True)
+    print(f"{scenario}: passed; screenshots in {shots}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
