@@ -443,6 +443,11 @@ bool MacroLibrary::AttachRoot() {
             return false;
         }
         MacroNode& group = root_.children_.emplace_back(MacroNode(this, items));
+        std::size_t count = 0;
+        for (pugi::xml_node item = items.first_child(); item; item = item.next_sibling()) {
+            ++count;
+        }
+        group.children_.reserve(count);
         for (pugi::xml_node item = items.first_child(); item; item = item.next_sibling()) {
             if (!IsStepElement(item)) {
                 root_.children_.clear();
