@@ -1,0 +1,542 @@
+#include "mainwindow/main_window.h"
+
+#include <QApplication>
+#include <QByteArray>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QUrl>
+#include <QVariant>
+#include <pugixml.hpp>
+
+#include "device/discovery.h"
+#include "toolkit/menu.h"
+#include "toolkit/msgbox.h"
+#include "toolkit/sapp.h"
+#include "toolkit/swidgets.h"
+#include "toolkit/translator.h"
+#include "widgets/shell_notify_icon.h"
+
+namespace kb {
+
+namespace {
+
+using ui::EventArgs;
+using ui::SWindow;
+
+// Lighting panel ids: the direction pair, then each colour row with its first button left out
+// of the group (choosing it leaves the group without a checked member).
+constexpr std::array kDirectionIds = {65593, 65594};
+constexpr int kColourFirstMemberId = 65597;        // bar_color1; bar_color0 is 65596
+constexpr int kSecondColourFirstMemberId = 65606;  // bar_color11; bar_color00 is 65605
+constexpr int kColourMembers = 7;
+// udef_areaN_color1, areas in the panel's id order 1, 3, 5, 2, 4, 6.
+constexpr std::array kAreaFirstIds = {65614, 65638, 65622, 65646, 65630, 65654};
+
+// Clicks on these ids update the current effect's record.
+constexpr std::array<std::pair<int, int>, 4> kLightingClickRanges{{
+    {65593, 65594},
+    {65596, 65603},
+    {65605, 65612},
+    {65614, 65661},
+}};
+
+bool IsLightingClick(int id) {
+    for (const auto& [lo, hi] : kLightingClickRanges) {
+        if (id >= lo && id <= hi) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The wait cursor while the program blocks on the keyboard or the upgrade tool.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+int CheckedIndex(const std::vector<SWindow*>& group) {
+    for (std::size_t i = 0; i < group.size(); ++i) {
+        if (group[i]->IsChecked()) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+// Checks member `index` and clears the others; an index outside the group clears them all.
+void CheckOnly(const std::vector<SWindow*>& group, int index) {
+    for (std::size_t i = 0; i < group.size(); ++i) {
+        group[i]->SetCheck(static_cast<int>(i) == index);
+    }
+}
+
+QString Text(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+}  // namespace
+
+CMainDlg::CMainDlg(const MainWindowServices& services)
+    : ui::SHostWnd(Text(kMainLayout)),
+      services_(services),
+      channel_(services.backend, services.gate, services.diagnostics, services.trace),
+      protocol_(channel_, services.pacer, *this) {}
+
+// The channel stays open: the process ends right after the window goes.
+CMainDlg::~CMainDlg() = default;
+
+void CMainDlg::SetConnectionStatus(bool connected) {
+    if (SWindow* status = FindChildByID(kIdVersion)) {
+        status->SetText(Text(connected ? kTextConnected : kTextDisconnected), false);
+    }
+}
+
+bool CMainDlg::OnHostMessage(unsigned msg, qintptr wParam, qintptr lParam, qintptr& result) {
+    switch (msg) {
+        case ui::kWmInitDialog:
+            OnInitDialog();
+            result = 0;
+            return true;
+        case ui::kWmClose:
+            DestroyWindow();
+            result = 0;
+            return true;
+        case ui::kWmDestroy:
+            SetMarker(false);
+            DefHostMessage(msg, wParam, lParam);
+            result = 0;
+            return true;
+        case ui::kWmDeviceChange:
+            // A notification still queued when the window went away finds nobody to update.
+            result = IsDestroyed() ? 0 : OnDeviceChange();
+            return true;
+        case ui::kWmCommand:
+            OnMenuCommand(ui::HighWord(wParam), ui::LowWord(wParam));
+            result = 0;
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CMainDlg::SetMarker(bool set) {
+    const ui::SApplication* app = ui::SApplication::Instance();
+    const QString name = app ? app->InstanceName() : QString();
+    if (name.isEmpty()) {
+        return;
+    }
+    const QByteArray key = name.toUtf8();
+    setProperty(key.constData(), set ? QVariant(1) : QVariant());
+}
+
+void CMainDlg::OnInitDialog() {
+    SetMarker(true);
+
+    keyboard_ = FindChildByName2<ui::CoordButtonImage>(QStringLiteral("img_keyboard"));
+    if (keyboard_) {
+        keyboard_->SetListener(this);
+    }
+
+    // Selecting before subscribing keeps start-up from running the handlers.
+    profile_ = FindChildByName2<ui::SComboBox>(QStringLiteral("cmb_profile"));
+    if (profile_) {
+        profile_->SetCurSel(0, true);
+        profile_->SubscribeEvent(ui::kEvtComboSelChanged,
+                                 ui::MemberHandler(this, &CMainDlg::OnProfileChanged));
+        protocol_.SetCurrentProfileIndex(profile_->GetCurSel());
+    }
+    ledMode_ = FindChildByName2<ui::SComboBox>(QStringLiteral("cmb_led_mode"));
+    if (ledMode_) {
+        ledMode_->SetCurSel(0, true);
+        ledMode_->SubscribeEvent(ui::kEvtComboSelChanged,
+                                 ui::MemberHandler(this, &CMainDlg::OnLedModeChanged));
+    }
+
+    speed_ = FindChildByName2<ui::SSliderBar>(QStringLiteral("bar_speed"));
+    brightness_ = FindChildByName2<ui::SSliderBar>(QStringLiteral("bar_brightness"));
+
+    const auto fill = [this](Group& group, int firstId, int count) {
+        group.clear();
+        for (int id = firstId; id < firstId + count; ++id) {
+            if (SWindow* member = FindChildByID(id)) {
+                member->SetCheck(false);
+                group.push_back(member);
+            }
+        }
+    };
+    fill(direction_, kDirectionIds.front(), static_cast<int>(kDirectionIds.size()));
+    fill(colour_, kColourFirstMemberId, kColourMembers);
+    fill(secondColour_, kSecondColourFirstMemberId, kColourMembers);
+    for (std::size_t area = 0; area < areas_.size(); ++area) {
+        fill(areas_[area], kAreaFirstIds[area] + 1, kColourMembers);
+    }
+
+    for (std::size_t i = 0; i < panels_.size(); ++i) {
+        panels_[i] = FindChildByName2<SWindow>(QString::fromUtf8(
+            kLightingPanelNames[i].data(), static_cast<qsizetype>(kLightingPanelNames[i].size())));
+    }
+
+    SyncLightingControls(LightingSync::ToControls);
+
+    if (OpenDeviceChannel()) {
+        SetConnectionStatus(true);
+    } else {
+        ReportOpenFailure();
+    }
+    if (protocol_.CurrentProfileIndex() <= 2) {
+        SelectProfileAndReadBack();
+    }
+
+    QPointer<CMainDlg> self(this);
+    services_.platform.WatchDeviceChanges([self] {
+        if (CMainDlg* window = self.data()) {
+            window->PostHostMessage(ui::kWmDeviceChange);
+        }
+    });
+}
+
+bool CMainDlg::OpenDeviceChannel() {
+    const DeviceConfig& config = services_.config;
+    BusyCursor busy;
+    return channel_.OpenChannel(config.vid, config.pid, config.interfaceNumber, config.subdevice) !=
+           0;
+}
+
+void CMainDlg::ReportOpenFailure() {
+    ui::SMessageBox(nullptr, Text(kTextOpenFailed), Text(kTextWarningCaption), ui::kMbOk);
+    SetConnectionStatus(false);
+}
+
+void CMainDlg::SelectProfileAndReadBack() {
+    BusyCursor busy;
+    if (protocol_.SelectProfile() != 0) {
+        protocol_.ReadSlotTables();
+    }
+}
+
+bool CMainDlg::OnEvent(EventArgs& evt) {
+    bool handled = false;
+    if (evt.kind == ui::kEvtCommand) {
+        handled = OnCommandEvent(evt);
+    } else if (evt.kind == ui::kEvtSliderPos &&
+               (evt.senderName == QLatin1String("bar_speed") ||
+                evt.senderName == QLatin1String("bar_brightness"))) {
+        OnLightingControlChanged();
+        handled = true;
+    }
+    if (handled) {
+        evt.handled = true;
+    }
+    return handled;
+}
+
+bool CMainDlg::OnCommandEvent(const EventArgs& evt) {
+    const QString& name = evt.senderName;
+    if (name == QLatin1String("btn_more")) {
+        ShowMoreMenu();
+    } else if (name == QLatin1String("btn_close")) {
+        DestroyWindow();
+    } else if (name == QLatin1String("btn_min")) {
+        MinimizeToTray();
+    } else if (name == QLatin1String("btn_max")) {
+        SendHostMessage(ui::kWmSysCommand, ui::kScMaximize);
+    } else if (name == QLatin1String("btn_restore")) {
+        SendHostMessage(ui::kWmSysCommand, ui::kScRestore);
+    } else if (name == QLatin1String("zh_cn")) {
+        SwitchLanguage(1);
+    } else if (name == QLatin1String("btn_restore_factory")) {
+        RestoreFactorySettings();
+    } else if (name == QLatin1String("jp")) {
+        SwitchLanguage(0);
+    } else if (name == QLatin1String("logo_link")) {
+        OpenVendorSite();
+    } else if (IsLightingClick(evt.senderId)) {
+        OnLightingControlChanged();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// Hiding leaves the tray icon as the way back; without a tray that would strand the window,
+// so it is minimised instead.
+void CMainDlg::MinimizeToTray() {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        hide();
+    } else {
+        showMinimized();
+    }
+}
+
+// ---- profiles and restore ------------------------------------------------------------------
+
+bool CMainDlg::OnProfileChanged(EventArgs& /*evt*/) {
+    protocol_.SetCurrentProfileIndex(profile_ ? profile_->GetCurSel() : -1);
+    if (protocol_.CurrentProfileIndex() <= 2) {
+        SelectProfileAndReadBack();
+    }
+    return true;
+}
+
+void CMainDlg::RestoreFactorySettings() {
+    if (ui::SMessageBox(this, Text(kTextRestoreConfirm), Text(kTextWarningCaption),
+                        ui::kMbOkCancel) != ui::kIdOk) {
+        return;
+    }
+    BusyCursor busy;
+    protocol_.SendFactoryReset();
+    protocol_.SetCurrentProfileIndex(0);
+    protocol_.ResetLightingTable();
+    // The lighting report and the profile select reach the keyboard only through these
+    // notifications, that is only when a selection actually changes.
+    if (ledMode_) {
+        ledMode_->SetCurSel(0, true);
+    }
+    SyncLightingControls(LightingSync::ToControls);
+    if (profile_) {
+        profile_->SetCurSel(protocol_.CurrentProfileIndex(), true);
+    }
+    services_.pacer.Wait(kWaitFactoryResetMs);
+    protocol_.ReadSlotTables();
+}
+
+// ---- lighting ------------------------------------------------------------------------------
+
+int CMainDlg::CurrentEffect() const {
+    return ledMode_ ? ledMode_->GetCurSel() : -1;
+}
+
+bool CMainDlg::OnLedModeChanged(EventArgs& /*evt*/) {
+    SyncLightingControls(LightingSync::ToControls);
+    SendLighting();
+    return true;
+}
+
+void CMainDlg::OnLightingControlChanged() {
+    SyncLightingControls(LightingSync::ToRecord);
+    SendLighting();
+}
+
+void CMainDlg::SendLighting() {
+    BusyCursor busy;
+    protocol_.SendLighting(CurrentEffect());
+}
+
+LightingControls CMainDlg::ReadControls() const {
+    LightingControls controls;
+    controls.direction = CheckedIndex(direction_);
+    controls.colour = CheckedIndex(colour_);
+    controls.secondColour = CheckedIndex(secondColour_);
+    for (std::size_t area = 0; area < areas_.size(); ++area) {
+        controls.areas[area] = CheckedIndex(areas_[area]);
+    }
+    controls.speed = speed_ ? speed_->GetValue() : 0;
+    controls.brightness = brightness_ ? brightness_->GetValue() : 0;
+    return controls;
+}
+
+void CMainDlg::SyncLightingControls(LightingSync direction) {
+    const int effect = CurrentEffect();
+    if (effect < 0 || effect >= kEffectCount) {
+        return;
+    }
+    LightingRecord& record = protocol_.Lighting()[static_cast<std::size_t>(effect)];
+    if (direction == LightingSync::ToRecord) {
+        StoreLightingControls(effect, ReadControls(), record);
+        return;
+    }
+    const PanelRow& row = kPanelVisibility[static_cast<std::size_t>(effect)];
+    for (std::size_t i = 0; i < panels_.size(); ++i) {
+        if (panels_[i] && row[i] != PanelVisibility::Unchanged) {
+            panels_[i]->SetVisible(row[i] == PanelVisibility::Shown);
+        }
+    }
+    // Only what the effect shows changes; a colour of 0 leaves its group as it is.
+    LightingControls controls;
+    LoadLightingControls(effect, record, controls);
+    if (brightness_) {
+        brightness_->SetValue(controls.brightness);
+    }
+    if (effect == kUserAreaEffect) {
+        for (std::size_t area = 0; area < areas_.size(); ++area) {
+            CheckOnly(areas_[area], controls.areas[area]);
+        }
+        return;
+    }
+    if (speed_) {
+        speed_->SetValue(controls.speed);
+    }
+    if ((record[0] & 0x7) != 0) {
+        if (effect == kSecondColourEffect) {
+            CheckOnly(secondColour_, controls.secondColour);
+        } else {
+            CheckOnly(colour_, controls.colour);
+        }
+    }
+    CheckOnly(direction_, controls.direction);
+}
+
+// ---- connection ----------------------------------------------------------------------------
+
+qintptr CMainDlg::OnDeviceChange() {
+    // A notification arriving while the warning of an earlier one is open is handled once
+    // that one is done, instead of stacking another warning on top.
+    if (inDeviceChange_) {
+        deviceChangePending_ = true;
+        return 0;
+    }
+    inDeviceChange_ = true;
+    do {
+        deviceChangePending_ = false;
+        const DeviceConfig& config = services_.config;
+        const MatchCriteria criteria{config.vid, config.pid, config.interfaceNumber,
+                                     config.subdevice};
+        bool present = false;
+        {
+            BusyCursor busy;
+            present = FindKeyboardInterface(services_.backend, criteria, services_.diagnostics)
+                          .has_value();
+        }
+        if (!present) {
+            SetConnectionStatus(false);
+        } else if (OpenDeviceChannel()) {
+            SetConnectionStatus(true);
+            if (protocol_.CurrentProfileIndex() <= 2) {
+                SelectProfileAndReadBack();
+            }
+        } else {
+            ReportOpenFailure();
+        }
+    } while (deviceChangePending_ && !IsDestroyed());
+    inDeviceChange_ = false;
+    return 0;
+}
+
+// ---- menus, language, upgrade --------------------------------------------------------------
+
+void CMainDlg::ShowMoreMenu() {
+    SWindow* button = FindChildByID2<ui::SImageButton>(kIdBtnMore);
+    if (!button) {
+        return;
+    }
+    const QRect rect = button->GetWindowRect();
+    const QPoint bottomLeft = mapToGlobal(QPoint(rect.left(), rect.top() + rect.height()));
+    ui::SMenu menu;
+    if (menu.LoadMenu(QStringLiteral("smenuex:menu_more"))) {
+        menu.TrackPopupMenu(this, bottomLeft);
+    }
+}
+
+void CMainDlg::OnMenuCommand(int notifyCode, int commandId) {
+    if (notifyCode != 0) {
+        return;
+    }
+    if (commandId == kMenuUpgrade) {
+        RunUpgradeTool();
+    } else if (commandId == kMenuExit) {
+        PostHostMessage(ui::kWmClose);
+    }
+}
+
+void CMainDlg::SwitchLanguage(int language) {
+    ui::SApplication* app = ui::SApplication::Instance();
+    ui::STranslatorMgr* manager = app ? app->GetTranslator() : nullptr;
+    if (!manager) {
+        return;
+    }
+    pugi::xml_document doc;
+    const QString name = language == 1 ? QStringLiteral("lang_cn") : QStringLiteral("lang_en");
+    if (!app->LoadXml(doc, QStringLiteral("translator"), name)) {
+        return;
+    }
+    auto translator = std::make_shared<ui::STranslator>();
+    translator->Load(doc.child("language"));
+    // The name is read into a 64-character buffer.
+    constexpr qsizetype kMaxLanguageName = 63;
+    manager->SetLanguage(translator->Name().left(kMaxLanguageName));
+    manager->InstallTranslator(translator);
+    if (SWindow* root = GetRoot()) {
+        root->SendWndMessage(ui::kMsgSetLanguage, 0, 0);
+    }
+}
+
+void CMainDlg::RunUpgradeTool() {
+    channel_.CloseChannel();
+    SetConnectionStatus(false);
+#ifdef Q_OS_WIN
+    const QString tool = ui::SApplication::ProgramFolder() + QStringLiteral("/update.exe");
+#else
+    const QString tool = ui::SApplication::ProgramFolder() + QStringLiteral("/update");
+#endif
+    hide();
+    bool started = false;
+    {
+        BusyCursor busy;
+        started = services_.platform.RunAndWait(tool);
+    }
+    if (!started) {
+        if (auto* tray = FindChildByID2<ui::SShellNotifyIcon>(kIdTrayIcon)) {
+            tray->ShowBalloon(Text(kTextUpgradeFailed));
+        }
+    }
+    show();
+    if (OpenDeviceChannel()) {
+        SetConnectionStatus(true);
+    } else {
+        ReportOpenFailure();
+    }
+}
+
+void CMainDlg::OpenVendorSite() {
+    services_.platform.OpenUrl(QUrl(Text(kVendorSiteUrl)));
+}
+
+// ---- key buttons ---------------------------------------------------------------------------
+
+int CMainDlg::OnCoordButtonClick(int id, QString name, int event, unsigned /*flags*/, int /*x*/,
+                                 int /*y*/) {
+    if (event != 1) {
+        return 0;
+    }
+    if (protocol_.CurrentProfileIndex() > 2) {
+        protocol_.SetCurrentProfileIndex(0);
+    }
+    selection_.insert({static_cast<std::uint8_t>(id & 0xFF), name.toStdString()});
+    AssignmentRecord record{};
+    const int result = dialogRunner_ ? dialogRunner_(*this, selection_, record) : ui::kIdCancel;
+    if (result == ui::kIdOk) {
+        BusyCursor busy;
+        protocol_.ApplyAssignment(record, selection_);
+    } else if (result == kIdBtnDelete && !selection_.empty()) {
+        BusyCursor busy;
+        protocol_.ClearAssignment(selection_);
+    }
+    selection_.clear();
+    return 0;
+}
+
+void CMainDlg::ClearKeyMarks() {
+    if (keyboard_) {
+        keyboard_->SetCheck(kAllKeys, 0);
+    }
+}
+
+void CMainDlg::MarkKey(int keyId) {
+    if (keyboard_) {
+        keyboard_->SetCheck(keyId, 1);
+    }
+}
+
+void CMainDlg::ShowWarning(const std::string& text) {
+    ui::SMessageBox(this, QString::fromStdString(text), Text(kTextWarningCaption), ui::kMbOk);
+}
+
+int CMainDlg::ProfileListIndex() const {
+    return profile_ ? profile_->GetCurSel() : -1;
+}
+
+}  // namespace kb

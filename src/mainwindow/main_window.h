@@ -1,0 +1,141 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <functional>
+#include <iosfwd>
+#include <vector>
+
+#include "config/device_config.h"
+#include "device/device_channel.h"
+#include "device/device_gate.h"
+#include "device/hid_backend.h"
+#include "device/trace_sink.h"
+#include "platform/platform_services.h"
+#include "protocol/keyboard_protocol.h"
+#include "protocol/pacer.h"
+#include "toolkit/shostwnd.h"
+#include "widgets/coord_button_image.h"
+
+namespace kb::ui {
+class SComboBox;
+class SSliderBar;
+}  // namespace kb::ui
+
+namespace kb {
+
+// What the main window works with; the composition owns all of it and keeps it alive longer
+// than the window.
+struct MainWindowServices {
+    HidBackend& backend;
+    DeviceGate& gate;
+    Pacer& pacer;
+    platform::PlatformServices& platform;
+    const DeviceConfig& config;
+    std::ostream* diagnostics = nullptr;  // discovery's diagnostic lines
+    TraceSink* trace = nullptr;           // the channel's "send"/"read" lines
+};
+
+class CMainDlg;
+
+// Runs the key-assignment dialog modally over the main window for the selected keys and fills
+// the record on OK. Returns the dialog's end code: 1 OK, 65580 delete, anything else cancels.
+using KeyDialogRunner =
+    std::function<int(CMainDlg& owner, const KeySelection& keys, AssignmentRecord& record)>;
+
+inline constexpr const char* kMainLayout = "LAYOUT:XML_MAINWND";
+inline constexpr const char* kVendorSiteUrl = "https://www.example.com";
+inline constexpr const char* kTextConnected = "Connected";
+inline constexpr const char* kTextDisconnected = "Disconnected";
+inline constexpr const char* kTextWarningCaption = "Warning";
+inline constexpr const char* kTextOpenFailed = "Failed to open USB";
+inline constexpr const char* kTextRestoreConfirm =
+    "All settings will be restored, are you sure you want to continue?";
+inline constexpr const char* kTextUpgradeFailed = "Failed to start the upgrade exe";
+
+inline constexpr int kIdBtnMore = 65537;
+inline constexpr int kIdVersion = 65543;
+inline constexpr int kIdBtnDelete = 65580;
+inline constexpr int kIdTrayIcon = 110;
+inline constexpr int kAllKeys = 0x7FFFFFFF;
+
+inline constexpr int kMenuUpgrade = 1;
+inline constexpr int kMenuExit = 6;
+
+enum class LightingSync { ToControls, ToRecord };
+
+// The program's main window: the keyboard picture, profiles, lighting, connection status, the
+// window buttons and the menus. It owns the device channel and the keyboard protocol.
+class CMainDlg : public ui::SHostWnd, public ui::ICoordButtonClickListener, public KeyboardView {
+public:
+    explicit CMainDlg(const MainWindowServices& services);
+    ~CMainDlg() override;
+    CMainDlg(const CMainDlg&) = delete;
+    CMainDlg& operator=(const CMainDlg&) = delete;
+
+    void SetConnectionStatus(bool connected);
+    void SyncLightingControls(LightingSync direction);
+    void SendLighting();
+    void RestoreFactorySettings();
+    qintptr OnDeviceChange();
+    void ShowMoreMenu();
+    void OnMenuCommand(int notifyCode, int commandId);
+    // 1: Chinese, anything else: English.
+    void SwitchLanguage(int language);
+    void RunUpgradeTool();
+    void OpenVendorSite();
+
+    // ICoordButtonClickListener
+    int OnCoordButtonClick(int id, QString name, int event, unsigned flags, int x, int y) override;
+
+    // KeyboardView
+    void ClearKeyMarks() override;
+    void MarkKey(int keyId) override;
+    void ShowWarning(const std::string& text) override;
+    int ProfileListIndex() const override;
+
+    void SetKeyDialogRunner(KeyDialogRunner runner) { dialogRunner_ = std::move(runner); }
+    KeyboardProtocol& Protocol() { return protocol_; }
+    const KeySelection& Selection() const { return selection_; }
+    int CurrentProfileIndex() const { return protocol_.CurrentProfileIndex(); }
+
+protected:
+    bool OnEvent(ui::EventArgs& evt) override;
+    bool OnHostMessage(unsigned msg, qintptr wParam, qintptr lParam, qintptr& result) override;
+
+private:
+    void OnInitDialog();
+    bool OnProfileChanged(ui::EventArgs& evt);
+    bool OnLedModeChanged(ui::EventArgs& evt);
+    bool OnCommandEvent(const ui::EventArgs& evt);
+    void OnLightingControlChanged();
+    void SelectProfileAndReadBack();
+    bool OpenDeviceChannel();
+    void ReportOpenFailure();
+    void MinimizeToTray();
+    int CurrentEffect() const;
+    LightingControls ReadControls() const;
+    void SetMarker(bool set);
+
+    using Group = std::vector<ui::SWindow*>;
+
+    MainWindowServices services_;
+    DeviceChannel channel_;
+    KeySelection selection_;
+    KeyboardProtocol protocol_;  // slot tables, current profile index, lighting table
+    ui::CoordButtonImage* keyboard_ = nullptr;
+    ui::SSliderBar* speed_ = nullptr;
+    ui::SSliderBar* brightness_ = nullptr;
+    Group direction_;
+    Group colour_;
+    Group secondColour_;
+    std::array<Group, kAreaCount> areas_;
+    std::array<ui::SWindow*, kLightingPanelCount> panels_{};
+    ui::SComboBox* ledMode_ = nullptr;
+    ui::SComboBox* profile_ = nullptr;
+    KeyDialogRunner dialogRunner_;
+    bool inDeviceChange_ = false;
+    bool deviceChangePending_ = false;
+};
+
+}  // namespace kb
