@@ -1,0 +1,353 @@
+#include "widgets/coord_button_image.h"
+
+#include <QFile>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <pugixml.hpp>
+#include <string>
+
+#include "toolkit/sapp.h"
+#include "widgets/widget_values.h"
+
+namespace kb::ui {
+
+namespace {
+
+QString& FolderOverride() {
+    static QString folder;
+    return folder;
+}
+
+std::string WithoutChars(const char* text, const char* drop) {
+    std::string out;
+    for (const char* p = text; *p; ++p) {
+        if (std::string_view(drop).find(*p) == std::string_view::npos) {
+            out.push_back(*p);
+        }
+    }
+    return out;
+}
+
+int ClampSum(int a, int b) {
+    const long long sum = static_cast<long long>(a) + b;
+    if (sum > INT32_MAX) {
+        return INT32_MAX;
+    }
+    if (sum < INT32_MIN) {
+        return INT32_MIN;
+    }
+    return static_cast<int>(sum);
+}
+
+// Windows mouse key-state flags, which the listener receives as they come with the message.
+unsigned MouseFlags(const QMouseEvent& event) {
+    unsigned flags = 0;
+    const Qt::MouseButtons buttons = event.buttons();
+    if (buttons & Qt::LeftButton) {
+        flags |= 0x0001;
+    }
+    if (buttons & Qt::RightButton) {
+        flags |= 0x0002;
+    }
+    if (event.modifiers() & Qt::ShiftModifier) {
+        flags |= 0x0004;
+    }
+    if (event.modifiers() & Qt::ControlModifier) {
+        flags |= 0x0008;
+    }
+    if (buttons & Qt::MiddleButton) {
+        flags |= 0x0010;
+    }
+    return flags;
+}
+
+}  // namespace
+
+QColor CoordKey::Color() const {
+    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                  static_cast<int>((color >> 16) & 0xFF), static_cast<int>((color >> 24) & 0xFF));
+}
+
+std::vector<CoordKey> ParseKeyCoordinates(const pugi::xml_node& document) {
+    std::vector<CoordKey> keys;
+    const pugi::xml_node root = document.child("positions");
+    for (const pugi::xml_node& node : root.children()) {
+        if (node.type() != pugi::node_element) {
+            continue;
+        }
+        CoordKey key;
+        if (const pugi::xml_attribute id = node.attribute("id")) {
+            key.id = ParseDecimalPrefix(id.value());
+        }
+        key.name = QString::fromUtf8(node.attribute("name").value());
+        if (const pugi::xml_attribute color = node.attribute("color")) {
+            std::uint32_t value = 0;
+            // A colour without hexadecimal digits keeps the default white.
+            if (ScanHex32(WithoutChars(color.value(), " #"), value)) {
+                key.color = value;
+            }
+        }
+        if (const pugi::xml_attribute rect = node.attribute("rect")) {
+            int v[4] = {0, 0, 0, 0};
+            ScanCommaInts(WithoutChars(rect.value(), " "), v, 4);
+            key.left = v[0];
+            key.top = v[1];
+            key.right = ClampSum(v[0], v[2]);
+            key.bottom = ClampSum(v[1], v[3]);
+        }
+        keys.push_back(std::move(key));
+    }
+    return keys;
+}
+
+std::vector<CoordKey> LoadKeyCoordinates(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    const QByteArray bytes = file.readAll();
+    pugi::xml_document doc;
+    if (!doc.load_buffer(bytes.constData(), static_cast<size_t>(bytes.size()))) {
+        return {};
+    }
+    return ParseKeyCoordinates(doc);
+}
+
+QString KeyCoordinatePath(const QString& programFolder, const QString& value) {
+    QString path = programFolder;
+    if (!value.startsWith(QLatin1Char('\\')) && !value.startsWith(QLatin1Char('/'))) {
+        path += QLatin1Char('/');
+    }
+    path += value;
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return path;
+}
+
+CoordButtonImage::CoordButtonImage(QWidget* parent) : SWindow(parent) {}
+
+CoordButtonImage::~CoordButtonImage() = default;
+
+void CoordButtonImage::SetProgramFolderOverride(const QString& folder) {
+    FolderOverride() = folder;
+}
+
+bool CoordButtonImage::SetAttribute(const QString& name, const QString& value, bool loading) {
+    const QString key = name.toLower();
+    const SApplication* app = SApplication::Instance();
+    if (key == QLatin1String("bg") || key == QLatin1String("chking") ||
+        key == QLatin1String("chked")) {
+        QPixmap image = app ? app->LoadPixmap(value) : QPixmap();
+        if (image.isNull()) {
+            return false;  // the previous image stays
+        }
+        QPixmap& slot = key == QLatin1String("bg")       ? bg_
+                        : key == QLatin1String("chking") ? hoverImage_
+                                                         : checkImage_;
+        slot = std::move(image);
+        update();
+        return true;
+    }
+    if (key == QLatin1String("crdxml")) {
+        crdxml_ = app ? app->ResolveString(value) : value;
+        return true;
+    }
+    if (key == QLatin1String("type")) {
+        type_ = ParseIntValue(value);
+        return true;
+    }
+    return SWindow::SetAttribute(name, value, loading);
+}
+
+void CoordButtonImage::OnCreated() {
+    if (!crdxml_.isEmpty()) {
+        const QString folder =
+            FolderOverride().isEmpty() ? SApplication::ProgramFolder() : FolderOverride();
+        keys_ = LoadKeyCoordinates(KeyCoordinatePath(folder, crdxml_));
+    }
+    SWindow::OnCreated();
+}
+
+int CoordButtonImage::HasKey(int id) const {
+    return FirstWithId(id) >= 0 ? 1 : 0;
+}
+
+int CoordButtonImage::FirstWithId(int id) const {
+    for (size_t i = 0; i < keys_.size(); ++i) {
+        if (keys_[i].id == id) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+int CoordButtonImage::GetCheck(int id) const {
+    const int i = FirstWithId(id);
+    return i >= 0 ? keys_[static_cast<size_t>(i)].check : 0;
+}
+
+void CoordButtonImage::SetCheck(int id, int value) {
+    if (id == kAllKeys) {
+        for (CoordKey& key : keys_) {
+            key.check = value;
+        }
+    } else if (const int i = FirstWithId(id); i >= 0) {
+        keys_[static_cast<size_t>(i)].check = value;
+    }
+    update();
+}
+
+void CoordButtonImage::ToggleCheck(int id) {
+    if (id == kAllKeys) {
+        for (CoordKey& key : keys_) {
+            key.check = key.check == 0 ? 1 : 0;
+        }
+    } else if (const int i = FirstWithId(id); i >= 0) {
+        CoordKey& key = keys_[static_cast<size_t>(i)];
+        key.check = key.check == 0 ? 1 : 0;
+    }
+    update();
+}
+
+void CoordButtonImage::SetKeyColor(int id, std::uint32_t color) {
+    if (id == kAllKeys) {
+        for (CoordKey& key : keys_) {
+            key.color = color;
+        }
+    } else if (const int i = FirstWithId(id); i >= 0) {
+        keys_[static_cast<size_t>(i)].color = color;
+    }
+    update();
+}
+
+// ---- painting -----------------------------------------------------------------------------
+
+void CoordButtonImage::DrawMarked(QPainter& painter, const QPixmap& image, bool hover) const {
+    // Key rectangles are in the picture's own pixels; a high-density picture holds more.
+    const qreal ratio = image.devicePixelRatio();
+    for (const CoordKey& key : keys_) {
+        if ((hover ? key.hover : key.check) == 0 || key.right <= key.left ||
+            key.bottom <= key.top) {
+            continue;
+        }
+        const QRectF target(key.left, key.top, key.right - key.left, key.bottom - key.top);
+        const QRectF source(target.x() * ratio, target.y() * ratio, target.width() * ratio,
+                            target.height() * ratio);
+        painter.drawPixmap(target, image, source);
+    }
+}
+
+void CoordButtonImage::OnPaint(QPainter& painter) {
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    for (const CoordKey& key : keys_) {
+        if (key.right > key.left && key.bottom > key.top) {
+            painter.fillRect(QRect(key.left, key.top, key.right - key.left, key.bottom - key.top),
+                             key.Color());
+        }
+    }
+    if (!bg_.isNull()) {
+        painter.drawPixmap(QRectF(rect()), bg_, QRectF(bg_.rect()));
+    }
+    if (!hoverImage_.isNull()) {
+        DrawMarked(painter, hoverImage_, true);
+    }
+    if (!checkImage_.isNull()) {
+        DrawMarked(painter, checkImage_, false);
+    }
+}
+
+// ---- mouse --------------------------------------------------------------------------------
+
+QPoint CoordButtonImage::ToClient(const QMouseEvent& event) const {
+    const QPoint local = event.position().toPoint();
+    return local - QPoint(GetMargin().left(), GetMargin().top());
+}
+
+int CoordButtonImage::HitFirst(int x, int y) const {
+    for (size_t i = 0; i < keys_.size(); ++i) {
+        if (keys_[i].Contains(x, y)) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+void CoordButtonImage::OnLButtonDown(QMouseEvent& event) {
+    const QPoint pt = ToClient(event);
+    const int hit = HitFirst(pt.x(), pt.y());
+    if (hit < 0) {
+        return;
+    }
+    const size_t index = static_cast<size_t>(hit);
+    QPointer<CoordButtonImage> self(this);
+    int result = 0;
+    if (listener_) {
+        const CoordKey key = keys_[index];
+        result = listener_->OnCoordButtonClick(key.id, key.name, kEventPress, MouseFlags(event),
+                                               pt.x(), pt.y());
+        if (!self) {
+            return;  // the listener closed the window
+        }
+    }
+    if (result == 0) {
+        const int id = keys_[index].id;
+        if (type_ == 1) {
+            for (CoordKey& key : keys_) {
+                key.check = 0;
+            }
+            update();
+            ToggleCheck(id);
+        } else if (type_ == 2) {
+            ToggleCheck(id);
+        }
+        update();
+    }
+    keys_[index].pressed = 1;
+    update();
+}
+
+void CoordButtonImage::OnLButtonUp(QMouseEvent& event) {
+    const QPoint pt = ToClient(event);
+    const int hit = HitFirst(pt.x(), pt.y());
+    if (hit < 0) {
+        return;
+    }
+    const size_t index = static_cast<size_t>(hit);
+    if (keys_[index].pressed != 0 && listener_) {
+        QPointer<CoordButtonImage> self(this);
+        const CoordKey key = keys_[index];
+        // The listener may run a modal dialog; the widget can be gone when it returns.
+        listener_->OnCoordButtonClick(key.id, key.name, kEventRelease, MouseFlags(event), pt.x(),
+                                      pt.y());
+        if (!self) {
+            return;
+        }
+    }
+    keys_[index].pressed = 0;
+    update();
+}
+
+void CoordButtonImage::OnMouseMove(QMouseEvent& event) {
+    const QPoint pt = ToClient(event);
+    QString tip;
+    for (CoordKey& key : keys_) {
+        key.hover = key.Contains(pt.x(), pt.y()) ? 1 : 0;
+        if (key.hover != 0) {
+            tip = key.name;  // the last key holding the point names the tooltip
+        }
+    }
+    if (tip != GetToolTipText()) {
+        SetToolTipText(tip);
+    }
+    update();
+}
+
+void CoordButtonImage::OnMouseLeave() {
+    for (CoordKey& key : keys_) {
+        key.hover = 0;
+    }
+    SetToolTipText(QString());
+    update();
+}
+
+}  // namespace kb::ui

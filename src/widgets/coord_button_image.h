@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QPixmap>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+#include "toolkit/swnd.h"
+
+namespace pugi {
+class xml_node;
+}
+
+namespace kb::ui {
+
+// One key of the keyboard picture, as read from the key coordinate file.
+struct CoordKey {
+    int id = -1;
+    QString name;
+    int check = 0;
+    int hover = 0;
+    int pressed = 0;
+    int left = 0;  // right and bottom are exclusive
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    std::uint32_t color = 0xFFFFFFFFu;  // byte 0 red, 1 green, 2 blue, 3 alpha
+
+    bool Contains(int x, int y) const { return left <= x && x < right && top <= y && y < bottom; }
+    QRect Rect() const { return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)); }
+    QColor Color() const;
+};
+
+// Gets the key buttons' presses (event 0) and releases (event 1).
+class ICoordButtonClickListener {
+public:
+    virtual ~ICoordButtonClickListener() = default;
+    // flags: mouse key-state flags (MK_LBUTTON 1, MK_RBUTTON 2, MK_SHIFT 4, MK_CONTROL 8,
+    // MK_MBUTTON 0x10); x, y relative to the client rectangle. After a press, non-zero keeps the
+    // selection rule from running.
+    virtual int OnCoordButtonClick(int id, QString name, int event, unsigned flags, int x,
+                                   int y) = 0;
+};
+
+// The key coordinate file: root "positions", one child element per key.
+// An empty list when the document has no "positions" root.
+std::vector<CoordKey> ParseKeyCoordinates(const pugi::xml_node& document);
+// Reads the file; an empty list when it is missing or malformed.
+std::vector<CoordKey> LoadKeyCoordinates(const QString& path);
+// programFolder + "/" + value; no separator is added when value starts with "\" or "/".
+// Backslashes become slashes.
+QString KeyCoordinatePath(const QString& programFolder, const QString& value);
+
+// "cbimg": the keyboard picture whose keys are buttons.
+// Attributes: bg, chking, chked (image references), crdxml (key coordinate file relative to the
+// program folder, read once at creation), type (1 exclusive check, 2 toggle check, else none).
+class CoordButtonImage : public SWindow {
+    KB_UI_CLASS(CoordButtonImage, SWindow, "cbimg")
+public:
+    static constexpr int kAllKeys = 0x7FFFFFFF;
+    static constexpr int kEventPress = 0;
+    static constexpr int kEventRelease = 1;
+
+    explicit CoordButtonImage(QWidget* parent = nullptr);
+    ~CoordButtonImage() override;
+
+    bool SetAttribute(const QString& name, const QString& value, bool loading = false) override;
+    void OnCreated() override;
+
+    void SetListener(ICoordButtonClickListener* listener) { listener_ = listener; }
+    int HasKey(int id) const;
+    std::vector<CoordKey> GetKeys() const { return keys_; }
+    int GetCheck(int id) const;
+    using SWindow::SetCheck;
+    void SetCheck(int id, int value);
+    void ToggleCheck(int id);
+    void SetKeyColor(int id, std::uint32_t color);
+
+    int SelectionType() const { return type_; }
+    const QString& CoordFile() const { return crdxml_; }
+    // Overrides where the key coordinate file is looked for (the program folder by default).
+    static void SetProgramFolderOverride(const QString& folder);
+
+protected:
+    void OnPaint(QPainter& painter) override;
+    void OnLButtonDown(QMouseEvent& event) override;
+    void OnLButtonUp(QMouseEvent& event) override;
+    void OnMouseMove(QMouseEvent& event) override;
+    void OnMouseHover() override {}
+    void OnMouseLeave() override;
+
+private:
+    // Index of the first key holding the point (client coordinates), -1 when none.
+    int HitFirst(int x, int y) const;
+    int FirstWithId(int id) const;
+    QPoint ToClient(const QMouseEvent& event) const;
+    void DrawMarked(QPainter& painter, const QPixmap& image, bool hover) const;
+
+    std::vector<CoordKey> keys_;
+    QPixmap bg_;
+    QPixmap hoverImage_;
+    QPixmap checkImage_;
+    QString crdxml_;
+    int type_ = 0;
+    ICoordButtonClickListener* listener_ = nullptr;
+};
+
+}  // namespace kb::ui

@@ -1,0 +1,196 @@
+#include "widgets/shell_notify_icon.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
+#include <pugixml.hpp>
+
+#include "toolkit/menu.h"
+#include "toolkit/sapp.h"
+#include "toolkit/shostwnd.h"
+#include "widgets/widget_values.h"
+
+namespace kb::ui {
+
+namespace {
+
+constexpr int kFallbackIconSize = 16;
+
+QIcon LoadIcon(const QString& ref) {
+    const SApplication* app = SApplication::Instance();
+    const QPixmap pixmap = app ? app->LoadPixmap(ref) : QPixmap();
+    return pixmap.isNull() ? QIcon() : QIcon(pixmap);
+}
+
+QIcon FallbackIcon() {
+    const SApplication* app = SApplication::Instance();
+    QPixmap pixmap = app ? app->LoadPixmap(QStringLiteral("ICON:ICON_LOGO")) : QPixmap();
+    if (pixmap.isNull()) {
+        return {};
+    }
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const qreal ratio = screen ? std::max<qreal>(1.0, screen->devicePixelRatio()) : 1.0;
+    const int side = qRound(kFallbackIconSize * ratio);
+    pixmap = pixmap.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    pixmap.setDevicePixelRatio(ratio);
+    return QIcon(pixmap);
+}
+
+}  // namespace
+
+SShellNotifyIcon::SShellNotifyIcon(QWidget* parent) : SWindow(parent) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    resize(0, 0);
+}
+
+SShellNotifyIcon::~SShellNotifyIcon() {
+    if (tray_) {
+        tray_->hide();  // leaves the notification area now, not whenever Qt gets to it
+    }
+}
+
+bool SShellNotifyIcon::SetAttribute(const QString& name, const QString& value, bool loading) {
+    const QString key = name.toLower();
+    if (key == QLatin1String("ico")) {
+        icons_.clear();
+        for (const QString& part : value.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            QIcon icon = LoadIcon(part.trimmed());
+            if (!icon.isNull()) {
+                icons_.push_back(std::move(icon));
+            }
+        }
+        return !icons_.empty();
+    }
+    if (key == QLatin1String("tip")) {
+        if (value.isEmpty()) {
+            return false;
+        }
+        tip_ = value;
+        if (tray_) {
+            tray_->setToolTip(tip_);
+        }
+        return true;
+    }
+    if (key == QLatin1String("menu")) {
+        pugi::xml_document doc;
+        const SApplication* app = SApplication::Instance();
+        if (!app || !app->LoadXml(doc, value)) {
+            return false;
+        }
+        const QString root = QString::fromUtf8(doc.document_element().name());
+        menuName_ = value;
+        if (root == QLatin1String("menu")) {
+            menuKind_ = MenuKind::Classic;
+        } else if (root == QLatin1String("menuRoot") || root == QLatin1String("menuItem")) {
+            menuKind_ = MenuKind::Extended;
+        } else {
+            menuKind_ = MenuKind::None;
+        }
+        return true;
+    }
+    if (key == QLatin1String("deficoidx")) {
+        defIconIdx_ = ParseIntValue(value);
+        return true;
+    }
+    if (key == QLatin1String("startframe") || key == QLatin1String("duration")) {
+        return true;
+    }
+    return SWindow::SetAttribute(name, value, loading);
+}
+
+void SShellNotifyIcon::OnCreated() {
+    SWindow::OnCreated();
+    if (!icons_.empty()) {
+        // A negative index would read outside the list just like a too large one.
+        if (defIconIdx_ < 0 || defIconIdx_ >= static_cast<int>(icons_.size())) {
+            defIconIdx_ = 0;
+        }
+        shownIcon_ = icons_[static_cast<size_t>(defIconIdx_)];
+    } else {
+        shownIcon_ = FallbackIcon();
+    }
+    tray_ = std::make_unique<QSystemTrayIcon>();
+    tray_->setIcon(shownIcon_);
+    tray_->setToolTip(tip_);
+    QObject::connect(tray_.get(), &QSystemTrayIcon::activated, this,
+                     [this](QSystemTrayIcon::ActivationReason reason) { OnActivated(reason); });
+    // Without a notification area Qt keeps the icon hidden and adds it once a tray appears.
+    tray_->show();
+}
+
+void SShellNotifyIcon::ShowBalloon(const QString& text) {
+    balloon_ = text.left(kMaxBalloonChars);
+    if (tray_ && QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages()) {
+        tray_->showMessage(QString(), balloon_, QSystemTrayIcon::NoIcon, kBalloonTimeoutMs);
+    }
+}
+
+QWidget* SShellNotifyIcon::HostWindow() const {
+    if (SHostWnd* host = GetHost()) {
+        return host;
+    }
+    return window();
+}
+
+void SShellNotifyIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {
+    switch (reason) {
+        case QSystemTrayIcon::Trigger:
+            HandleTrayMouse(kTrayLButtonDown);
+            break;
+        case QSystemTrayIcon::Context:
+            HandleTrayMouse(kTrayRButtonDown);
+            break;
+        case QSystemTrayIcon::DoubleClick:
+            HandleTrayMouse(kTrayLButtonDblClk);
+            break;
+        case QSystemTrayIcon::MiddleClick:
+            HandleTrayMouse(kTrayMButtonDown);
+            break;
+        default:
+            break;
+    }
+}
+
+void SShellNotifyIcon::HandleTrayMouse(qintptr mouseMessage) {
+    if (SHostWnd* host = GetHost()) {
+        if (host->SendHostMessage(kWmTrayNotify, kTrayIconId, mouseMessage) != 0) {
+            return;  // the host's hook handled it
+        }
+    }
+    QWidget* window = HostWindow();
+    if (mouseMessage == kTrayLButtonDown && window) {
+        if (window->isVisible()) {
+            window->hide();
+        } else {
+            window->show();
+            window->raise();
+            window->activateWindow();
+        }
+    } else if (mouseMessage == kTrayRButtonDown) {
+        OpenMenu();
+    }
+}
+
+bool SShellNotifyIcon::LoadTrayMenu(SMenu& menu) const {
+    return menuKind_ != MenuKind::None && menu.LoadMenu(menuName_);
+}
+
+void SShellNotifyIcon::OpenMenu() {
+    SMenu menu;
+    if (!LoadTrayMenu(menu)) {
+        return;
+    }
+    if (QWidget* owner = HostWindow()) {
+        // A host owner gets the chosen command through its message hook.
+        menu.TrackPopupMenu(owner, QCursor::pos());
+    }
+}
+
+void SShellNotifyIcon::DeliverCommand(int id) {
+    if (SHostWnd* host = GetHost()) {
+        host->SendHostMessage(kWmCommand, MakeWParam(id, 0), 0);
+    }
+}
+
+}  // namespace kb::ui

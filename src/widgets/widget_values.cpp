@@ -1,0 +1,134 @@
+#include "widgets/widget_values.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdint>
+
+namespace kb::ui {
+
+namespace {
+
+int Clamp(long long v) {
+    if (v > INT_MAX) {
+        return INT_MAX;
+    }
+    if (v < INT_MIN) {
+        return INT_MIN;
+    }
+    return static_cast<int>(v);
+}
+
+bool IsSpace(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+// Reads a signed number in `base` from text[pos]; false when no digit follows the sign.
+bool ReadNumber(std::string_view text, size_t& pos, int base, long long& value) {
+    while (pos < text.size() && IsSpace(text[pos])) {
+        ++pos;
+    }
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+    long long v = 0;
+    bool any = false;
+    for (; pos < text.size(); ++pos) {
+        const char c = text[pos];
+        int digit = -1;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (base == 16 && c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else if (base == 16 && c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        }
+        if (digit < 0 || digit >= base) {
+            break;
+        }
+        any = true;
+        if (v < (1LL << 40)) {  // far above any int; keeps the sum from overflowing
+            v = v * base + digit;
+        }
+    }
+    value = negative ? -v : v;
+    return any;
+}
+
+}  // namespace
+
+int ParseIntValue(const QString& value) {
+    const std::string text = value.trimmed().toStdString();
+    std::string_view view(text);
+    size_t pos = 0;
+    bool negative = false;
+    if (!view.empty() && (view[0] == '-' || view[0] == '+')) {
+        negative = view[0] == '-';
+        pos = 1;
+    }
+    int base = 10;
+    if (view.size() >= pos + 2 && view[pos] == '0' &&
+        (view[pos + 1] == 'x' || view[pos + 1] == 'X')) {
+        base = 16;
+        pos += 2;
+    }
+    long long v = 0;
+    if (pos < view.size() && (view[pos] == '-' || view[pos] == '+' || IsSpace(view[pos]))) {
+        return 0;  // no second sign or gap after the prefix
+    }
+    if (!ReadNumber(view, pos, base, v)) {
+        return 0;
+    }
+    if (base == 16 && !negative && v > INT_MAX && v <= 0xFFFFFFFFLL) {
+        return static_cast<int>(static_cast<std::uint32_t>(v));  // 0xFFFFFFFF style masks
+    }
+    return Clamp(negative ? -v : v);
+}
+
+int ParseDecimalPrefix(std::string_view text) {
+    size_t pos = 0;
+    long long v = 0;
+    return ReadNumber(text, pos, 10, v) ? Clamp(v) : 0;
+}
+
+int ScanCommaInts(std::string_view text, int* out, int count) {
+    size_t pos = 0;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0) {
+            if (pos >= text.size() || text[pos] != ',') {
+                return i;
+            }
+            ++pos;
+        }
+        long long v = 0;
+        if (!ReadNumber(text, pos, 10, v)) {
+            return i;
+        }
+        out[i] = Clamp(v);
+    }
+    return count;
+}
+
+bool ScanHex32(std::string_view text, std::uint32_t& out) {
+    size_t pos = 0;
+    while (pos < text.size() && IsSpace(text[pos])) {
+        ++pos;
+    }
+    if (text.size() >= pos + 3 && text[pos] == '0' &&
+        (text[pos + 1] == 'x' || text[pos + 1] == 'X') &&
+        std::isxdigit(static_cast<unsigned char>(text[pos + 2]))) {
+        pos += 2;
+    }
+    long long v = 0;
+    if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) {
+        return false;
+    }
+    if (!ReadNumber(text, pos, 16, v)) {
+        return false;
+    }
+    out = v > 0xFFFFFFFFLL ? 0xFFFFFFFFu : static_cast<std::uint32_t>(v);
+    return true;
+}
+
+}  // namespace kb::ui

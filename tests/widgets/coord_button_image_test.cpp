@@ -1,0 +1,329 @@
+#include "widgets/coord_button_image.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QMouseEvent>
+#include <QPainter>
+#include <pugixml.hpp>
+#include <tuple>
+
+#include "toolkit/shostwnd.h"
+#include "widget_test_support.h"
+
+namespace kb::ui {
+namespace {
+
+using test::Render;
+
+std::vector<CoordKey> Parse(const char* xml) {
+    pugi::xml_document doc;
+    doc.load_string(xml);
+    return ParseKeyCoordinates(doc);
+}
+
+TEST(KeyCoordinates, AttributeFormats) {
+    const auto keys = Parse(R"(<positions>
+        <key id="12abc" name="Esc" rect="10, 20, 30, 40" color="#FF00FF00"/>
+        <anything id="abc" rect="10,20" color="FF 33 66 99"/>
+        <key color="0xFF336699"/>
+        <key color="#zz" rect="x"/>
+        <key rect="2147483647,0,10,10"/>
+      </positions>)");
+    ASSERT_EQ(keys.size(), 5u);
+    EXPECT_EQ(keys[0].id, 12);
+    EXPECT_EQ(keys[0].name, "Esc");
+    EXPECT_EQ(std::tie(keys[0].left, keys[0].top, keys[0].right, keys[0].bottom),
+              std::make_tuple(10, 20, 40, 60));
+    EXPECT_EQ(keys[0].Color(), QColor(0, 255, 0, 255));  // opaque green
+    EXPECT_EQ(keys[1].id, 0);
+    EXPECT_EQ(std::tie(keys[1].left, keys[1].top, keys[1].right, keys[1].bottom),
+              std::make_tuple(10, 20, 10, 20));
+    EXPECT_EQ(keys[1].color, 0xFF336699u);
+    EXPECT_EQ(keys[2].id, -1);
+    EXPECT_EQ(keys[2].color, 0xFF336699u);
+    EXPECT_EQ(keys[3].color, 0xFFFFFFFFu);  // no hex digits: default white
+    EXPECT_EQ(keys[3].right, 0);
+    EXPECT_EQ(keys[4].right, 2147483647);  // clamped, not wrapped into a negative edge
+    EXPECT_EQ(Parse("<position><key id='1'/></position>").size(), 0u);
+}
+
+TEST(KeyCoordinates, ExampleRectAndColour) {
+    const auto keys = Parse("<positions><k rect='120, 40, 38, 36' color='#FF0000FF'/></positions>");
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(keys[0].Rect(), QRect(120, 40, 38, 36));
+    EXPECT_EQ(keys[0].Color(), QColor(255, 0, 0, 255));  // opaque red
+}
+
+TEST(KeyCoordinates, PathInProgramFolder) {
+    EXPECT_EQ(KeyCoordinatePath("/opt/kb", "keys.xml"), "/opt/kb/keys.xml");
+    EXPECT_EQ(KeyCoordinatePath("/opt/kb", "\\keys.xml"), "/opt/kb/keys.xml");
+    EXPECT_EQ(KeyCoordinatePath("/opt/kb", "/keys.xml"), "/opt/kb/keys.xml");
+    EXPECT_EQ(KeyCoordinatePath("/opt/kb", "data\\keys.xml"), "/opt/kb/data/keys.xml");
+}
+
+// Colours of the pictures: the background is transparent left of x = 20 and blue right of it;
+// the hover and check pictures change colour every 10 pixels so a copy from the wrong place shows.
+const QColor kBlue(0, 0, 255);
+QColor HoverColumn(int x) {
+    return QColor(255, 255, x / 10 * 60);
+}
+QColor CheckColumn(int x) {
+    return QColor(x / 10 * 60, 128, 128);
+}
+
+class Recorder : public ICoordButtonClickListener {
+public:
+    struct Call {
+        int id;
+        QString name;
+        int event;
+        int x;
+        int y;
+    };
+    int OnCoordButtonClick(int id, QString name, int event, unsigned flags, int x, int y) override {
+        calls.push_back({id, name, event, x, y});
+        lastFlags = flags;
+        return pressResult;
+    }
+    std::vector<Call> calls;
+    unsigned lastFlags = 0;
+    int pressResult = 0;
+};
+
+class CoordButtonTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QImage bg(40, 20, QImage::Format_ARGB32);
+        bg.fill(Qt::transparent);
+        QImage hover(40, 20, QImage::Format_ARGB32);
+        QImage check(40, 20, QImage::Format_ARGB32);
+        {
+            QPainter pb(&bg);
+            pb.fillRect(20, 0, 20, 20, kBlue);
+            QPainter ph(&hover);
+            QPainter pc(&check);
+            for (int x = 0; x < 40; x += 10) {
+                ph.fillRect(x, 0, 10, 20, HoverColumn(x));
+                pc.fillRect(x, 0, 10, 20, CheckColumn(x));
+            }
+        }
+        res_.AddImage("img:bg", bg);
+        res_.AddImage("img:hover", hover);
+        res_.AddImage("img:check", check);
+        res_.AddXml("values:string", R"(<string><item name="crd" value="\keys.xml"/></string>)");
+        res_.AddXml("LAYOUT:kb", R"(<layout size="60,30">
+            <cbimg name="kb" pos="0,0,40,20" bg="img:bg" chking="img:hover" chked="img:check"
+                   crdxml="@string/crd" type="2"/></layout>)");
+        res_.Start();
+        QFile keys(res_.Folder() + "/keys.xml");
+        ASSERT_TRUE(keys.open(QIODevice::WriteOnly));
+        keys.write(R"(<positions>
+            <key id="1" name="A" rect="0,0,10,10" color="#FF0000FF"/>
+            <key id="2" name="B" rect="10,0,10,10" color="#FF00FF00"/>
+            <k id="3" name="C" rect="20,0,10,10"/>
+            <key id="3" name="C2" rect="30,0,10,10"/>
+            <key id="9" name="Over" rect="5,5,10,10"/>
+            <key name="Empty" rect="0,15,5"/>
+          </positions>)");
+        keys.close();
+        CoordButtonImage::SetProgramFolderOverride(res_.Folder());
+        host_ = std::make_unique<SHostWnd>("LAYOUT:kb");
+        ASSERT_TRUE(host_->CreateHost());
+        kb_ = host_->FindChildByName2<CoordButtonImage>("kb");
+        ASSERT_NE(kb_, nullptr);
+        kb_->SetListener(&rec_);
+    }
+    void TearDown() override { CoordButtonImage::SetProgramFolderOverride({}); }
+
+    void Mouse(QEvent::Type type, int x, int y, Qt::MouseButton button = Qt::LeftButton) {
+        const Qt::MouseButtons held =
+            type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::NoButton;
+        QMouseEvent event(type, QPointF(x, y), kb_->mapToGlobal(QPointF(x, y)), button, held,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(kb_, &event);
+    }
+    void Press(int x, int y) { Mouse(QEvent::MouseButtonPress, x, y); }
+    void Release(int x, int y) { Mouse(QEvent::MouseButtonRelease, x, y); }
+    void Move(int x, int y) { Mouse(QEvent::MouseMove, x, y, Qt::NoButton); }
+    std::vector<int> Checks() const {
+        std::vector<int> out;
+        for (const CoordKey& k : kb_->GetKeys()) {
+            out.push_back(k.check);
+        }
+        return out;
+    }
+
+    test::TestResources res_;
+    std::unique_ptr<SHostWnd> host_;
+    CoordButtonImage* kb_ = nullptr;
+    Recorder rec_;
+};
+
+TEST_F(CoordButtonTest, ReadsKeysAtCreation) {
+    ASSERT_EQ(kb_->GetKeys().size(), 6u);
+    EXPECT_EQ(kb_->SelectionType(), 2);
+    EXPECT_EQ(kb_->HasKey(3), 1);
+    EXPECT_EQ(kb_->HasKey(-1), 1);
+    EXPECT_EQ(kb_->HasKey(4), 0);
+    // The file is read once: changing crdxml later reads nothing.
+    kb_->SetAttribute("crdxml", "other.xml");
+    EXPECT_EQ(kb_->GetKeys().size(), 6u);
+}
+
+TEST_F(CoordButtonTest, PaintsFillsThenPictureThenHoverThenCheck) {
+    QImage img = Render(*kb_);
+    EXPECT_EQ(img.pixelColor(2, 2), QColor(255, 0, 0));  // fill shows through the picture
+    EXPECT_EQ(img.pixelColor(12, 2), QColor(0, 255, 0));
+    EXPECT_EQ(img.pixelColor(25, 2), kBlue);  // the picture covers key C's white fill
+
+    Move(12, 2);  // hover over B only
+    img = Render(*kb_);
+    EXPECT_EQ(img.pixelColor(10, 0), HoverColumn(10));
+    EXPECT_EQ(img.pixelColor(19, 9), HoverColumn(10));
+    EXPECT_EQ(img.pixelColor(9, 2), QColor(255, 0, 0));
+
+    kb_->SetCheck(2, 1);
+    kb_->SetCheck(3, 1);
+    img = Render(*kb_);
+    EXPECT_EQ(img.pixelColor(12, 2), CheckColumn(10));  // check drawn above hover
+    EXPECT_EQ(img.pixelColor(25, 5), CheckColumn(20));  // copied from the key's own place
+    EXPECT_EQ(img.pixelColor(35, 5), kBlue);            // the second id 3 is not marked
+}
+
+TEST_F(CoordButtonTest, UnloadableImageKeepsThePreviousOne) {
+    EXPECT_FALSE(kb_->SetAttribute("bg", "img:missing"));
+    EXPECT_EQ(Render(*kb_).pixelColor(25, 2), kBlue);
+    EXPECT_TRUE(kb_->SetAttribute("type", "abc"));
+    EXPECT_EQ(kb_->SelectionType(), 0);
+    kb_->SetAttribute("type", "0x1");
+    EXPECT_EQ(kb_->SelectionType(), 1);
+}
+
+TEST_F(CoordButtonTest, HitTestEdgesAndFirstMatch) {
+    kb_->SetAttribute("type", "0");
+    const struct {
+        int x, y;
+        int id;  // 0: no key
+    } cases[] = {{0, 0, 1},   {9, 9, 1},  {10, 5, 2}, {5, 5, 1}, {14, 14, 9},
+                 {15, 15, 0}, {39, 9, 3}, {40, 5, 0}, {0, 15, 0}};
+    for (const auto& c : cases) {
+        rec_.calls.clear();
+        Press(c.x, c.y);
+        if (c.id == 0) {
+            EXPECT_TRUE(rec_.calls.empty()) << c.x << "," << c.y;
+        } else {
+            ASSERT_EQ(rec_.calls.size(), 1u) << c.x << "," << c.y;
+            EXPECT_EQ(rec_.calls[0].id, c.id) << c.x << "," << c.y;
+            EXPECT_EQ(rec_.calls[0].event, CoordButtonImage::kEventPress);
+            EXPECT_EQ(std::tie(rec_.calls[0].x, rec_.calls[0].y), std::tie(c.x, c.y));
+        }
+    }
+    EXPECT_EQ(rec_.lastFlags & 1u, 1u);  // MK_LBUTTON with the press
+}
+
+TEST_F(CoordButtonTest, SelectionRules) {
+    struct Case {
+        const char* type;
+        std::vector<int> before;
+        std::pair<int, int> press;
+        int listenerResult;
+        std::vector<int> after;
+    };
+    const Case cases[] = {
+        {"0", {0, 0, 0, 0, 0, 0}, {12, 2}, 0, {0, 0, 0, 0, 0, 0}},
+        {"1", {1, 0, 1, 0, 1, 0}, {12, 2}, 0, {0, 1, 0, 0, 0, 0}},
+        {"1", {0, 1, 0, 0, 0, 0}, {12, 2}, 0, {0, 1, 0, 0, 0, 0}},  // stays on a marked key
+        {"2", {0, 0, 0, 0, 0, 0}, {12, 2}, 0, {0, 1, 0, 0, 0, 0}},
+        {"2", {0, 1, 0, 0, 0, 0}, {12, 2}, 0, {0, 0, 0, 0, 0, 0}},
+        {"2", {0, 0, 0, 0, 0, 0}, {35, 2}, 0, {0, 0, 1, 0, 0, 0}},  // first key with the id
+        {"2", {0, 0, 0, 0, 0, 0}, {12, 2}, 1, {0, 0, 0, 0, 0, 0}},  // listener vetoes
+        {"1", {1, 0, 0, 0, 0, 0}, {12, 2}, 7, {1, 0, 0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        kb_->SetAttribute("type", c.type);
+        kb_->SetCheck(CoordButtonImage::kAllKeys, 0);
+        const auto keys = kb_->GetKeys();
+        for (size_t i = 0; i < c.before.size(); ++i) {
+            if (c.before[i] != 0) {
+                kb_->SetCheck(keys[i].id, 1);
+            }
+        }
+        rec_.pressResult = c.listenerResult;
+        rec_.calls.clear();
+        Press(c.press.first, c.press.second);
+        EXPECT_EQ(Checks(), c.after) << "type " << c.type << " result " << c.listenerResult;
+        // The pressed mark is set either way, and the release is reported.
+        Release(c.press.first, c.press.second);
+        ASSERT_EQ(rec_.calls.size(), 2u);
+        EXPECT_EQ(rec_.calls[1].event, CoordButtonImage::kEventRelease);
+    }
+}
+
+TEST_F(CoordButtonTest, ReleaseOnlyOverThePressedKey) {
+    Press(2, 2);     // A
+    Release(12, 2);  // over B: no release
+    ASSERT_EQ(rec_.calls.size(), 1u);
+    EXPECT_EQ(kb_->GetKeys()[0].pressed, 1);
+    Release(50, 50);  // off every key: nothing changes
+    EXPECT_EQ(kb_->GetKeys()[0].pressed, 1);
+    Release(3, 3);  // back over A, no new press: reported
+    ASSERT_EQ(rec_.calls.size(), 2u);
+    EXPECT_EQ(rec_.calls[1].id, 1);
+    EXPECT_EQ(rec_.calls[1].name, "A");
+    EXPECT_EQ(rec_.calls[1].event, CoordButtonImage::kEventRelease);
+    EXPECT_EQ(kb_->GetKeys()[0].pressed, 0);
+}
+
+TEST_F(CoordButtonTest, WorksWithoutListener) {
+    kb_->SetListener(nullptr);
+    Press(12, 2);
+    EXPECT_EQ(kb_->GetCheck(2), 1);
+    EXPECT_EQ(kb_->GetKeys()[1].pressed, 1);
+}
+
+TEST_F(CoordButtonTest, HoverAndTooltipOfOverlappingKeys) {
+    Move(7, 7);  // inside A and Over
+    auto keys = kb_->GetKeys();
+    EXPECT_EQ(keys[0].hover, 1);
+    EXPECT_EQ(keys[4].hover, 1);
+    EXPECT_EQ(keys[1].hover, 0);
+    EXPECT_EQ(kb_->GetToolTipText(), "Over");
+    Move(50, 50);
+    EXPECT_EQ(kb_->GetToolTipText(), "");
+    Move(7, 7);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(kb_, &leave);
+    for (const CoordKey& k : kb_->GetKeys()) {
+        EXPECT_EQ(k.hover, 0);
+    }
+    EXPECT_EQ(kb_->GetToolTipText(), "");
+}
+
+TEST_F(CoordButtonTest, MarksAndColoursForOneOrAllKeys) {
+    kb_->SetCheck(CoordButtonImage::kAllKeys, 1);
+    EXPECT_EQ(Checks(), std::vector<int>({1, 1, 1, 1, 1, 1}));
+    kb_->ToggleCheck(3);
+    EXPECT_EQ(Checks(), std::vector<int>({1, 1, 0, 1, 1, 1}));
+    kb_->ToggleCheck(CoordButtonImage::kAllKeys);
+    EXPECT_EQ(Checks(), std::vector<int>({0, 0, 1, 0, 0, 0}));
+    kb_->SetCheck(42, 1);  // unknown id: nothing changes
+    EXPECT_EQ(Checks(), std::vector<int>({0, 0, 1, 0, 0, 0}));
+    EXPECT_EQ(kb_->GetCheck(42), 0);
+
+    kb_->SetKeyColor(1, 0xFFFF0000u);  // AABBGGRR: blue
+    EXPECT_EQ(Render(*kb_).pixelColor(2, 2), kBlue);
+    kb_->SetKeyColor(CoordButtonImage::kAllKeys, 0xFF00FFFFu);
+    EXPECT_EQ(Render(*kb_).pixelColor(12, 2), QColor(255, 255, 0));
+}
+
+TEST_F(CoordButtonTest, MissingCoordinateFileGivesNoKeys) {
+    CoordButtonImage img;
+    img.SetAttribute("crdxml", "no_such_file.xml");
+    img.OnCreated();
+    EXPECT_TRUE(img.GetKeys().empty());
+}
+
+}  // namespace
+}  // namespace kb::ui
