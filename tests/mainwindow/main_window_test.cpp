@@ -1,0 +1,712 @@
+#include "mainwindow/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QTimer>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/trace_sink.h"
+#include "mainwindow_test_env.h"
+#include "platform/recording_platform.h"
+#include "protocol/pacers.h"
+#include "sim/simulated_hid_backend.h"
+#include "sim/simulated_keyboard.h"
+#include "toolkit/msgbox.h"
+#include "toolkit/sapp.h"
+#include "toolkit/shostwnd.h"
+#include "toolkit/swidgets.h"
+
+namespace kb {
+namespace {
+
+using Lines = std::vector<std::string>;
+using ui::SWindow;
+
+Lines Join(std::initializer_list<Lines> parts) {
+    Lines all;
+    for (const Lines& part : parts) {
+        all.insert(all.end(), part.begin(), part.end());
+    }
+    return all;
+}
+
+// The wire of one read-back, given the four replies.
+Lines ReadBack(const std::string& r1, const std::string& r2, const std::string& r3,
+               const std::string& r4) {
+    return {"wait 50",       "send 07 fb 01 00 00 00 00 00",
+            "wait 10",       "wait 10",
+            "read 07 " + r1, "wait 10",
+            "read 07 " + r2, "wait 10",
+            "read 07 " + r3, "wait 10",
+            "read 07 " + r4};
+}
+
+const std::string kZeros = "00 00 00 00 00 00 00";
+
+Lines EmptyReadBack(int profile) {
+    return ReadBack("0" + std::to_string(profile) + " 00 00 00 00 00 00", kZeros, kZeros, kZeros);
+}
+
+Lines SelectProfile(int profile) {
+    return {"send 07 fc 0" + std::to_string(profile) + " 00 00 00 00 00", "wait 50"};
+}
+
+struct Box {
+    QString text;
+    QString caption;
+    bool owned = false;
+};
+
+// One keyboard, one main window, and the message boxes answered by the test.
+class MainWindowTest : public ::testing::Test {
+public:
+    MainWindowTest()
+        : config_(testenv::Config()),
+          keyboard_(config_.vid, config_.pid, config_.interfaceNumber, config_.subdevice),
+          backend_(keyboard_),
+          pacer_(&trace_) {}
+
+    void SetUp() override {
+        ui::SetMessageBoxHook([this](QWidget* box) { Answer(box); });
+    }
+
+    void TearDown() override {
+        ui::SetMessageBoxHook({});
+        if (window_ && !window_->IsDestroyed()) {
+            window_->DestroyWindow();
+        }
+        window_.reset();
+    }
+
+    void Answer(QWidget* box) {
+        auto* dialog = dynamic_cast<ui::SHostDialog*>(box);
+        ASSERT_NE(dialog, nullptr) << "the message box should come from its layout";
+        ++openBoxes_;
+        maxOpenBoxes_ = std::max(maxOpenBoxes_, openBoxes_);
+        Box seen;
+        if (SWindow* text = dialog->FindChildByName(QStringLiteral("msgtext"))) {
+            seen.text = text->GetText(true);
+        }
+        if (SWindow* title = dialog->FindChildByName(QStringLiteral("msgtitle"))) {
+            seen.caption = title->GetText(true);
+        }
+        // A box owned by the main window disables it while it runs.
+        seen.owned = window_ && !window_->isEnabled();
+        boxes_.push_back(seen);
+        if (onBox_) {
+            onBox_();
+        }
+        --openBoxes_;
+        dialog->EndDialog(boxAnswer_);
+    }
+
+    // Builds, initialises and shows the window; the trace then starts empty.
+    void Start(bool clearTrace = true) {
+        MainWindowServices services{backend_, gate_, pacer_, platform_, config_, nullptr, &trace_};
+        window_ = std::make_unique<CMainDlg>(services);
+        ASSERT_TRUE(window_->CreateHost());
+        window_->SendHostMessage(ui::kWmInitDialog);
+        window_->show();
+        if (clearTrace) {
+            trace_.Clear();
+        }
+    }
+
+    template <class T = SWindow>
+    T* Find(const char* name) {
+        T* found = window_->FindChildByName2<T>(QString::fromUtf8(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    QString Status() {
+        SWindow* version = window_->FindChildByID(kIdVersion);
+        return version ? version->GetText() : QStringLiteral("(no status control)");
+    }
+
+    void Click(const char* name) {
+        SWindow* w = Find(name);
+        ASSERT_NE(w, nullptr);
+        QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, w->rect().center());
+    }
+
+    void MoveSlider(const char* name, int value) {
+        auto* slider = Find<ui::SSliderBar>(name);
+        ASSERT_NE(slider, nullptr);
+        slider->SetValue(value);
+        ui::EventArgs evt = slider->MakeEvent(ui::kEvtSliderPos);
+        evt.pos = slider->GetValue();
+        slider->FireEvent(evt);
+    }
+
+    void SelectEffect(int effect) { Find<ui::SComboBox>("cmb_led_mode")->SetCurSel(effect, true); }
+    void SelectProfileEntry(int index) {
+        Find<ui::SComboBox>("cmb_profile")->SetCurSel(index, true);
+    }
+
+    ui::CoordButtonImage* Keys() { return Find<ui::CoordButtonImage>("img_keyboard"); }
+
+    void SetKeyboardState(const std::function<void(SimKeyboardState&)>& change) {
+        SimKeyboardState state = keyboard_.State();
+        change(state);
+        ASSERT_TRUE(keyboard_.SetState(state));
+    }
+
+    DeviceConfig config_;
+    SimulatedKeyboard keyboard_;
+    SimulatedHidBackend backend_;
+    OpenGate gate_;
+    Trace trace_;
+    RecordingPacer pacer_;
+    platform::RecordingPlatform platform_;
+    std::unique_ptr<CMainDlg> window_;
+
+    std::vector<Box> boxes_;
+    int boxAnswer_ = ui::kIdOk;
+    std::function<void()> onBox_;
+    int openBoxes_ = 0;
+    int maxOpenBoxes_ = 0;
+};
+
+// ---- start-up --------------------------------------------------------------------------------
+
+TEST_F(MainWindowTest, StartsConnectedOnProfileOneAndMarksItsKeys) {
+    SetKeyboardState([](SimKeyboardState& s) {
+        s.activeProfile = 2;
+        s.profiles[0].remaps[0] = {0x29, 0x04};
+        s.profiles[0].macros[0][0] = 1;
+        s.profiles[0].macros[0][1] = 1;
+        s.profiles[0].macros[0][2] = 0x04;
+        s.profiles[0].macros[0][3] = 1;
+    });
+    Start(false);
+
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_EQ(Status(), "Connected");
+    EXPECT_EQ(trace_.Lines(), Join({SelectProfile(1), ReadBack("01 04 00 00 00 00 00", kZeros,
+                                                               "29 00 00 00 00 00 00", kZeros)}));
+    EXPECT_EQ(keyboard_.ActiveProfile(), 1);
+    EXPECT_EQ(Keys()->GetCheck(0x04), 1);
+    EXPECT_EQ(Keys()->GetCheck(0x29), 1);
+    EXPECT_EQ(Keys()->GetCheck(0x05), 0);
+    EXPECT_EQ(window_->CurrentProfileIndex(), 0);
+
+    const QByteArray marker = ui::SApplication::Instance()->InstanceName().toUtf8();
+    ASSERT_FALSE(marker.isEmpty());
+    EXPECT_EQ(window_->property(marker.constData()).toInt(), 1);
+}
+
+TEST_F(MainWindowTest, StartsDisconnectedWithOneWarningAndStillReadsBack) {
+    keyboard_.Unplug();
+    Start(false);
+
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, "Failed to open USB");
+    EXPECT_EQ(boxes_[0].caption, "Warning");
+    EXPECT_FALSE(boxes_[0].owned);
+    EXPECT_EQ(Status(), "Disconnected");
+    // With no handle the select, the query and every read fail.
+    const std::string failedRead = "read 07 00 00 00 00 00 00 00 failed";
+    EXPECT_EQ(trace_.Lines(),
+              (Lines{"send 07 fc 01 00 00 00 00 00 failed", "wait 50", "wait 50",
+                     "send 07 fb 01 00 00 00 00 00 failed", "wait 10", "wait 10", failedRead,
+                     "wait 10", failedRead, "wait 10", failedRead, "wait 10", failedRead}));
+    EXPECT_EQ(Keys()->GetCheck(0x04), 0);
+}
+
+TEST_F(MainWindowTest, InitialisationResetsTheGroupsAndShowsEffectZero) {
+    Start();
+    // Effect 0's record checks the first colour and the left direction; the second colour row
+    // and the areas are left unchecked, and nothing is sent.
+    EXPECT_TRUE(Find("bar_color1")->IsChecked());
+    EXPECT_TRUE(Find("radio_direction_left")->IsChecked());
+    EXPECT_FALSE(Find("radio_direction_right")->IsChecked());
+    EXPECT_FALSE(Find("bar_color11")->IsChecked());
+    EXPECT_FALSE(Find("udef_area1_color2")->IsChecked());
+    EXPECT_EQ(Find<ui::SSliderBar>("bar_speed")->GetValue(), 2);
+    EXPECT_EQ(Find<ui::SSliderBar>("bar_brightness")->GetValue(), 3);
+    EXPECT_TRUE(trace_.Lines().empty());
+}
+
+// ---- profiles --------------------------------------------------------------------------------
+
+TEST_F(MainWindowTest, ProfileChangeSelectsAndReadsBackThatProfile) {
+    SetKeyboardState([](SimKeyboardState& s) { s.profiles[1].remaps[11] = {0x2C, 0x04}; });
+    Start();
+    SelectProfileEntry(1);
+
+    EXPECT_EQ(trace_.Lines(), Join({SelectProfile(2), ReadBack("02 00 00 00 00 00 00", kZeros,
+                                                               kZeros, "00 00 00 00 2c 00 00")}));
+    EXPECT_EQ(window_->CurrentProfileIndex(), 1);
+    EXPECT_EQ(Keys()->GetCheck(0x2C), 1);
+}
+
+TEST_F(MainWindowTest, ProfileEntryBeyondTheThirdSendsNothingAndKeepsTheMarks) {
+    SetKeyboardState([](SimKeyboardState& s) { s.profiles[0].remaps[0] = {0x29, 0x04}; });
+    Start();
+    auto* profiles = Find<ui::SComboBox>("cmb_profile");
+    profiles->AddString(QStringLiteral("Profile 4"));
+    profiles->SetCurSel(3, true);
+
+    EXPECT_TRUE(trace_.Lines().empty());
+    EXPECT_EQ(window_->CurrentProfileIndex(), 3);
+    EXPECT_EQ(Keys()->GetCheck(0x29), 1);
+}
+
+// ---- lighting --------------------------------------------------------------------------------
+
+TEST_F(MainWindowTest, EffectSelectionShowsItsPanelsAndSendsItsRecord) {
+    struct Case {
+        int effect;
+        const char* panels;  // direction, speed, brightness, colour, colour black, areas
+        const char* report;
+    };
+    // Effect 5 leaves the second colour row as the effect before it left it.
+    const Case cases[] = {
+        {1, "SSSSHH", "07 f7 01 01 01 02 03 00"}, {2, "SSSSHH", "07 f7 02 01 01 02 03 00"},
+        {3, "HHSHSH", "07 f7 03 01 01 02 03 00"}, {5, "HSSHSH", "07 f7 05 01 01 02 03 00"},
+        {4, "HSSSHH", "07 f7 04 01 01 02 03 00"}, {5, "HSSHHH", "07 f7 05 01 01 02 03 00"},
+        {6, "SSSHHH", "07 f7 06 01 01 02 03 00"}, {7, "HHSHHH", "07 f7 07 01 01 02 03 00"},
+        {8, "HHSHHS", "07 f7 08 00 00 00 03 00"}, {9, "HHSHHH", "07 f7 09 01 01 02 03 00"},
+        {0, "SSSHHH", "07 f7 00 01 01 02 03 00"},
+    };
+    Start();
+    for (const Case& c : cases) {
+        SCOPED_TRACE("effect " + std::to_string(c.effect));
+        trace_.Clear();
+        SelectEffect(c.effect);
+        EXPECT_EQ(trace_.Lines(), (Lines{"wait 50", std::string("send ") + c.report}));
+        std::string shown;
+        for (const std::string_view name : kLightingPanelNames) {
+            shown += Find(std::string(name).c_str())->IsVisible() ? 'S' : 'H';
+        }
+        EXPECT_EQ(shown, c.panels);
+    }
+}
+
+TEST_F(MainWindowTest, ControlChangesSendTheCurrentEffectsRecord) {
+    struct Case {
+        const char* what;
+        int effect;
+        std::function<void(MainWindowTest&)> act;
+        const char* report;
+    };
+    const Case cases[] = {
+        {"direction right", 0, [](MainWindowTest& t) { t.Click("radio_direction_right"); },
+         "07 f7 00 01 02 02 03 00"},
+        {"speed", 0, [](MainWindowTest& t) { t.MoveSlider("bar_speed", 0); },
+         "07 f7 00 01 01 00 03 00"},
+        {"brightness", 0, [](MainWindowTest& t) { t.MoveSlider("bar_brightness", 1); },
+         "07 f7 00 01 01 02 01 00"},
+        {"colour 4", 1, [](MainWindowTest& t) { t.Click("bar_color4"); },
+         "07 f7 01 04 01 02 03 00"},
+        {"colour cycle outside the group", 1, [](MainWindowTest& t) { t.Click("bar_color0"); },
+         "07 f7 01 00 01 02 03 00"},
+        {"second colour row", 3, [](MainWindowTest& t) { t.Click("bar_color33"); },
+         "07 f7 03 03 01 02 03 00"},
+        {"second colour row, no colour", 3, [](MainWindowTest& t) { t.Click("bar_color00"); },
+         "07 f7 03 00 01 02 03 00"},
+        {"areas 1 and 2", 8,
+         [](MainWindowTest& t) {
+             t.Click("udef_area1_color4");
+             t.Click("udef_area2_color1");
+         },
+         "07 f7 08 2f 00 00 03 00"},
+        {"area 6 white", 8, [](MainWindowTest& t) { t.Click("udef_area6_color8"); },
+         "07 f7 08 00 00 06 03 00"},
+        {"brightness beyond two bits", 7,
+         [](MainWindowTest& t) {
+             t.Find<ui::SSliderBar>("bar_brightness")->SetRange(0, 7);
+             t.MoveSlider("bar_brightness", 5);
+         },
+         "07 f7 07 01 01 02 01 00"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Start();
+        if (c.effect != 0) {
+            SelectEffect(c.effect);
+        }
+        trace_.Clear();
+        c.act(*this);
+        ASSERT_GE(trace_.Lines().size(), 2u);
+        EXPECT_EQ(trace_.Lines().back(), std::string("send ") + c.report);
+        EXPECT_EQ(trace_.Lines()[trace_.Lines().size() - 2], "wait 50");
+        EXPECT_EQ(keyboard_.LightingEffect(), c.effect);
+        window_->DestroyWindow();
+    }
+}
+
+TEST_F(MainWindowTest, EachEffectKeepsItsSettingsAcrossSwitches) {
+    Start();
+    SelectEffect(1);
+    Click("bar_color5");
+    Click("radio_direction_right");
+    SelectEffect(3);
+    Click("bar_color22");
+    // Effect 3 used the second row: the first row still shows effect 1's choice.
+    EXPECT_TRUE(Find("bar_color5")->IsChecked());
+
+    trace_.Clear();
+    SelectEffect(1);
+    EXPECT_EQ(trace_.Lines(), (Lines{"wait 50", "send 07 f7 01 05 02 02 03 00"}));
+    EXPECT_TRUE(Find("bar_color5")->IsChecked());
+    EXPECT_TRUE(Find("radio_direction_right")->IsChecked());
+    EXPECT_FALSE(Find("radio_direction_left")->IsChecked());
+
+    // Effect 0 still has its defaults and puts the controls back.
+    SelectEffect(0);
+    EXPECT_TRUE(Find("bar_color1")->IsChecked());
+    EXPECT_TRUE(Find("radio_direction_left")->IsChecked());
+}
+
+TEST_F(MainWindowTest, ClicksOutsideTheLightingControlsSendNothing) {
+    Start();
+    for (const char* name : {"version", "title"}) {
+        SWindow* w = Find(name);
+        ui::EventArgs evt = w->MakeEvent(ui::kEvtCommand);
+        w->FireEvent(evt);
+        EXPECT_FALSE(evt.handled) << name;
+    }
+    // The containers have ids inside the panel but outside the click ranges.
+    SWindow* parent = Find("udef_area_parent");
+    ui::EventArgs evt = parent->MakeEvent(ui::kEvtCommand);
+    parent->FireEvent(evt);
+    EXPECT_TRUE(trace_.Lines().empty());
+}
+
+// ---- factory restore -------------------------------------------------------------------------
+
+TEST_F(MainWindowTest, RestoreWithChangedSelectionsSendsEffectZeroAndProfileOne) {
+    Start();
+    Click("radio_direction_right");  // effect 0's record changes and must be reset
+    SelectProfileEntry(1);
+    SelectEffect(3);
+    trace_.Clear();
+
+    Click("btn_restore_factory");
+
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, "All settings will be restored, are you sure you want to continue?");
+    EXPECT_EQ(boxes_[0].caption, "Warning");
+    EXPECT_TRUE(boxes_[0].owned);
+    EXPECT_EQ(trace_.Lines(), Join({{"wait 50", "send 07 f0 aa 00 00 00 00 00"},
+                                    {"wait 50", "send 07 f7 00 01 01 02 03 00"},
+                                    SelectProfile(1),
+                                    EmptyReadBack(1),
+                                    {"wait 800"},
+                                    EmptyReadBack(1)}));
+    EXPECT_EQ(window_->CurrentProfileIndex(), 0);
+    EXPECT_TRUE(Find("radio_direction_left")->IsChecked());
+}
+
+TEST_F(MainWindowTest, RestoreWithFirstEntriesChosenSendsOnlyTheResetAndReadsBack) {
+    Start();
+    Click("radio_direction_right");
+    trace_.Clear();
+
+    Click("btn_restore_factory");
+
+    EXPECT_EQ(trace_.Lines(),
+              Join({{"wait 50", "send 07 f0 aa 00 00 00 00 00", "wait 800"}, EmptyReadBack(1)}));
+    // The table went back to its defaults even though nothing was sent for it.
+    EXPECT_TRUE(Find("radio_direction_left")->IsChecked());
+    trace_.Clear();
+    MoveSlider("bar_speed", 2);
+    EXPECT_EQ(trace_.Lines().back(), "send 07 f7 00 01 01 02 03 00");
+}
+
+TEST_F(MainWindowTest, RestoreAnsweredWithCancelChangesNothing) {
+    Start();
+    SelectEffect(3);
+    trace_.Clear();
+    boxAnswer_ = ui::kIdCancel;
+
+    Click("btn_restore_factory");
+
+    EXPECT_EQ(boxes_.size(), 1u);
+    EXPECT_TRUE(trace_.Lines().empty());
+    EXPECT_EQ(Find<ui::SComboBox>("cmb_led_mode")->GetCurSel(), 3);
+}
+
+// ---- device changes --------------------------------------------------------------------------
+
+TEST_F(MainWindowTest, DeviceChangesFollowTheKeyboard) {
+    struct Case {
+        const char* what;
+        bool pluggedAtStart;
+        std::function<void(SimulatedKeyboard&)> change;
+        const char* status;
+        int boxes;
+        Lines wire;
+    };
+    const Case cases[] = {
+        {"plugged in", false, [](SimulatedKeyboard& k) { k.Plug(); }, "Connected", 0,
+         Join({SelectProfile(1), EmptyReadBack(1)})},
+        {"unplugged", true, [](SimulatedKeyboard& k) { k.Unplug(); }, "Disconnected", 0, {}},
+        {"another device", true, [](SimulatedKeyboard&) {}, "Connected", 0,
+         Join({SelectProfile(1), EmptyReadBack(1)})},
+        {"present but not openable",
+         true,
+         [](SimulatedKeyboard& k) { k.SetOpenFailure(true); },
+         "Disconnected",
+         1,
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        keyboard_.ClearFaults();
+        c.pluggedAtStart ? keyboard_.Plug() : keyboard_.Unplug();
+        Start();
+        boxes_.clear();
+        c.change(keyboard_);
+
+        platform_.FireDeviceChange();
+        QCoreApplication::sendPostedEvents();
+
+        EXPECT_EQ(Status(), c.status);
+        ASSERT_EQ(static_cast<int>(boxes_.size()), c.boxes);
+        if (c.boxes > 0) {
+            EXPECT_EQ(boxes_[0].text, "Failed to open USB");
+            EXPECT_FALSE(boxes_[0].owned);
+        }
+        EXPECT_EQ(trace_.Lines(), c.wire);
+        window_->DestroyWindow();
+    }
+}
+
+TEST_F(MainWindowTest, DeviceChangeDuringItsWarningIsHandledAfterIt) {
+    Start();
+    keyboard_.SetOpenFailure(true);
+    boxes_.clear();
+    bool fired = false;
+    onBox_ = [&] {
+        if (!fired) {
+            fired = true;
+            window_->SendHostMessage(ui::kWmDeviceChange);
+        }
+    };
+
+    window_->SendHostMessage(ui::kWmDeviceChange);
+
+    EXPECT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(maxOpenBoxes_, 1);
+    EXPECT_EQ(Status(), "Disconnected");
+}
+
+// ---- window buttons and menus ----------------------------------------------------------------
+
+TEST_F(MainWindowTest, CloseButtonExitCommandAndCloseMessageEndTheWindow) {
+    const QByteArray marker = ui::SApplication::Instance()->InstanceName().toUtf8();
+    const std::function<void(MainWindowTest&)> closers[] = {
+        [](MainWindowTest& t) { t.Click("btn_close"); },
+        [](MainWindowTest& t) {
+            t.window_->SendHostMessage(ui::kWmCommand, ui::MakeWParam(kMenuExit, 0));
+            QCoreApplication::sendPostedEvents();
+        },
+        [](MainWindowTest& t) { t.window_->SendHostMessage(ui::kWmClose); },
+    };
+    for (const auto& close : closers) {
+        Start();
+        close(*this);
+        EXPECT_TRUE(window_->IsDestroyed());
+        EXPECT_FALSE(window_->isVisible());
+        EXPECT_FALSE(window_->property(marker.constData()).isValid());
+    }
+}
+
+TEST_F(MainWindowTest, MenuCommandsOtherThanUpgradeAndExitDoNothing) {
+    Start();
+    window_->SendHostMessage(ui::kWmCommand, ui::MakeWParam(kMenuExit, 1));  // not from a menu
+    window_->SendHostMessage(ui::kWmCommand, ui::MakeWParam(kMenuUpgrade, 1));
+    window_->SendHostMessage(ui::kWmCommand, ui::MakeWParam(3, 0));
+    QCoreApplication::sendPostedEvents();
+    EXPECT_FALSE(window_->IsDestroyed());
+    EXPECT_TRUE(platform_.startedPrograms.isEmpty());
+    EXPECT_TRUE(trace_.Lines().empty());
+}
+
+TEST_F(MainWindowTest, MoreMenuOpensBelowItsButtonAndDeliversItsCommand) {
+    Start();
+    // The menu has to fit on the (small) offscreen screen, or Qt moves it.
+    window_->move(-400, 0);
+    SWindow* more = window_->FindChildByID(kIdBtnMore);
+    ASSERT_NE(more, nullptr);
+    const QRect button = more->GetWindowRect();
+    const QPoint expected = window_->mapToGlobal(QPoint(button.left(), button.bottom() + 1));
+
+    QPoint shownAt(-1, -1);
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        shownAt = menu->pos();
+        for (QAction* action : menu->actions()) {
+            if (action->data().toInt() == kMenuExit) {
+                action->trigger();
+            }
+        }
+    });
+    Click("btn_more");
+    QCoreApplication::sendPostedEvents();
+
+    EXPECT_EQ(shownAt, expected);
+    EXPECT_TRUE(window_->IsDestroyed());
+}
+
+TEST_F(MainWindowTest, MinimiseWithoutATrayKeepsTheWindowReachable) {
+    Start();
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
+    Click("btn_min");
+    // Hiding would leave no way back without a tray: the window is minimised instead.
+    EXPECT_TRUE(window_->isVisible());
+    EXPECT_TRUE(window_->isMinimized());
+}
+
+// ---- language --------------------------------------------------------------------------------
+
+TEST_F(MainWindowTest, LanguageSwitchesBothWaysAndTheStatusStaysLiteral) {
+    Start();
+    SWindow* restore = Find("btn_restore_factory");
+    const QString english = restore->GetText();
+
+    Click("zh_cn");
+    EXPECT_EQ(restore->GetText(), QString::fromUtf8("恢复出厂设置"));
+    EXPECT_EQ(Find<ui::SComboBox>("cmb_profile")->GetLBText(0), QString::fromUtf8("配置 1"));
+    EXPECT_EQ(Status(), "Connected");
+
+    Click("jp");
+    EXPECT_EQ(restore->GetText(), english);
+    EXPECT_EQ(Status(), "Connected");
+    Click("jp");
+    EXPECT_EQ(restore->GetText(), english);
+    EXPECT_TRUE(trace_.Lines().empty());
+}
+
+// ---- upgrade tool and web site ---------------------------------------------------------------
+
+TEST_F(MainWindowTest, UpgradeToolThatDoesNotStartReconnectsWithoutProfileSelect) {
+    Start();
+    platform_.programStarts = false;
+    bool hiddenWhileRunning = false;
+    QString statusWhileRunning;
+    platform_.whileProgramRuns = [&] {
+        hiddenWhileRunning = !window_->isVisible();
+        statusWhileRunning = Status();
+    };
+
+    window_->OnMenuCommand(0, kMenuUpgrade);
+
+    EXPECT_EQ(platform_.startedPrograms,
+              QStringList{ui::SApplication::ProgramFolder() + QStringLiteral("/update")});
+    EXPECT_TRUE(window_->isVisible());
+    EXPECT_EQ(Status(), "Connected");
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_TRUE(trace_.Lines().empty());
+    // The channel was let go and taken again: the keyboard answers on the new handle.
+    window_->SendLighting();
+    EXPECT_EQ(trace_.Lines().back(), "send 07 f7 00 01 01 02 03 00");
+}
+
+TEST_F(MainWindowTest, UpgradeToolThatRunsLetsGoOfTheKeyboardWhileItRuns) {
+    Start();
+    bool hiddenWhileRunning = false;
+    QString statusWhileRunning;
+    platform_.whileProgramRuns = [&] {
+        hiddenWhileRunning = !window_->isVisible();
+        statusWhileRunning = Status();
+        keyboard_.Unplug();  // the tool restarts the keyboard; it does not come back
+    };
+
+    window_->OnMenuCommand(0, kMenuUpgrade);
+
+    EXPECT_TRUE(hiddenWhileRunning);
+    EXPECT_EQ(statusWhileRunning, "Disconnected");
+    EXPECT_TRUE(window_->isVisible());
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, "Failed to open USB");
+    EXPECT_EQ(Status(), "Disconnected");
+    EXPECT_TRUE(trace_.Lines().empty());
+}
+
+TEST_F(MainWindowTest, LogoLinkOpensTheVendorSite) {
+    Start();
+    Click("logo_link");
+    EXPECT_EQ(platform_.openedUrls, QList<QUrl>{QUrl(QString::fromUtf8(kVendorSiteUrl))});
+}
+
+// ---- key buttons -----------------------------------------------------------------------------
+
+TEST_F(MainWindowTest, KeyClickRunsTheDialogAndAppliesItsChoice) {
+    Start();
+    KeySelection seenKeys;
+    bool recordWasZero = false;
+    window_->SetKeyDialogRunner(
+        [&](CMainDlg& owner, const KeySelection& keys, AssignmentRecord& record) {
+            EXPECT_EQ(&owner, window_.get());
+            seenKeys = keys;
+            recordWasZero = record == AssignmentRecord{};
+            record[2] = 0x05;  // the single key B
+            return ui::kIdOk;
+        });
+
+    // A real click on the key A of the picture.
+    ui::CoordButtonImage* keys = Keys();
+    QPoint centre;
+    for (const ui::CoordKey& key : keys->GetKeys()) {
+        if (key.id == 0x04) {
+            centre = key.Rect().center() + keys->GetClientRectLocal().topLeft();
+        }
+    }
+    QTest::mouseClick(keys, Qt::LeftButton, Qt::NoModifier, centre);
+
+    EXPECT_EQ(seenKeys, (KeySelection{{0x04, "A"}}));
+    EXPECT_TRUE(recordWasZero);
+    EXPECT_TRUE(window_->Selection().empty());
+    EXPECT_EQ(trace_.Lines(),
+              Join({{"send 07 fa 01 01 04 01 05 01", "wait 20"},
+                    ReadBack("01 00 00 00 00 00 00", kZeros, "04 00 00 00 00 00 00", kZeros)}));
+    EXPECT_EQ(keys->GetCheck(0x04), 1);
+    EXPECT_EQ(keyboard_.Remap(1, 1), (SimRemapEntry{0x04, 0x05}));
+}
+
+TEST_F(MainWindowTest, KeyClickWithDeleteClearsTheKeysSlot) {
+    SetKeyboardState([](SimKeyboardState& s) { s.profiles[0].remaps[2] = {0x2B, 0x04}; });
+    Start();
+    int runs = 0;
+    window_->SetKeyDialogRunner([&](CMainDlg&, const KeySelection&, AssignmentRecord&) {
+        ++runs;
+        return kIdBtnDelete;
+    });
+
+    window_->OnCoordButtonClick(0x2B, QStringLiteral("Tab"), 0, 1, 5, 5);  // a press does nothing
+    EXPECT_EQ(runs, 0);
+    window_->OnCoordButtonClick(0x12B, QStringLiteral("Tab"), 1, 0, 5, 5);
+
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(trace_.Lines(),
+              Join({{"send 07 fa 01 03 00 01 00 01", "wait 10"}, EmptyReadBack(1)}));
+    EXPECT_EQ(Keys()->GetCheck(0x2B), 0);
+    EXPECT_TRUE(window_->Selection().empty());
+}
+
+TEST_F(MainWindowTest, KeyClickResetsAProfileIndexBeyondTheThird) {
+    Start();
+    window_->Protocol().SetCurrentProfileIndex(3);
+    window_->SetKeyDialogRunner(
+        [](CMainDlg&, const KeySelection&, AssignmentRecord&) { return ui::kIdCancel; });
+
+    window_->OnCoordButtonClick(0x04, QStringLiteral("A"), 1, 0, 0, 0);
+
+    EXPECT_EQ(window_->CurrentProfileIndex(), 0);
+    EXPECT_TRUE(trace_.Lines().empty());
+}
+
+}  // namespace
+}  // namespace kb

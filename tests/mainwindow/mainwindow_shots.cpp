@@ -1,0 +1,106 @@
+// Renders the main window offscreen, connected and disconnected, in English and Chinese and with
+// several lighting effects: mainwindow_shots <output folder>.
+#include <QApplication>
+#include <QDir>
+#include <iostream>
+#include <memory>
+#include <pugixml.hpp>
+
+#include "device/device_gate.h"
+#include "mainwindow/main_window.h"
+#include "platform/recording_platform.h"
+#include "protocol/pacers.h"
+#include "sim/simulated_hid_backend.h"
+#include "sim/simulated_keyboard.h"
+#include "toolkit/msgbox.h"
+#include "toolkit/named_ids.h"
+#include "toolkit/sapp.h"
+#include "toolkit/swidgets.h"
+#include "toolkit/translator.h"
+#include "widgets/register_widgets.h"
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::cerr << "usage: mainwindow_shots <output folder>\n";
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qapp(argc, argv);
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(out);
+
+    kb::ui::SApplication app;
+    auto files = std::make_shared<kb::ui::SResProviderFiles>();
+    if (!files->Init(kb::ui::SApplication::ProgramFolder() + QStringLiteral("/uires"))) {
+        std::cerr << "no uires next to the program\n";
+        return 1;
+    }
+    app.AddResProvider(files, QStringLiteral("uidef:xml_init"));
+    app.RegisterNamedIds(kb::ui::ProgramNamedIds());
+    auto translators = std::make_shared<kb::ui::STranslatorMgr>();
+    app.SetTranslator(translators);
+    kb::ui::RegisterProgramWidgets(app);
+    // Warnings are answered at once; the shots show the window, not the boxes.
+    kb::ui::SetMessageBoxHook([](QWidget* box) {
+        if (auto* dialog = dynamic_cast<kb::ui::SHostDialog*>(box)) {
+            dialog->EndDialog(kb::ui::kIdOk);
+        }
+    });
+
+    const kb::DeviceConfig config = kb::DeviceConfig::LoadFrom(
+        (kb::ui::SApplication::ProgramFolder() + QStringLiteral("/config.xml")).toStdString());
+    kb::SimulatedKeyboard keyboard(config.vid, config.pid, config.interfaceNumber,
+                                   config.subdevice);
+    kb::SimKeyboardState state = keyboard.State();
+    state.profiles[0].remaps[0] = {0x29, 0x04};
+    state.profiles[0].remaps[1] = {0x04, 0x05};
+    state.profiles[0].macros[0][0] = 1;
+    state.profiles[0].macros[0][1] = 1;
+    state.profiles[0].macros[0][2] = 0x2C;
+    state.profiles[0].macros[0][3] = 1;
+    keyboard.SetState(state);
+    kb::SimulatedHidBackend backend(keyboard);
+    kb::OpenGate gate;
+    kb::RecordingPacer pacer;
+    kb::platform::RecordingPlatform platform;
+
+    struct Shot {
+        const char* file;
+        bool connected;
+        int language;  // 1 Chinese
+        int effect;
+    };
+    const Shot shots[] = {
+        {"main_en_connected_effect0.png", true, 0, 0},
+        {"main_en_disconnected_effect3.png", false, 0, 3},
+        {"main_en_connected_effect8.png", true, 0, 8},
+        {"main_cn_connected_effect1.png", true, 1, 1},
+        {"main_cn_disconnected_effect8.png", false, 1, 8},
+        {"main_cn_connected_effect7.png", true, 1, 7},
+    };
+    int failures = 0;
+    for (const Shot& shot : shots) {
+        shot.connected ? keyboard.Plug() : keyboard.Unplug();
+        kb::MainWindowServices services{backend, gate, pacer, platform, config, nullptr, nullptr};
+        kb::CMainDlg window(services);
+        if (!window.CreateHost()) {
+            std::cerr << "the main layout did not load\n";
+            return 1;
+        }
+        window.SendHostMessage(kb::ui::kWmInitDialog);
+        window.SwitchLanguage(shot.language);
+        window.show();
+        if (auto* effects =
+                window.FindChildByName2<kb::ui::SComboBox>(QStringLiteral("cmb_led_mode"))) {
+            effects->SetCurSel(shot.effect, true);
+        }
+        QApplication::processEvents();
+        const QString path = out + QLatin1Char('/') + QLatin1String(shot.file);
+        if (!window.grab().save(path)) {
+            std::cerr << "could not write " << path.toStdString() << "\n";
+            ++failures;
+        }
+        window.DestroyWindow();
+    }
+    return failures == 0 ? 0 : 1;
+}
