@@ -108,7 +108,8 @@ const QString& MenuStyleSheet() {
     static const QString sheet = QStringLiteral(
         "QMenu { background-color: #16191f; color: #d9dee7; border: 1px solid #2c313b;"
         " padding: 4px 0px; }"
-        "QMenu::item { padding: 7px 30px 7px 28px; background-color: transparent; }"
+        "QMenu::item { padding: 7px 30px 7px 28px; min-width: 96px; background-color: transparent; "
+        "}"
         "QMenu::item:selected { background-color: #00c8ff; color: #0b0d10; }"
         "QMenu::item:disabled { color: #4e545e; }"
         "QMenu::separator { height: 1px; background-color: #2c313b; margin: 4px 10px; }"

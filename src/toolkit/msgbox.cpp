@@ -13,6 +13,7 @@
 
 #include "toolkit/sapp.h"
 #include "toolkit/shostwnd.h"
+#include "toolkit/swidgets.h"
 #include "toolkit/swnd.h"
 
 namespace kb::ui {
@@ -21,6 +22,10 @@ namespace {
 
 // Long texts wrap at this width rather than stretching the box across the screen.
 constexpr int kMaxTextWidth = 460;
+
+// States of the icon skin: information, question, warning, error.
+constexpr int kIconQuestion = 1;
+constexpr int kIconWarning = 2;
 
 MessageBoxHook& Hook() {
     static MessageBoxHook hook;
@@ -105,6 +110,10 @@ public:
             title->SetText(caption, true);
         }
         setWindowTitle(Tr(root->TrContext(), caption));
+        // A question asks for a choice; a lone OK acknowledges a problem.
+        if (auto* icon = dynamic_cast<SImageWnd*>(FindChildByName(QStringLiteral("msgicon")))) {
+            icon->SetIcon(okCancel_ ? kIconQuestion : kIconWarning);
+        }
         textWnd->SetAttribute(QStringLiteral("multiLines"), QStringLiteral("1"));
         textWnd->SetText(text, true);
 

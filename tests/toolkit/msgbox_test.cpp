@@ -13,6 +13,7 @@
 
 #include "toolkit/sapp.h"
 #include "toolkit/shostwnd.h"
+#include "toolkit/swidgets.h"
 #include "toolkit/translator.h"
 
 namespace kb::ui {
@@ -141,7 +142,10 @@ TEST_F(MessageBoxTest, LayoutBoxShowsTranslatedTextsAndAnswersWithTheButtonIds) 
             EXPECT_EQ(first->GetText(), QString::fromUtf8("确定"));
             EXPECT_EQ(second->isVisible(), c.type == kMbOkCancel);
             EXPECT_FALSE(Find(box, "button3rd")->isVisible());
-            EXPECT_TRUE(Find(box, "btnSwitch")->isVisible());  // it holds the buttons
+            auto* icon = dynamic_cast<SImageWnd*>(Find(box, "msgicon"));
+            ASSERT_TRUE(icon);
+            EXPECT_EQ(icon->GetIcon(), c.type == kMbOkCancel ? 1 : 2);  // question / warning
+            EXPECT_TRUE(Find(box, "btnSwitch")->isVisible());           // it holds the buttons
             if (c.type == kMbOk) {
                 // The lone OK button takes the last button's place.
                 EXPECT_EQ(first->geometry().x(), 110);
