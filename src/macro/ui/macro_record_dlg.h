@@ -1,0 +1,125 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "macro/macro_library.h"
+#include "macro/macro_recorder.h"
+#include "macro/ui/keyboard_hook.h"
+#include "macro/ui/macro_adapters.h"
+#include "platform/platform_services.h"
+#include "protocol/assignment_record.h"
+#include "protocol/keyboard_protocol.h"
+#include "toolkit/shostwnd.h"
+
+namespace kb {
+
+class DeviceConfig;
+class MacroDialogState;
+
+namespace ui {
+class SComboBox;
+class SListView;
+class SMcListView;
+class STabCtrl;
+}  // namespace ui
+
+inline constexpr const char* kMacroLayout = "LAYOUT:macro";
+inline constexpr const char* kMacroDialogClass = "macrorecordlg";
+inline constexpr int kMacroDialogDelete = 65580;  // id of "btnDelete"
+
+// What the dialog works with besides the caller's key selection and record.
+struct MacroDialogServices {
+    platform::PlatformServices& platform;
+    const DeviceConfig& config;
+    MacroDialogState& state;  // shared by every dialog of the run
+    std::string dataFolder;   // holds "macro.xml"
+    const RecordingClock& clock;
+};
+
+// The key-assignment dialog: a macro group, a captured key, a media key or a function key for
+// the selected key, chosen on four pages, plus editing and recording of the macro library.
+// Ends with 1 (OK, the record filled), 2 (Cancel) or 65580 (clear the key's assignment).
+class MacroRecordDlg : public ui::SHostDialog,
+                       public IKeyboardHookListener,
+                       public IOnMacroGroupClickedListener,
+                       private MacroRecordingTarget {
+public:
+    MacroRecordDlg(const MacroDialogServices& services, const KeySelection& keys,
+                   AssignmentRecord& record);
+    ~MacroRecordDlg() override;
+
+    static constexpr const char* kClassName = kMacroDialogClass;
+
+    // IKeyboardHookListener
+    bool OnKeyboardHook(int code, unsigned message, const platform::KeyStroke& stroke) override;
+    // IOnMacroGroupClickedListener
+    void OnMacroGroupClicked(int index, const QString& name) override;
+
+    MacroLibrary& Library() { return library_; }
+    CMacroGroupAdapter* GroupAdapter() const { return groupAdapter_.get(); }
+    KeyAndDelayAdapter* StepAdapter() const { return stepAdapter_.get(); }
+    const MacroRecorder& Recorder() const { return recorder_; }
+    bool HookListenerRegistered() const { return registeredListener_ != nullptr; }
+
+    void ImportLibrary();
+    void ExportLibrary();
+
+protected:
+    bool OnEvent(ui::EventArgs& evt) override;
+    bool OnHostMessage(unsigned msg, qintptr wParam, qintptr lParam, qintptr& result) override;
+
+private:
+    void OnInitDialog();
+    void OnOk();
+    void OnGroupAdd();
+    void OnGroupDel();
+    void OnItemUp();
+    void OnItemDown();
+    void SetDelayMode(int mode);
+    bool OnRecordCommand(ui::EventArgs& evt);
+    bool OnRepeatChanged(ui::EventArgs& evt);
+    bool OnDelayTimeChanged(ui::EventArgs& evt);
+    bool OnTabChanged(ui::EventArgs& evt);
+    bool OnComboChanged(ui::EventArgs& evt);
+    bool IsRecording() const;
+    int CurrentPage() const;
+    void SaveState();
+
+    // MacroRecordingTarget
+    MacroNode* ShownGroup() override;
+    void AppendStep(std::uint8_t code, int state, std::string_view name, int delay) override;
+    void ShowStepLimitMessage() override;
+    void RefreshSteps() override;
+
+    MacroDialogServices services_;
+    const KeySelection& keys_;
+    AssignmentRecord& record_;
+    MacroLibrary library_;
+    std::shared_ptr<CMacroGroupAdapter> groupAdapter_;
+    std::shared_ptr<KeyAndDelayAdapter> stepAdapter_;
+    MacroRecorder recorder_;
+    IKeyboardHookListener* registeredListener_ = nullptr;
+    std::vector<ui::SWindow*> delayModeControls_;
+
+    ui::STabCtrl* tab_ = nullptr;
+    ui::SListView* groupList_ = nullptr;
+    ui::SMcListView* stepList_ = nullptr;
+    ui::SWindow* recordingKeys_ = nullptr;
+    ui::SWindow* recordCheck_ = nullptr;
+    ui::SWindow* delayTime_ = nullptr;
+    ui::SWindow* repeatTimes_ = nullptr;
+    ui::SWindow* singleKey_ = nullptr;
+    ui::SWindow* singleRecord_ = nullptr;
+    ui::SComboBox* mediaKeys_ = nullptr;
+    ui::SComboBox* functionKeys_ = nullptr;
+};
+
+// Runs the dialog modally over owner for the selected keys, with the library in dataFolder and
+// the run's shared dialog state; returns its end code. The main window's dialog runner.
+int RunKeyAssignmentDialog(QWidget* owner, platform::PlatformServices& platform,
+                           const DeviceConfig& config, const std::string& dataFolder,
+                           const KeySelection& keys, AssignmentRecord& record);
+
+}  // namespace kb

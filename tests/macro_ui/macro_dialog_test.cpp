@@ -1,0 +1,599 @@
+#include "macro/ui/macro_record_dlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "macro/macro_dialog_state.h"
+#include "macro_ui_test_env.h"
+#include "platform/recording_platform.h"
+#include "toolkit/msgbox.h"
+#include "toolkit/slistview.h"
+#include "toolkit/stabctrl.h"
+#include "toolkit/swidgets.h"
+
+namespace kb {
+namespace {
+
+using platform::kKeyDown;
+using platform::kKeyUp;
+using Steps = std::vector<std::vector<std::string>>;
+
+constexpr std::uint32_t kVkA = 0x41;
+constexpr std::uint32_t kVkB = 0x42;
+constexpr std::uint32_t kVkOutsideTable = 0xFF;
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+// A library file: each group a name and its steps as {code, name, state, delay}.
+struct GroupSpec {
+    std::string name;
+    Steps steps;
+};
+
+void WriteLibrary(const std::string& path, const std::vector<GroupSpec>& groups) {
+    MacroLibrary library;
+    for (const GroupSpec& g : groups) {
+        MacroNode group = MakeGroupNode(g.name);
+        for (const auto& s : g.steps) {
+            group.InsertChild(-1, MakeStepNode(s[0], s[1], s[2], s[3]));
+        }
+        library.Root().InsertChild(-1, group);
+    }
+    ASSERT_TRUE(library.Save(path));
+}
+
+// "name: code/state/delay ..." per group, as a fresh read of the file gives them.
+std::vector<std::string> DescribeLibrary(const std::string& path) {
+    MacroLibrary library(path);
+    std::vector<std::string> out;
+    for (int g = 0; g < library.Root().ChildCount(); ++g) {
+        const MacroNode& group = *library.Root().ChildAt(g);
+        std::string line = std::string(group.GetAttribute("name")) + ":";
+        for (int s = 0; s < group.ChildCount(); ++s) {
+            const MacroNode& step = *group.ChildAt(s);
+            line += " " + std::string(step.GetAttribute("code")) + "/" +
+                    std::string(step.GetAttribute("state")) + "/" +
+                    std::string(step.GetAttribute("delay"));
+        }
+        out.push_back(line);
+    }
+    return out;
+}
+
+Steps TwoSteps() {
+    return {{"4", "A", "0", "100"}, {"4", "A", "1", "20"}};
+}
+
+class TestClock : public RecordingClock {
+public:
+    std::int32_t NowMs() const override { return now; }
+    std::int32_t now = 0;
+};
+
+class MacroDialogTest : public ::testing::Test {
+protected:
+    MacroDialogTest() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder_ = std::filesystem::temp_directory_path() /
+                  (std::string("kb_macro_ui_") + info->test_suite_name() + "_" + info->name());
+        std::filesystem::remove_all(folder_);
+        std::filesystem::create_directories(folder_);
+    }
+
+    void SetUp() override {
+        ui::SetMessageBoxHook([this](QWidget* box) {
+            auto* dialog = dynamic_cast<ui::SHostDialog*>(box);
+            ASSERT_NE(dialog, nullptr);
+            ui::SWindow* text = dialog->FindChildByName(QStringLiteral("msgtext"));
+            boxes_.push_back(text != nullptr ? text->GetText(true) : QString());
+            if (whileBoxOpen_) {
+                whileBoxOpen_();
+            }
+            dialog->EndDialog(ui::kIdOk);
+        });
+    }
+
+    void TearDown() override {
+        dialog_.reset();
+        ui::SetMessageBoxHook({});
+        std::error_code ec;
+        std::filesystem::remove_all(folder_, ec);
+    }
+
+    std::string MacroPath() const { return (folder_ / "macro.xml").string(); }
+    std::string StorePath() const { return (folder_ / "store.xml").string(); }
+
+    // The run's dialog state, read from store.xml as the first dialog of a run does.
+    MacroDialogState& State() {
+        if (!state_) {
+            state_ = std::make_unique<MacroDialogState>(StorePath());
+        }
+        return *state_;
+    }
+
+    MacroDialogServices Services() {
+        return MacroDialogServices{platform_, testenv::Config(), State(), folder_.string(), clock_};
+    }
+
+    // Creates, initialises and shows the dialog without its modal loop.
+    MacroRecordDlg& Open() {
+        dialog_ = std::make_unique<MacroRecordDlg>(Services(), keys_, record_);
+        EXPECT_TRUE(dialog_->CreateHost());
+        dialog_->SendHostMessage(ui::kWmInitDialog);
+        dialog_->show();
+        return *dialog_;
+    }
+
+    // Runs the dialog modally; actions play the user and should end it.
+    int RunWith(const std::function<void()>& actions) {
+        dialog_ = std::make_unique<MacroRecordDlg>(Services(), keys_, record_);
+        QTimer::singleShot(0, dialog_.get(), [this, actions] {
+            actions();
+            // Ignored when the actions ended the dialog; otherwise the result shows it.
+            dialog_->EndDialog(-1);
+        });
+        return dialog_->Run();
+    }
+
+    template <class T = ui::SWindow>
+    T* Find(const char* name) {
+        auto* widget = dynamic_cast<T*>(dialog_->FindChildByName(QString::fromLatin1(name)));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    void Click(const char* name) { QTest::mouseClick(Find(name), Qt::LeftButton); }
+    void Type(const char* name, const QString& text) {
+        Find<ui::SEdit>(name)->LineEdit()->setText(text);
+    }
+
+    ui::SListView* Groups() { return Find<ui::SListView>("macro_group"); }
+    ui::SMcListView* StepList() { return Find<ui::SMcListView>("key_info"); }
+    ui::STabCtrl* Tab() { return Find<ui::STabCtrl>("tab_macro_mode_selection"); }
+
+    void ClickGroupRow(int row) {
+        ui::SItemPanel* panel = Groups()->GetItemPanel(row);
+        ASSERT_NE(panel, nullptr);
+        QTest::mouseClick(
+            panel->FindChildByName2<ui::SEdit>(QStringLiteral("group_name"))->LineEdit(),
+            Qt::LeftButton);
+    }
+
+    // Key names of the rows the step list shows.
+    std::vector<std::string> ShownSteps() {
+        std::vector<std::string> names;
+        for (int i = 0; i < StepList()->GetItemCount(); ++i) {
+            ui::SItemPanel* row = StepList()->GetItemPanel(i);
+            names.push_back(
+                row->FindChildByName(QStringLiteral("key_name"))->GetText().toStdString() + "/" +
+                row->FindChildByName(QStringLiteral("key_state"))->GetText().toStdString() + "/" +
+                row->FindChildByName(QStringLiteral("key_delay"))->GetText().toStdString());
+        }
+        return names;
+    }
+
+    bool Press(unsigned message, std::uint32_t vk, std::int32_t at = 0) {
+        clock_.now = at;
+        return platform_.PressKey(message, vk);
+    }
+
+    std::filesystem::path folder_;
+    platform::RecordingPlatform platform_;
+    TestClock clock_;
+    std::unique_ptr<MacroDialogState> state_;
+    KeySelection keys_{{0x2B, "Tab"}};
+    AssignmentRecord record_{};
+    std::unique_ptr<MacroRecordDlg> dialog_;
+    std::vector<QString> boxes_;
+    std::function<void()> whileBoxOpen_;
+};
+
+std::vector<std::uint8_t> Bytes(const AssignmentRecord& record, std::size_t from,
+                                std::size_t count) {
+    return {record.begin() + static_cast<std::ptrdiff_t>(from),
+            record.begin() + static_cast<std::ptrdiff_t>(from + count)};
+}
+
+// ---- results and the record ---------------------------------------------------------------
+
+TEST_F(MacroDialogTest, OkOnTheMacroPageEncodesTheSelectedGroup) {
+    WriteLibrary(MacroPath(), {{"other", {{"5", "B", "0", "10"}}}, {"mine", TwoSteps()}});
+    State().repeat = 3;
+    const int result = RunWith([&] {
+        ClickGroupRow(1);
+        Click("btnOK");
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(Bytes(record_, 0, 10),
+              (std::vector<std::uint8_t>{0, 0, 0x2B, 3, 0x04, 0x0A, 0x04, 0x82, 0, 0}));
+}
+
+TEST_F(MacroDialogTest, OkOnTheSingleKeyPageSendsOnlyAKeyCapturedNow) {
+    State().page = 1;
+    State().sgcode = 0x05;  // B, remembered from an earlier dialog
+    EXPECT_EQ(RunWith([&] {
+                  EXPECT_EQ(Find("edit_single_key")->GetText(), QStringLiteral("B"));
+                  Click("btnOK");
+              }),
+              1);
+    EXPECT_EQ(record_, AssignmentRecord{}) << "the remembered key is shown, not assigned";
+
+    EXPECT_EQ(RunWith([&] {
+                  EXPECT_TRUE(Press(kKeyDown, kVkA));
+                  EXPECT_TRUE(Press(kKeyUp, kVkA));
+                  EXPECT_EQ(Find("edit_single_key")->GetText(), QStringLiteral("A"));
+                  Click("btnOK");
+              }),
+              1);
+    EXPECT_EQ(Bytes(record_, 0, 6), (std::vector<std::uint8_t>{0, 0, 0x04, 0, 0, 0}));
+
+    record_ = {};
+    EXPECT_EQ(RunWith([&] {
+                  Press(kKeyDown, kVkA);
+                  Press(kKeyDown, kVkOutsideTable);
+                  EXPECT_EQ(Find("edit_single_key")->GetText(), QStringLiteral("A"));
+                  Click("btnOK");
+              }),
+              1);
+    EXPECT_EQ(record_[2], 0) << "a key outside the table clears the captured code";
+}
+
+TEST_F(MacroDialogTest, OkOnTheMediaAndFunctionPagesUsesTheChosenEntry) {
+    State().page = 2;
+    State().mediasel = 1;  // "Next track", 181
+    EXPECT_EQ(RunWith([&] { Click("btnOK"); }), 1);
+    EXPECT_EQ(Bytes(record_, 0, 6), (std::vector<std::uint8_t>{0, 0, 181, 0, 0, 0}));
+
+    record_ = {};
+    State().page = 3;
+    State().functsel = 0;  // "Copy", 224,6
+    EXPECT_EQ(RunWith([&] { Click("btnOK"); }), 1);
+    EXPECT_EQ(Bytes(record_, 0, 13), (std::vector<std::uint8_t>{0, 0, 0x2B, 1, 0xE0, 0x45, 0x06,
+                                                                0x45, 0x06, 0x81, 0xE0, 0x81, 0}));
+
+    // An entry the list does not have chooses nothing.
+    record_ = {};
+    State().page = 2;
+    State().mediasel = 99;
+    EXPECT_EQ(RunWith([&] { Click("btnOK"); }), 1);
+    EXPECT_EQ(record_, AssignmentRecord{});
+}
+
+TEST_F(MacroDialogTest, CancelAndDeleteLeaveTheRecordAlone) {
+    State().page = 2;
+    EXPECT_EQ(RunWith([&] { Click("btnCancel"); }), 2);
+    EXPECT_EQ(RunWith([&] { Click("btnDelete"); }), 65580);
+    EXPECT_EQ(record_, AssignmentRecord{});
+    keys_.clear();
+    EXPECT_EQ(RunWith([&] { Click("btnOK"); }), 1);
+    EXPECT_EQ(record_, AssignmentRecord{});
+}
+
+// ---- opening ------------------------------------------------------------------------------
+
+TEST_F(MacroDialogTest, OpeningShowsTheKeysAndTheRememberedChoices) {
+    WriteLibrary(MacroPath(), {{"a", {}}, {"b", {}}, {"c", TwoSteps()}});
+    WriteFile(StorePath(), "<macro page=\"2\" dlymode=\"7\" groupsel=\"2\" mediasel=\"3\"/>");
+    keys_ = {{0x05, "B"}, {0x04, "A"}};
+    Open();
+    EXPECT_EQ(Find("text_recording_keys")->GetText(), QStringLiteral("A,B"));
+    EXPECT_EQ(Tab()->GetCurSel(), 2);
+    EXPECT_EQ(Find<ui::SComboBox>("cmb_media_keys")->GetCurSel(), 3);
+    EXPECT_EQ(Groups()->GetSel(), 2);
+    EXPECT_EQ(ShownSteps(), (std::vector<std::string>{"A/key down/100", "A/key up/20"}));
+    // Mode 7 opens as real delays and is saved at once; a missing attribute reads as 0.
+    EXPECT_TRUE(Find("chk_macro_realy_delay")->IsChecked());
+    EXPECT_TRUE(Find("edit_macro_delay_time")->IsDisabled());
+    EXPECT_EQ(Find("edit_macro_repeat_times")->GetText(), QStringLiteral("0"));
+    EXPECT_EQ(ReadFile(StorePath()),
+              "<?xml version=\"1.0\"?>\n<macro page=\"2\" repeat=\"0\" delay=\"0\" dlymode=\"0\" "
+              "mediasel=\"3\" functsel=\"0\" sgcode=\"0\" groupsel=\"2\" />\n");
+}
+
+TEST_F(MacroDialogTest, NegativeDelayModeChecksNothing) {
+    State().dlymode = -1;
+    Open();
+    for (const char* name :
+         {"chk_macro_realy_delay", "chk_macro_fixed_delay", "chk_macro_no_delay"}) {
+        EXPECT_FALSE(Find(name)->IsChecked()) << name;
+    }
+    EXPECT_FALSE(Find("edit_macro_delay_time")->IsDisabled());
+}
+
+// ---- groups and steps ---------------------------------------------------------------------
+
+TEST_F(MacroDialogTest, GroupsAreNumberedByTheCountAndSavedAtOnce) {
+    Open();
+    Click("groupAdd");
+    Click("groupAdd");
+    EXPECT_EQ(DescribeLibrary(MacroPath()), (std::vector<std::string>{"Group 0:", "Group 1:"}));
+    ClickGroupRow(0);
+    Click("groupDel");
+    EXPECT_EQ(DescribeLibrary(MacroPath()), std::vector<std::string>{"Group 1:"});
+    Click("groupAdd");
+    EXPECT_EQ(DescribeLibrary(MacroPath()), (std::vector<std::string>{"Group 1:", "Group 1:"}));
+}
+
+TEST_F(MacroDialogTest, AddingMovesTheSelectionDownAndDeletingKeepsItInTheList) {
+    WriteLibrary(MacroPath(), {{"a", {}}, {"b", TwoSteps()}, {"c", {{"5", "B", "0", "0"}}}});
+    Open();
+    ClickGroupRow(0);
+    Click("groupAdd");
+    EXPECT_EQ(Groups()->GetItemCount(), 4);
+    EXPECT_EQ(Groups()->GetSel(), 1);
+    EXPECT_EQ(ShownSteps().size(), 2u);
+
+    ClickGroupRow(3);
+    Click("groupDel");  // the last row: the one above becomes selected
+    EXPECT_EQ(Groups()->GetSel(), 2);
+    EXPECT_EQ(ShownSteps(), std::vector<std::string>{"B/key down/0"});
+    EXPECT_EQ(DescribeLibrary(MacroPath()),
+              (std::vector<std::string>{"a:", "b: 4/0/100 4/1/20", "c: 5/0/0"}));
+
+    Groups()->SetSel(-1);
+    Click("groupDel");  // nothing selected: the last group goes, no steps are shown
+    EXPECT_EQ(DescribeLibrary(MacroPath()), (std::vector<std::string>{"a:", "b: 4/0/100 4/1/20"}));
+    EXPECT_TRUE(ShownSteps().empty());
+}
+
+TEST_F(MacroDialogTest, StepButtonsEditTheShownGroup) {
+    WriteLibrary(MacroPath(),
+                 {{"g", {{"4", "A", "0", "1"}, {"5", "B", "0", "2"}, {"6", "C", "0", "3"}}}});
+    Open();
+    ClickGroupRow(0);
+    StepList()->SetSel(2);
+    Click("item_down");  // the last row stays where it is
+    EXPECT_EQ(StepList()->GetSel(), 2);
+    EXPECT_EQ(DescribeLibrary(MacroPath()), std::vector<std::string>{"g: 4/0/1 5/0/2 6/0/3"});
+
+    Click("item_up");
+    EXPECT_EQ(StepList()->GetSel(), 1);
+    EXPECT_EQ(DescribeLibrary(MacroPath()), std::vector<std::string>{"g: 4/0/1 6/0/3 5/0/2"});
+
+    StepList()->SetSel(0);
+    Click("item_up");  // the first row cannot go up
+    Click("item_down");
+    EXPECT_EQ(StepList()->GetSel(), 1);
+    EXPECT_EQ(DescribeLibrary(MacroPath()), std::vector<std::string>{"g: 6/0/3 4/0/1 5/0/2"});
+
+    Click("item_delete");
+    EXPECT_EQ(DescribeLibrary(MacroPath()), std::vector<std::string>{"g: 6/0/3 5/0/2"});
+    StepList()->SetSel(-1);
+    Click("item_delete");  // nothing selected: the last step goes
+    EXPECT_EQ(DescribeLibrary(MacroPath()), std::vector<std::string>{"g: 6/0/3"});
+    Click("item_clear");
+    EXPECT_EQ(DescribeLibrary(MacroPath()), std::vector<std::string>{"g:"});
+}
+
+TEST_F(MacroDialogTest, RenamingSavesEachChange) {
+    WriteLibrary(MacroPath(), {{"a", {}}, {"b", {}}});
+    Open();
+    auto* name =
+        Groups()->GetItemPanel(1)->FindChildByName2<ui::SEdit>(QStringLiteral("group_name"));
+    name->LineEdit()->setText(QStringLiteral("Jump"));
+    EXPECT_EQ(DescribeLibrary(MacroPath()), (std::vector<std::string>{"a:", "Jump:"}));
+    // An emptied name keeps its row now and is gone from the next read of the file.
+    name->LineEdit()->setText(QString());
+    EXPECT_EQ(Groups()->GetItemCount(), 2);
+    EXPECT_EQ(DescribeLibrary(MacroPath()), std::vector<std::string>{"a:"});
+}
+
+TEST_F(MacroDialogTest, DelayEditsKeepTextThatStartsWithANumber) {
+    WriteLibrary(MacroPath(), {{"g", TwoSteps()}});
+    Open();
+    ClickGroupRow(0);
+    auto delay = [&] {
+        return StepList()->GetItemPanel(0)->FindChildByName2<ui::SEdit>(
+            QStringLiteral("key_delay"));
+    };
+    delay()->LineEdit()->setText(QStringLiteral("12ab"));
+    EXPECT_EQ(DescribeLibrary(MacroPath()), std::vector<std::string>{"g: 4/0/12ab 4/1/20"});
+    delay()->LineEdit()->setText(QStringLiteral("ab"));
+    EXPECT_EQ(delay()->GetText(), QStringLiteral("12ab"));
+    EXPECT_EQ(DescribeLibrary(MacroPath()), std::vector<std::string>{"g: 4/0/12ab 4/1/20"});
+    delay()->LineEdit()->setText(QString());
+    EXPECT_EQ(DescribeLibrary(MacroPath()), std::vector<std::string>{"g: 4/0/ 4/1/20"});
+}
+
+TEST_F(MacroDialogTest, HeaderClicksMoveTheMarksButNeverTheSteps) {
+    WriteLibrary(MacroPath(), {{"g", {{"5", "B", "0", "1"}, {"4", "A", "2", "2"}}}});
+    Open();
+    ClickGroupRow(0);
+    ui::SMcListView* list = StepList();
+    list->ClickHeader(1);
+    list->ClickHeader(1);
+    EXPECT_EQ(list->GetSortMark(1), ui::SortMark::Down);
+    list->ClickHeader(3);
+    EXPECT_EQ(list->GetSortMark(1), ui::SortMark::None);
+    EXPECT_EQ(list->GetSortMark(3), ui::SortMark::Up);
+    EXPECT_EQ(ShownSteps(), (std::vector<std::string>{"B/key down/1", "A/replace/2"}));
+}
+
+// ---- recording ----------------------------------------------------------------------------
+
+TEST_F(MacroDialogTest, RecordingInEachDelayMode) {
+    struct Case {
+        const char* control;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"chk_macro_realy_delay", {"g: 4/0/120 4/1/300 5/0/0"}},
+        {"chk_macro_fixed_delay", {"g: 4/0/25 4/1/25 5/0/0"}},
+        {"chk_macro_no_delay", {"g: 4/0/0 4/1/0 5/0/0"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.control);
+        WriteLibrary(MacroPath(), {{"g", {}}});
+        State().delay = 25;
+        Open();
+        Click(c.control);
+        ClickGroupRow(0);
+        Click("chk_macro_record");
+        EXPECT_EQ(Find("chk_macro_record")->GetText(true), QStringLiteral("Stop record"));
+        EXPECT_TRUE(Press(kKeyDown, kVkA, 1000));
+        EXPECT_TRUE(Press(kKeyUp, kVkA, 1120));
+        EXPECT_TRUE(Press(kKeyDown, kVkB, 1420));
+        EXPECT_EQ(DescribeLibrary(MacroPath()), c.expected);
+        EXPECT_EQ(ShownSteps().back(), "B/key down/0");
+        Click("chk_macro_record");
+        EXPECT_FALSE(platform_.KeyboardHookInstalled());
+        EXPECT_FALSE(Press(kKeyDown, kVkA));
+    }
+}
+
+TEST_F(MacroDialogTest, RecordingNeedsASelectedGroup) {
+    WriteLibrary(MacroPath(), {{"g", {}}});
+    Open();
+    Groups()->SetSel(-1);
+    Click("chk_macro_record");
+    EXPECT_FALSE(Find("chk_macro_record")->IsChecked());
+    EXPECT_FALSE(platform_.KeyboardHookInstalled());
+    EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(MacroDialogTest, FullGroupShowsTheLimitOnceAndLetsKeysThrough) {
+    Steps steps(80, {"4", "A", "0", "5"});
+    WriteLibrary(MacroPath(), {{"g", steps}});
+    Open();
+    ClickGroupRow(0);
+    Click("chk_macro_record");
+    std::vector<bool> consumedWhileOpen;
+    whileBoxOpen_ = [&] { consumedWhileOpen.push_back(Press(kKeyUp, kVkA)); };
+    EXPECT_FALSE(Press(kKeyDown, kVkA));
+    EXPECT_EQ(boxes_, std::vector<QString>{QString::fromLatin1(kStepLimitWarning)});
+    EXPECT_EQ(consumedWhileOpen, std::vector<bool>{false});
+    EXPECT_EQ(DescribeLibrary(MacroPath())[0].size(), std::string("g:").size() + 80 * 6);
+}
+
+TEST_F(MacroDialogTest, HookFollowsThePageAndGoesWithTheDialog) {
+    Open();
+    EXPECT_TRUE(platform_.KeyboardHookInstalled());
+    EXPECT_EQ(KeyboardHook::Listeners(), std::vector<IKeyboardHookListener*>{dialog_.get()});
+    EXPECT_FALSE(Press(kKeyDown, kVkA)) << "the macro page does not take keys while not recording";
+
+    Tab()->SetCurSel(1);
+    EXPECT_TRUE(Press(kKeyDown, kVkA));
+    Tab()->SetCurSel(2);
+    EXPECT_FALSE(platform_.KeyboardHookInstalled());
+    Tab()->SetCurSel(0);
+    EXPECT_FALSE(platform_.KeyboardHookInstalled());
+
+    Tab()->SetCurSel(1);
+    dialog_.reset();
+    EXPECT_FALSE(platform_.KeyboardHookInstalled());
+    EXPECT_TRUE(KeyboardHook::Listeners().empty());
+}
+
+// ---- remembered choices -------------------------------------------------------------------
+
+TEST_F(MacroDialogTest, EachKindOfChangeIsWrittenToStoreXml) {
+    Open();
+    auto stored = [&] {
+        MacroDialogState read(StorePath());
+        return std::vector<int>{read.page,     read.repeat,   read.delay,  read.dlymode,
+                                read.mediasel, read.functsel, read.sgcode, read.groupsel};
+    };
+    Type("edit_macro_repeat_times", QStringLiteral("3x"));
+    EXPECT_EQ(stored(), (std::vector<int>{0, 3, 10, 0, 0, 0, 0, 0}));
+    Type("edit_macro_delay_time", QStringLiteral("40"));  // ignored outside fixed mode
+    EXPECT_EQ(stored()[2], 10);
+    Click("chk_macro_fixed_delay");
+    Type("edit_macro_delay_time", QStringLiteral("40"));
+    EXPECT_EQ(stored(), (std::vector<int>{0, 3, 40, 1, 0, 0, 0, 0}));
+    Click("chk_macro_no_delay");
+    EXPECT_EQ(Find("edit_macro_delay_time")->GetText(), QStringLiteral("0"));
+    EXPECT_EQ(stored(), (std::vector<int>{0, 3, 40, 2, 0, 0, 0, 0}));
+
+    Tab()->SetCurSel(1);
+    Press(kKeyDown, kVkB);  // captured, but saved only with the next change
+    EXPECT_EQ(stored(), (std::vector<int>{1, 3, 40, 2, 0, 0, 0, 0}));
+    Tab()->SetCurSel(3);
+    Find<ui::SComboBox>("cmb_function_keys")->SetCurSel(4, true);
+    EXPECT_EQ(stored(), (std::vector<int>{3, 3, 40, 2, 0, 4, 5, 0}));
+    Find<ui::SComboBox>("cmb_media_keys")->SetCurSel(2, true);
+    EXPECT_EQ(stored()[4], 2);
+
+    // Selecting groups never changes the remembered row.
+    Tab()->SetCurSel(0);
+    Click("groupAdd");
+    ClickGroupRow(0);
+    EXPECT_EQ(stored()[7], 0);
+}
+
+// ---- import and export --------------------------------------------------------------------
+
+TEST_F(MacroDialogTest, ExportWritesTheLibraryOnlyToMcrFiles) {
+    WriteLibrary(MacroPath(), {{"g", TwoSteps()}});
+    std::filesystem::create_directories(folder_ / "my.macros");
+    const std::vector<std::string> refused = {"backup.MCR", "backup.mcr.txt", "my.macros/backup"};
+    Open();
+    for (const std::string& name : refused) {
+        platform_.saveFileAnswers.push_back(QString::fromStdString((folder_ / name).string()));
+        Click("groupExport");
+        EXPECT_FALSE(std::filesystem::exists(folder_ / name)) << name;
+    }
+    Click("groupExport");  // cancelled
+    platform_.saveFileAnswers.push_back(QString::fromStdString((folder_ / "out.mcr").string()));
+    Click("groupExport");
+    EXPECT_EQ(ReadFile(folder_ / "out.mcr"), ReadFile(MacroPath()));
+    EXPECT_EQ(platform_.lastChooserOptions.filterLabel, QStringLiteral("mcr文件(mcr)"));
+    EXPECT_EQ(platform_.lastChooserOptions.patterns, QStringList{QStringLiteral("*.mcr")});
+    EXPECT_EQ(platform_.lastChooserOptions.defaultSuffix, QStringLiteral("mcr"));
+}
+
+TEST_F(MacroDialogTest, ImportReplacesTheLibraryAndRefreshesBothLists) {
+    WriteLibrary(MacroPath(), {{"old", TwoSteps()}, {"old2", {}}});
+    const std::string incoming = (folder_ / "in.mcr").string();
+    WriteLibrary(incoming, {{"new", {{"5", "B", "0", "7"}}}});
+    WriteFile(folder_ / "broken.mcr", "<group><items>");
+    WriteFile(folder_ / "in.MCR", ReadFile(incoming));
+    Open();
+    ClickGroupRow(0);
+
+    for (const char* name : {"broken.mcr", "in.MCR", "missing.mcr"}) {
+        platform_.openFileAnswers.push_back(QString::fromStdString((folder_ / name).string()));
+        Click("groupImport");
+        EXPECT_EQ(DescribeLibrary(MacroPath()),
+                  (std::vector<std::string>{"old: 4/0/100 4/1/20", "old2:"}))
+            << name;
+    }
+    EXPECT_EQ(ShownSteps().size(), 2u);
+
+    platform_.openFileAnswers.push_back(QString::fromStdString(incoming));
+    Click("groupImport");
+    EXPECT_EQ(DescribeLibrary(MacroPath()), std::vector<std::string>{"new: 5/0/7"});
+    EXPECT_EQ(Groups()->GetItemCount(), 1);
+    EXPECT_EQ(ShownSteps(), std::vector<std::string>{"B/key down/7"});
+
+    // A row the new library does not have shows nothing.
+    WriteLibrary(MacroPath(), {{"a", {}}, {"b", TwoSteps()}});
+    Open();
+    ClickGroupRow(1);
+    platform_.openFileAnswers.push_back(QString::fromStdString(incoming));
+    Click("groupImport");
+    EXPECT_TRUE(ShownSteps().empty());
+    EXPECT_EQ(Groups()->GetSel(), -1);
+}
+
+}  // namespace
+}  // namespace kb
