@@ -22,6 +22,7 @@
 #include "toolkit/sapp.h"
 #include "toolkit/shostwnd.h"
 #include "toolkit/swidgets.h"
+#include "widgets/shell_notify_icon.h"
 
 namespace kb {
 namespace {
@@ -560,6 +561,15 @@ TEST_F(MainWindowTest, MoreMenuOpensBelowItsButtonAndDeliversItsCommand) {
     EXPECT_TRUE(window_->IsDestroyed());
 }
 
+TEST_F(MainWindowTest, MaximiseAndRestoreButtonsResizeTheWindow) {
+    Start();
+    Click("btn_max");
+    EXPECT_TRUE(window_->isMaximized());
+    window_->FindChildByName(QStringLiteral("btn_restore"))->SetVisible(true);
+    Click("btn_restore");
+    EXPECT_FALSE(window_->isMaximized());
+}
+
 TEST_F(MainWindowTest, MinimiseWithoutATrayKeepsTheWindowReachable) {
     Start();
     ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
@@ -594,17 +604,14 @@ TEST_F(MainWindowTest, LanguageSwitchesBothWaysAndTheStatusStaysLiteral) {
 TEST_F(MainWindowTest, UpgradeToolThatDoesNotStartReconnectsWithoutProfileSelect) {
     Start();
     platform_.programStarts = false;
-    bool hiddenWhileRunning = false;
-    QString statusWhileRunning;
-    platform_.whileProgramRuns = [&] {
-        hiddenWhileRunning = !window_->isVisible();
-        statusWhileRunning = Status();
-    };
 
     window_->OnMenuCommand(0, kMenuUpgrade);
 
     EXPECT_EQ(platform_.startedPrograms,
               QStringList{ui::SApplication::ProgramFolder() + QStringLiteral("/update")});
+    auto* tray = window_->FindChildByID2<ui::SShellNotifyIcon>(kIdTrayIcon);
+    ASSERT_NE(tray, nullptr);
+    EXPECT_EQ(tray->LastBalloon(), "Failed to start the upgrade exe");
     EXPECT_TRUE(window_->isVisible());
     EXPECT_EQ(Status(), "Connected");
     EXPECT_TRUE(boxes_.empty());
@@ -618,9 +625,12 @@ TEST_F(MainWindowTest, UpgradeToolThatRunsLetsGoOfTheKeyboardWhileItRuns) {
     Start();
     bool hiddenWhileRunning = false;
     QString statusWhileRunning;
+    bool busyWhileRunning = false;
     platform_.whileProgramRuns = [&] {
         hiddenWhileRunning = !window_->isVisible();
         statusWhileRunning = Status();
+        const QCursor* cursor = QApplication::overrideCursor();
+        busyWhileRunning = cursor && cursor->shape() == Qt::WaitCursor;
         keyboard_.Unplug();  // the tool restarts the keyboard; it does not come back
     };
 
@@ -628,6 +638,8 @@ TEST_F(MainWindowTest, UpgradeToolThatRunsLetsGoOfTheKeyboardWhileItRuns) {
 
     EXPECT_TRUE(hiddenWhileRunning);
     EXPECT_EQ(statusWhileRunning, "Disconnected");
+    EXPECT_TRUE(busyWhileRunning);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(window_->isVisible());
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].text, "Failed to open USB");
