@@ -84,14 +84,24 @@ TEST(ParseMenu, UnknownRootsGiveNoMenu) {
     EXPECT_EQ(model->items[1].id, 12);
 }
 
-void EnsureApp() {
-    if (!QApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "menu_test";
-        static char* argv[] = {name, nullptr};
-        static QApplication app(argc, argv);
+// The widget tests need a QApplication; it must be gone before static destruction starts.
+class QtAppEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (!QApplication::instance()) {
+            app_ = std::make_unique<QApplication>(argc_, argv_);
+        }
     }
-}
+    void TearDown() override { app_.reset(); }
+
+private:
+    int argc_ = 1;
+    char name_[16] = "menu_test";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QApplication> app_;
+};
+[[maybe_unused]] ::testing::Environment* const kQtApp =
+    ::testing::AddGlobalTestEnvironment(new QtAppEnvironment);
 
 class MemProvider : public IResProvider {
 public:
@@ -151,7 +161,6 @@ constexpr char kChinese[] = R"(
 class MenuTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        EnsureApp();
         if (!SApplication::Instance()) {
             app_ = std::make_unique<SApplication>();
         }

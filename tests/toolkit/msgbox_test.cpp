@@ -19,14 +19,24 @@
 namespace kb::ui {
 namespace {
 
-void EnsureApp() {
-    if (!QApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "msgbox_test";
-        static char* argv[] = {name, nullptr};
-        static QApplication app(argc, argv);
+// The widget tests need a QApplication; it must be gone before static destruction starts.
+class QtAppEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (!QApplication::instance()) {
+            app_ = std::make_unique<QApplication>(argc_, argv_);
+        }
     }
-}
+    void TearDown() override { app_.reset(); }
+
+private:
+    int argc_ = 1;
+    char name_[16] = "msgbox_test";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QApplication> app_;
+};
+[[maybe_unused]] ::testing::Environment* const kQtApp =
+    ::testing::AddGlobalTestEnvironment(new QtAppEnvironment);
 
 // Resources held in memory, keyed "type:name" in lower case.
 class MemProvider : public IResProvider {
@@ -79,7 +89,6 @@ constexpr char kChinese[] = R"(
 class MessageBoxTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        EnsureApp();
         if (!SApplication::Instance()) {
             app_ = std::make_unique<SApplication>();
         }
