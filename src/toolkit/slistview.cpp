@@ -126,8 +126,9 @@ SListView::SListView(QWidget* parent)
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setStyleSheet(QLatin1String(kScrollStyle));
     scroll_->viewport()->setAutoFillBackground(false);
-    content_->setAutoFillBackground(false);
     scroll_->setWidget(content_);
+    // After setWidget, which turns the content's background filling on.
+    content_->setAutoFillBackground(false);
     scroll_->setWidgetResizable(false);
 }
 
