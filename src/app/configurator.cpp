@@ -13,6 +13,7 @@
 
 #ifdef KBCONFIG_HAVE_KEY_DIALOG
 #include "app/key_dialog_runner.h"
+#include "config/data_folder.h"
 #endif
 
 namespace kb {
@@ -110,7 +111,7 @@ int RunConfigurator(char* argv0, const Composition& composition) {
                                       devices.trace};
     auto window = std::make_unique<CMainDlg>(services);
 #ifdef KBCONFIG_HAVE_KEY_DIALOG
-    window->SetKeyDialogRunner(MakeKeyDialogRunner(*platform));
+    window->SetKeyDialogRunner(MakeKeyDialogRunner(*platform, *config, DataFolder()));
 #endif
     window->CreateHost(QApplication::activeWindow());
     window->SendHostMessage(ui::kWmInitDialog);
