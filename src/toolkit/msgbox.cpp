@@ -273,6 +273,14 @@ int SMessageBox(QWidget* owner, const QString& text, const QString& caption, int
         QPointer<SMsgBoxDialog> box = new SMsgBoxDialog(okCancel);
         if (box->CreateHost(owner) && box->Setup(text, caption)) {
             PlaceOver(box, owner);
+            // Enter and Escape answer the box, so it takes the keyboard once it is up.
+            box->setFocusPolicy(Qt::StrongFocus);
+            QTimer::singleShot(0, box, [box] {
+                if (box) {
+                    box->activateWindow();
+                    box->setFocus();
+                }
+            });
             ScheduleHook(box);
             const int answer = box->Run(owner);
             delete box.data();
