@@ -354,6 +354,7 @@ void STabCtrl::SetHoverItem(int index) {
 void STabCtrl::OnLButtonDown(QMouseEvent& event) {
     SWindow::OnLButtonDown(event);
     const int hit = HitTest(event.position().toPoint());
+    SetHoverItem(hit);  // a press without a move before it (touch) still hovers first
     if (hit >= 0) {
         SetCurSel(hit);
     }

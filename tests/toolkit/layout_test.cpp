@@ -1,0 +1,135 @@
+#include "toolkit_fixture.h"
+
+namespace kb::ui::test {
+namespace {
+
+using LayoutTest = ToolkitEnv;
+
+TEST_F(LayoutTest, BuildsTheTreeAndFindsByNameIdAndClass) {
+    SHostWnd host("LAYOUT:main");
+    ASSERT_TRUE(host.CreateHost());
+    EXPECT_EQ(host.size(), QSize(400, 300));
+    EXPECT_EQ(host.windowTitle(), "Configurator");
+
+    const char* tags[][2] = {{"cap", "caption"},
+                             {"title", "text"},
+                             {"btn_more", "imgbtn"},
+                             {"plain", "button"},
+                             {"logo_link", "link"},
+                             {"pic", "img"},
+                             {"ed", "edit"},
+                             {"chk", "check"},
+                             {"r1", "radio"},
+                             {"cmb_profile", "combobox"},
+                             {"bar_speed", "sliderbar"},
+                             {"macro_group", "listview"},
+                             {"key_info", "mclistview"},
+                             {"tab", "tabctrl"},
+                             {"inpage", "text"},
+                             {"from_include", "text"},
+                             {"after_include", "text"}};
+    for (const auto& t : tags) {
+        SWindow* w = host.FindChildByName(t[0]);
+        ASSERT_NE(w, nullptr) << t[0];
+        EXPECT_TRUE(w->IsClass(t[1])) << t[0];
+        EXPECT_STREQ(w->GetClassTag(), t[1]);
+    }
+    // Names of the named-id table get their ids.
+    SWindow* more = host.FindChildByID(65537);
+    ASSERT_NE(more, nullptr);
+    EXPECT_EQ(more->GetName(), "btn_more");
+    EXPECT_EQ(host.FindChildByName("cmb_profile")->GetID(), 65542);
+    EXPECT_EQ(host.FindChildByID(123456), nullptr);
+    EXPECT_NE(host.FindChildByName2<SImageButton>("btn_more"), nullptr);
+    EXPECT_NE(host.FindChildByName2<SButton>("btn_more"), nullptr);  // through the base
+    EXPECT_NE(host.FindChildByID2<SComboBox>(65542), nullptr);
+
+    // A failed typed lookup reports to the debug hook and gives none.
+    QStringList reports;
+    SetDebugHook([&](const QString& text) { reports << text; });
+    EXPECT_EQ(host.FindChildByName2<SEdit>("btn_more"), nullptr);
+    EXPECT_EQ(host.FindChildByID2<SEdit>(65542), nullptr);
+    SetDebugHook({});
+    ASSERT_EQ(reports.size(), 2);
+    EXPECT_EQ(reports[0],
+              "FindChildByName2 Failed, no window of class [edit] with name of [btn_more] was "
+              "found within [-1] levels");
+    EXPECT_EQ(reports[1],
+              "FindChildByID2 Failed, no window of class [edit] with id of [65542] was found "
+              "within [-1] levels");
+
+    // Depth-limited search.
+    SWindow* panel = host.FindChildByName("panel");
+    EXPECT_EQ(host.GetRoot()->FindChildByName("plain", 1), nullptr);
+    EXPECT_EQ(panel->FindChildByName("plain", 1), host.FindChildByName("plain"));
+}
+
+TEST_F(LayoutTest, UnknownTagsIncludesAndLoopsAreHandled) {
+    SHostWnd host("LAYOUT:main");
+    ASSERT_TRUE(host.CreateHost());
+    EXPECT_EQ(host.FindChildByName("unknown"), nullptr);
+    EXPECT_EQ(host.FindChildByName("lost"), nullptr);  // skipped with its parent
+    // The self-including layout stops after a bounded depth.
+    EXPECT_NE(host.FindChildByName("loop_text"), nullptr);
+    // Missing images and skins leave the widget without them.
+    auto* nopic = host.FindChildByName2<SImageWnd>("nopic");
+    ASSERT_NE(nopic, nullptr);
+    EXPECT_TRUE(nopic->GetImage().isNull());
+    EXPECT_EQ(nopic->GetSkin(), nullptr);
+}
+
+TEST_F(LayoutTest, BadLayoutsBuildNothing) {
+    for (const char* name : {"LAYOUT:broken", "LAYOUT:NoFile", "LAYOUT:unlisted", "nocolon"}) {
+        SHostWnd host(name);
+        EXPECT_FALSE(host.CreateHost()) << name;
+        ASSERT_NE(host.GetRoot(), nullptr);
+        EXPECT_TRUE(host.GetRoot()->GetChildWindows().empty()) << name;
+        EXPECT_EQ(host.FindChildByName("x"), nullptr);
+    }
+}
+
+TEST_F(LayoutTest, PositionsAreRelativeToTheParentsClientArea) {
+    SHostWnd host("LAYOUT:main");
+    ASSERT_TRUE(host.CreateHost());
+    SWindow* panel = host.FindChildByName("panel");
+    EXPECT_EQ(panel->GetWindowRect(), QRect(10, 40, 380, 250));
+    EXPECT_EQ(panel->GetClientRect(), QRect(15, 46, 370, 239));  // margin 5,6,5,5
+    EXPECT_EQ(host.FindChildByName("plain")->GetWindowRect(), QRect(35, 46, 60, 20));
+    EXPECT_EQ(host.FindChildByName("inpage")->GetWindowRect().topLeft(), QPoint(15, 46 + 195 + 20));
+}
+
+TEST_F(LayoutTest, TextsTranslateInTheLayoutContextAndAgainOnLanguageChange) {
+    SHostWnd host("LAYOUT:main");
+    ASSERT_TRUE(host.CreateHost());
+    SWindow* title = host.FindChildByName("title");
+    SWindow* plain = host.FindChildByName("plain");
+    auto* combo = host.FindChildByName2<SComboBox>("cmb_profile");
+    EXPECT_EQ(title->GetText(), "Lighting");
+    EXPECT_EQ(plain->GetText(), "OK");  // @string/ok_text
+    EXPECT_EQ(plain->GetToolTipText(), "Lighting");
+
+    SWindow* status = host.FindChildByName("logo_link");
+    status->SetText("Lighting");  // set by code: literal, never translated
+
+    InstallChinese();
+    host.GetRoot()->SendWndMessage(kMsgSetLanguage);
+    EXPECT_EQ(title->GetText(), QString::fromUtf8("灯光"));
+    EXPECT_EQ(title->GetText(true), "Lighting");
+    EXPECT_EQ(plain->GetToolTipText(), QString::fromUtf8("灯光"));
+    EXPECT_EQ(combo->GetLBText(0), QString::fromUtf8("配置 1"));
+    EXPECT_EQ(status->GetText(), "Lighting");
+
+    // Runtime strings pass through the translator too.
+    const int added = combo->AddString("Lighting");
+    EXPECT_EQ(combo->GetLBText(added), QString::fromUtf8("灯光"));
+
+    // Back to a language without translations: every text returns to its source.
+    app_->GetTranslator()->SetLanguage("en");
+    host.GetRoot()->SendWndMessage(kMsgSetLanguage);
+    EXPECT_EQ(title->GetText(), "Lighting");
+    EXPECT_EQ(combo->GetLBText(0), "Profile 1");
+    EXPECT_EQ(combo->GetLBText(added), "Lighting");
+}
+
+}  // namespace
+}  // namespace kb::ui::test
