@@ -47,6 +47,13 @@ def wait_until(what, probe, timeout=15.0, interval=0.1):
         time.sleep(interval)
 
 
+def window_size(window):
+    info = run("xwininfo", "-id", window, check=False)
+    width = re.search(r"Width: (\d+)", info)
+    height = re.search(r"Height: (\d+)", info)
+    return (int(width.group(1)), int(height.group(1))) if width and height else (0, 0)
+
+
 def layout_rects(path):
     """name -> (x, y, w, h) of every named element of a layout."""
     rects = {}
@@ -56,6 +63,30 @@ def layout_rects(path):
             x, y, w, h = (int(v) for v in pos.split(","))
             rects[name] = (x, y, w, h)
     return rects
+
+
+class Tray:
+    """A system tray on the display (trayer), as a desktop panel would provide it."""
+
+    def __init__(self):
+        self.proc = None
+
+    def __enter__(self):
+        # A second panel would cover the icons of the first one.
+        if run("xdotool", "search", "--class", "trayer", check=False).strip():
+            return self
+        self.proc = subprocess.Popen(
+            ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "pixel",
+             "--width", "120", "--height", "32", "--expand", "false", "--transparent", "false"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_until("the tray", lambda: run("xdotool", "search", "--onlyvisible", "--class",
+                                           "trayer", check=False).strip(), timeout=10)
+        return self
+
+    def __exit__(self, *exc):
+        if self.proc:
+            self.proc.terminate()
+            self.proc.wait(timeout=5)
 
 
 class Demo:
@@ -112,12 +143,35 @@ class Demo:
                           + "\n".join(self.trace()[-20:]))
         found = run("xdotool", "search", "--onlyvisible", "--pid", str(self.proc.pid),
                     "--name", self.title, check=False).split()
-        return found[0] if found else None
+        # The tray icon's embedded window belongs to the process too: take the large one.
+        for window in found:
+            if window_size(window)[0] >= 500:
+                return window
+        return None
 
     def discoveries(self):
         """How often the program has looked for the keyboard (its diagnostic lines)."""
         with open(os.path.join(self.root, "first.out")) as f:
             return f.read().count("got classs")
+
+    def tray_icon(self):
+        """The program's icon window embedded in the tray, or None."""
+        found = run("xdotool", "search", "--onlyvisible", "--pid", str(self.proc.pid),
+                    check=False).split()
+        for window in found:
+            if 0 < window_size(window)[0] < 100:
+                return window
+        return None
+
+    def click_tray_icon(self, button):
+        info = run("xwininfo", "-id", self.tray_icon())
+        x = int(re.search(r"Absolute upper-left X:\s+(-?\d+)", info).group(1))
+        y = int(re.search(r"Absolute upper-left Y:\s+(-?\d+)", info).group(1))
+        w, h = window_size(self.tray_icon())
+        run("xdotool", "mousemove", "--sync", str(x + w // 2), str(y + h // 2))
+        time.sleep(0.1)
+        run("xdotool", "click", str(button))
+        time.sleep(0.4)
 
     def is_viewable(self):
         return "IsViewable" in run("xwininfo", "-id", self.window, check=False)
@@ -206,21 +260,43 @@ def scenario_flow(demo, shots):
 
 
 def scenario_handover(demo, shots):
-    """A second start while the window is hidden shows it again and exits 0 on its own."""
-    demo.launch()
-    demo.click("btn_min")
-    wait_until("the window to hide", lambda: not demo.is_viewable(), timeout=5)
-    demo.screenshot(shots, "handover-hidden")
+    """A second start while the window is hidden in the tray shows it and exits 0 on its own."""
+    with Tray():
+        demo.launch()
+        demo.click("btn_min")
+        wait_until("the window to hide", lambda: not demo.is_viewable(), timeout=5)
+        demo.screenshot(shots, "handover-hidden")
 
-    second = demo.start("second")
-    code = second.wait(timeout=15)
-    expect(code == 0, f"the second start must exit 0, got {code}")
-    expect(not [line for line in demo.trace("second") if line.startswith("send ")],
-           "the second start talked to the keyboard")
-    wait_until("the first window to come back", demo.is_viewable, timeout=5)
-    expect(demo.proc.poll() is None, "the first instance ended")
-    demo.screenshot(shots, "handover-shown")
-    demo.stop()
+        second = demo.start("second")
+        code = second.wait(timeout=15)
+        expect(code == 0, f"the second start must exit 0, got {code}")
+        expect(not [line for line in demo.trace("second") if line.startswith("send ")],
+               "the second start talked to the keyboard")
+        wait_until("the first window to come back", demo.is_viewable, timeout=5)
+        expect(demo.proc.poll() is None, "the first instance ended")
+        demo.screenshot(shots, "handover-shown")
+        demo.stop()
+
+
+def scenario_tray(demo, shots):
+    """Left clicks on the tray icon hide and show the window; the tray menu's Exit ends it."""
+    with Tray():
+        demo.launch()
+        wait_until("the tray icon", demo.tray_icon, timeout=10)
+        demo.click_tray_icon(1)
+        wait_until("the window to hide", lambda: not demo.is_viewable(), timeout=5)
+        demo.click_tray_icon(1)
+        wait_until("the window to come back", demo.is_viewable, timeout=5)
+
+        demo.click_tray_icon(3)
+        demo.screenshot(shots, "tray-menu")
+        # Upgrade, separator, Exit.
+        for key in ("Down", "Down", "Return"):
+            run("xdotool", "key", key)
+            time.sleep(0.1)
+        code = demo.proc.wait(timeout=10)
+        demo.proc = None
+        expect(code == 1, f"Exit from the tray menu must end with exit code 1, got {code}")
 
 
 def scenario_plug(demo, shots):
@@ -254,8 +330,9 @@ def scenario_chinese(demo, shots):
     demo.stop()
 
 
-SCENARIOS = {"flow": scenario_flow, "handover": scenario_handover, "plug": scenario_plug,
-             "chinese": scenario_chinese}
+SCENARIOS = {"flow": scenario_flow, "handover": scenario_handover, "tray": scenario_tray,
+             "plug": scenario_plug, "chinese": scenario_chinese}
+NEEDS_TRAY = {"handover", "tray"}
 
 
 def main():
@@ -266,7 +343,8 @@ def main():
     if not os.environ.get("DISPLAY"):
         print("DISPLAY is not set: skipped")
         return SKIP
-    for tool in ("xdotool", "xwininfo", "import"):
+    tools = ["xdotool", "xwininfo", "import"] + (["trayer"] if scenario in NEEDS_TRAY else [])
+    for tool in tools:
         if shutil.which(tool) is None:
             print(f"{tool} is missing: skipped")
             return SKIP
