@@ -10,8 +10,9 @@
 namespace kb {
 namespace {
 
-// Attribute order of a step as written to the file.
+// Attribute order of a step as written to the file, and the value a missing one loads as.
 constexpr const char* kStepKeys[] = {"code", "name", "state", "delay"};
+constexpr const char* kStepDefaults[] = {"0", "", "0", "0"};
 
 bool IsStepKey(std::string_view key) {
     return key == "code" || key == "name" || key == "state" || key == "delay";
@@ -87,6 +88,34 @@ const char* ValueOr(const pugi::xml_node& node, const char* key, const char* fal
     return attribute ? attribute.value() : fallback;
 }
 
+// The written form of any node below a group: an "item" with the node's step values.
+void AppendStepValues(pugi::xml_node& item, const pugi::xml_node& step) {
+    for (int i = 0; i < 4; ++i) {
+        item.append_attribute(kStepKeys[i])
+            .set_value(ValueOr(step, kStepKeys[i], kStepDefaults[i]));
+    }
+}
+
+// pugixml frees a subtree recursively, so a deeply nested one from a hostile file would overflow
+// the stack: lift the grandchildren first, so every node freed is at most one level deep.
+void RemoveSubtree(pugi::xml_node& parent, pugi::xml_node node) {
+    while (pugi::xml_node child = node.first_child()) {
+        while (pugi::xml_node grandchild = child.first_child()) {
+            node.append_move(grandchild);
+        }
+        node.remove_child(child);
+    }
+    parent.remove_child(node);
+}
+
+// Puts the written form of step in its place below items; returns the new element.
+pugi::xml_node ReplaceWithWrittenStep(pugi::xml_node& items, const pugi::xml_node& step) {
+    pugi::xml_node item = items.insert_child_before("item", step);
+    AppendStepValues(item, step);
+    RemoveSubtree(items, step);
+    return item;
+}
+
 // Any other macro file: every node below the first "group" that has a "name" is a group, every
 // node below a group a step, missing step values take their defaults.
 void BuildWrittenForm(const pugi::xml_document& source, pugi::xml_document& target) {
@@ -100,10 +129,7 @@ void BuildWrittenForm(const pugi::xml_document& source, pugi::xml_document& targ
         items.append_attribute("name").set_value(name.value());
         for (pugi::xml_node step : group.children()) {
             pugi::xml_node item = items.append_child("item");
-            item.append_attribute("code").set_value(ValueOr(step, "code", "0"));
-            item.append_attribute("name").set_value(ValueOr(step, "name", ""));
-            item.append_attribute("state").set_value(ValueOr(step, "state", "0"));
-            item.append_attribute("delay").set_value(ValueOr(step, "delay", "0"));
+            AppendStepValues(item, step);
         }
     }
 }
@@ -122,6 +148,7 @@ MacroNode::MacroNode() : side_(std::make_unique<Side>()) {
 }
 
 MacroNode::MacroNode(const MacroNode& other) : side_(std::make_unique<Side>()) {
+    other.BuildSteps();
     side_->document = std::make_unique<pugi::xml_document>();
     element_ = side_->document->append_copy(other.element_);
     AdoptCopy(other, Kind::kLoose);
@@ -131,8 +158,10 @@ MacroNode::MacroNode(MacroNode&& other) noexcept
     : library_(other.library_),
       element_(other.element_),
       side_(std::move(other.side_)),
-      children_(std::move(other.children_)) {
+      children_(std::move(other.children_)),
+      steps_(other.steps_) {
     other.element_ = pugi::xml_node();
+    other.steps_ = Steps::kBuilt;
     RelinkChildren();
 }
 
@@ -181,6 +210,7 @@ std::vector<MacroNode::Attribute>& MacroNode::MutableExtra() {
 }
 
 MacroNode* MacroNode::ChildAt(int index) {
+    BuildSteps();
     if (index < 0 || index >= ChildCount()) {
         return nullptr;
     }
@@ -188,6 +218,7 @@ MacroNode* MacroNode::ChildAt(int index) {
 }
 
 const MacroNode* MacroNode::ChildAt(int index) const {
+    BuildSteps();
     if (index < 0 || index >= ChildCount()) {
         return nullptr;
     }
@@ -252,6 +283,8 @@ void MacroNode::AdoptCopy(const MacroNode& source, Kind kind) {
 }
 
 void MacroNode::InsertChild(int position, const MacroNode& node) {
+    BuildSteps();
+    node.BuildSteps();  // its element is copied below
     if (position != -1 && (position < 0 || position >= ChildCount())) {
         return;
     }
@@ -285,6 +318,7 @@ void MacroNode::InsertChild(int position, const MacroNode& node) {
 }
 
 bool MacroNode::RemoveChild(int index) {
+    BuildSteps();
     if (children_.empty()) {
         return false;
     }
@@ -303,6 +337,7 @@ bool MacroNode::RemoveChild(int index) {
 }
 
 bool MacroNode::MoveChild(int from, int to) {
+    BuildSteps();
     if (from < 0 || from >= ChildCount() || from == to || to < -1) {
         return false;
     }
@@ -332,8 +367,10 @@ bool MacroNode::MoveChild(int from, int to) {
 }
 
 void MacroNode::ClearChildren() {
+    WriteSteps();  // no deep subtrees left for pugixml to free
     element_.remove_children();
     children_.clear();
+    steps_ = Steps::kBuilt;
 }
 
 std::string_view MacroNode::GetAttribute(std::string_view key) const {
@@ -392,10 +429,45 @@ void MacroNode::RelinkChildren() {
 
 void MacroNode::SwapHandles(MacroNode& other) noexcept {
     std::swap(element_, other.element_);
+    std::swap(steps_, other.steps_);
     std::swap(side_, other.side_);
     std::swap(children_, other.children_);
     RelinkChildren();
     other.RelinkChildren();
+}
+
+void MacroNode::WriteSteps() const {
+    if (steps_ != Steps::kUnchecked) {
+        return;
+    }
+    pugi::xml_node items = element_;
+    for (pugi::xml_node step = items.first_child(); step;) {
+        const pugi::xml_node next = step.next_sibling();
+        if (!IsStepElement(step)) {
+            ReplaceWithWrittenStep(items, step);
+        }
+        step = next;
+    }
+    steps_ = Steps::kWritten;
+}
+
+void MacroNode::BuildPendingSteps() const {
+    const bool check = steps_ == Steps::kUnchecked;
+    pugi::xml_node items = element_;
+    std::size_t count = 0;
+    for (pugi::xml_node item = items.first_child(); item; item = item.next_sibling()) {
+        ++count;
+    }
+    children_.reserve(count);
+    for (pugi::xml_node item = items.first_child(); item; item = item.next_sibling()) {
+        if (check && !IsStepElement(item)) {
+            item = ReplaceWithWrittenStep(items, item);
+        }
+        children_.push_back(MacroNode(library_, item));
+    }
+    steps_ = Steps::kBuilt;
+    // The node itself is never a const object here: only its handles are filled in.
+    const_cast<MacroNode*>(this)->RelinkChildren();
 }
 
 MacroNode MakeGroupNode(std::string_view name) {
@@ -442,22 +514,8 @@ bool MacroLibrary::AttachRoot() {
             root_.children_.clear();
             return false;
         }
-        MacroNode& group = root_.children_.emplace_back(MacroNode(this, items));
-        std::size_t count = 0;
-        for (pugi::xml_node item = items.first_child(); item; item = item.next_sibling()) {
-            ++count;
-        }
-        group.children_.reserve(count);
-        for (pugi::xml_node item = items.first_child(); item; item = item.next_sibling()) {
-            if (!IsStepElement(item)) {
-                root_.children_.clear();
-                return false;
-            }
-            group.children_.push_back(MacroNode(this, item));
-        }
-    }
-    for (MacroNode& group : root_.children_) {
-        group.RelinkChildren();
+        // The steps are checked and get their handles when the group is first used.
+        root_.children_.emplace_back(MacroNode(this, items)).steps_ = MacroNode::Steps::kUnchecked;
     }
     root_.RelinkChildren();
     return true;
@@ -510,6 +568,7 @@ bool MacroLibrary::Save(const std::string& path) {
     // A group with an empty name is written without the attribute.
     std::vector<pugi::xml_node> unnamed;
     for (MacroNode& group : root_.children_) {
+        group.WriteSteps();
         const pugi::xml_attribute name = group.element_.attribute("name");
         if (name && *name.value() == '\0') {
             group.element_.remove_attribute(name);

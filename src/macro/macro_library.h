@@ -32,7 +32,10 @@ public:
     MacroNode& operator=(MacroNode&&) = delete;
     ~MacroNode();
 
-    int ChildCount() const { return static_cast<int>(children_.size()); }
+    int ChildCount() const {
+        BuildSteps();
+        return static_cast<int>(children_.size());
+    }
     // Null when the index is negative or not below the count.
     MacroNode* ChildAt(int index);
     const MacroNode* ChildAt(int index) const;
@@ -64,6 +67,10 @@ private:
     friend class MacroLibrary;
     using Attribute = std::pair<std::string, std::string>;
     enum class Kind { kLoose, kRoot, kGroup, kStep };
+    // A loaded group gets its step handles on first use: most groups of a library are never
+    // opened while the dialog is up. Until then its element may still hold steps in some other
+    // form than the written one (kUnchecked) or already in that form (kWritten).
+    enum class Steps : unsigned char { kBuilt, kUnchecked, kWritten };
 
     // What a node needs beyond its element only now and then.
     struct Side {
@@ -88,12 +95,23 @@ private:
     void RelinkChildren();
     // Swaps two siblings' handles; the elements are moved by the caller.
     void SwapHandles(MacroNode& other) noexcept;
+    // Builds the step handles of a loaded group if it has none yet. Const because reading a
+    // group builds them; what a caller can see does not change.
+    void BuildSteps() const {
+        if (steps_ != Steps::kBuilt) {
+            BuildPendingSteps();
+        }
+    }
+    void BuildPendingSteps() const;
+    // Brings the steps of a loaded group into the written form, without building handles.
+    void WriteSteps() const;
 
     MacroLibrary* library_ = nullptr;
     MacroNode* parent_ = nullptr;
     pugi::xml_node element_;
     std::unique_ptr<Side> side_;
-    std::vector<MacroNode> children_;
+    mutable std::vector<MacroNode> children_;
+    mutable Steps steps_ = Steps::kBuilt;
 };
 
 // A macro group node named name, without steps.
