@@ -116,8 +116,10 @@ TEST_F(TrayIconTest, LeftClickTogglesTheHostUnlessItsHookTakesIt) {
 TEST_F(TrayIconTest, MenuAndCommands) {
     SMenu menu;
     ASSERT_TRUE(tray_->LoadTrayMenu(menu));
-    ASSERT_EQ(menu.Model()->items.size(), 3u);
-    EXPECT_EQ(menu.Model()->items[2].id, 6);
+    const SMenuModel* model = menu.Model();
+    ASSERT_NE(model, nullptr);
+    ASSERT_EQ(model->items.size(), 3u);
+    EXPECT_EQ(model->items[2].id, 6);
     host_->messages.clear();
     tray_->DeliverCommand(6);
     ASSERT_EQ(host_->messages.size(), 1u);
