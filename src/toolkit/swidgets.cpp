@@ -620,14 +620,38 @@ void SRadioBox::OnClick() {
 
 // ---- combo box ----------------------------------------------------------------------------
 
-SComboBox::SComboBox(QWidget* parent) : SWindow(parent), combo_(new QComboBox(this)) {
+namespace {
+
+// The Qt box with a chevron of our own in place of the style's arrow.
+class ChevronCombo : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QComboBox::paintEvent(event);
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        QPen pen(!isEnabled() ? kTextDisabled : underMouse() ? kAccent : kTextDim, 1.6);
+        pen.setCapStyle(Qt::RoundCap);
+        p.setPen(pen);
+        const QPointF c(width() - 12.5, height() / 2.0 + 0.5);
+        p.drawPolyline(
+            QPolygonF{{c.x() - 4, c.y() - 2}, {c.x(), c.y() + 2}, {c.x() + 4, c.y() - 2}});
+    }
+};
+
+}  // namespace
+
+SComboBox::SComboBox(QWidget* parent) : SWindow(parent), combo_(new ChevronCombo(this)) {
     combo_->setCursor(Qt::PointingHandCursor);
     combo_->setStyleSheet(QStringLiteral(
         "QComboBox { background: #13151A; color: #D9DEE7; border: 1px solid #3A404C;"
         " border-radius: 4px; padding: 0 8px; }"
         "QComboBox:hover { border-color: #00C8FF; }"
         "QComboBox:disabled { color: #4E545E; }"
-        "QComboBox::drop-down { border: none; width: 20px; }"
+        "QComboBox::drop-down { border: none; width: 22px; }"
+        "QComboBox::down-arrow { image: none; }"
         "QComboBox QAbstractItemView { background: #1A1D24; color: #D9DEE7; border: 1px solid"
         " #3A404C; selection-background-color: #00C8FF; selection-color: #101216;"
         " outline: none; }"));
