@@ -1,6 +1,6 @@
 // Renders the key-assignment dialog's four pages, in use, into PNGs for looking at:
 //   macro_dialog_shots <output folder>
-// Writes macro_<page>_<language>.png for English and Chinese.
+// Writes macro_<page>_<language>.png for English and Chinese (the media page also closed).
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
@@ -146,6 +146,7 @@ int main(int argc, char** argv) {
 
         tab->SetCurSel(2);
         QApplication::processEvents();
+        Save(dialog.grab(), out, QStringLiteral("macro_2_closed_%1.png").arg(language));
         Save(GrabWithPopup(dialog,
                            dynamic_cast<ui::SComboBox*>(dialog.FindChildByName("cmb_media_keys"))),
              out, QStringLiteral("macro_2_%1.png").arg(language));
