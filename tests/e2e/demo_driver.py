@@ -55,9 +55,13 @@ def window_size(window):
 
 
 def layout_rects(path):
+    return layout_rects_of(ET.parse(path).getroot())
+
+
+def layout_rects_of(root):
     """name -> (x, y, w, h) of every named element of a layout."""
     rects = {}
-    for element in ET.parse(path).iter():
+    for element in root.iter():
         name, pos = element.get("name"), element.get("pos")
         if name and pos:
             x, y, w, h = (int(v) for v in pos.split(","))
@@ -176,19 +180,30 @@ class Demo:
     def is_viewable(self):
         return "IsViewable" in run("xwininfo", "-id", self.window, check=False)
 
-    def geometry(self):
+    def geometry(self, window=None):
         values = dict(line.split("=", 1)
                       for line in run("xdotool", "getwindowgeometry", "--shell",
-                                      self.window).split())
+                                      window or self.window).split())
         return int(values["X"]), int(values["Y"])
 
-    def click(self, name):
-        x, y, w, h = self.rects[name]
-        left, top = self.geometry()
+    def click_at(self, rect, window=None):
+        x, y, w, h = rect
+        left, top = self.geometry(window)
         run("xdotool", "mousemove", "--sync", str(left + x + w // 2), str(top + y + h // 2))
         time.sleep(0.1)
         run("xdotool", "click", "1")
         time.sleep(0.3)
+
+    def click(self, name):
+        self.click_at(self.rects[name])
+
+    def click_key(self, key_name):
+        """Clicks a key of the keyboard picture, placed by the key coordinate file."""
+        keys = ET.parse(os.path.join(self.app, "keys.xml")).getroot()
+        key = next(k for k in keys.iter("key") if k.get("name") == key_name)
+        x, y, w, h = (int(v) for v in key.get("rect").split(","))
+        px, py, _, _ = self.rects["img_keyboard"]
+        self.click_at((px + x, py + y, w, h))
 
     def choose(self, combo, steps_down):
         """Opens a combo box's list with a click and moves the selection down."""
@@ -318,6 +333,40 @@ def scenario_plug(demo, shots):
     demo.stop()
 
 
+def scenario_assign(demo, shots):
+    """A key click opens the key-assignment dialog; OK on a media key remaps the key, and the
+    assignment is still there after a restart."""
+    dialog_layout = ET.parse(os.path.join(demo.app, "uires", "layout", "macro.xml")).getroot()
+    tabs = dialog_layout.find(".//tabctrl2")
+    tx, ty, _, _ = (int(v) for v in tabs.get("pos").split(","))
+    tab_width, tab_gap = int(tabs.get("tabWidth")), int(tabs.get("tabInterSize"))
+    media_tab = (tx + 2 * (tab_width + tab_gap), ty, tab_width, int(tabs.get("tabHeight")))
+    ok = layout_rects_of(dialog_layout)["btnOK"]
+
+    demo.launch()
+    mark = len(demo.trace())
+    demo.click_key("F1")
+    dialog = wait_until("the key-assignment dialog", lambda: next(
+        (w for w in run("xdotool", "search", "--onlyvisible", "--pid", str(demo.proc.pid),
+                        "--name", "Key assignment", check=False).split()
+         if w != demo.window), None))
+    time.sleep(1.0)  # placed over the main window once shown
+    demo.click_at(media_tab, dialog)
+    demo.screenshot(shots, "assign-dialog")
+    demo.click_at(ok, dialog)
+    # F1 (0x3a) in remap slot 1 of profile 1 gives the first media key of config.xml, 205.
+    wait_until("the remap report", lambda: demo.sends(mark, "07 fa 01 01 3a 01 cd 01"))
+    wait_until("the read-back", lambda: demo.sends(mark, "07 fb"))
+    time.sleep(0.3)
+    demo.screenshot(shots, "assign-done")
+    expect(demo.close_with_button() == 1, "closing must end with exit code 1")
+
+    demo.launch()
+    expect("read 07 3a 00 00 00 00 00 00" in demo.trace(),
+           "after a restart the remap slot table no longer holds F1")
+    demo.stop()
+
+
 def scenario_chinese(demo, shots):
     """config.xml asking for Chinese installs the Chinese translator at start-up."""
     config = os.path.join(demo.app, "config.xml")
@@ -331,7 +380,7 @@ def scenario_chinese(demo, shots):
 
 
 SCENARIOS = {"flow": scenario_flow, "handover": scenario_handover, "tray": scenario_tray,
-             "plug": scenario_plug, "chinese": scenario_chinese}
+             "plug": scenario_plug, "assign": scenario_assign, "chinese": scenario_chinese}
 NEEDS_TRAY = {"handover", "tray"}
 
 
