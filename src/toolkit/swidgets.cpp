@@ -1,5 +1,6 @@
 #include "toolkit/swidgets.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -7,6 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegularExpressionValidator>
+#include <QStyledItemDelegate>
 #include <QWindow>
 #include <algorithm>
 #include <pugixml.hpp>
@@ -622,16 +624,24 @@ void SRadioBox::OnClick() {
 
 namespace {
 
-// The Qt box with a chevron of our own in place of the style's arrow.
+// The Qt box with a drop button of our own (the owner's btnSkin, else a chevron).
 class ChevronCombo : public QComboBox {
 public:
-    using QComboBox::QComboBox;
+    explicit ChevronCombo(SComboBox* owner) : QComboBox(owner), owner_(owner) {}
 
 protected:
     void paintEvent(QPaintEvent* event) override {
         QComboBox::paintEvent(event);
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
+        if (ISkinObj* btn = owner_->BtnSkin()) {
+            const QSize size = btn->SkinSize();
+            const QRect r(width() - size.width() - 4, (height() - size.height()) / 2, size.width(),
+                          size.height());
+            const int state = !isEnabled() ? 3 : view()->isVisible() ? 2 : underMouse() ? 1 : 0;
+            btn->Draw(p, r, state);
+            return;
+        }
         QPen pen(!isEnabled() ? kTextDisabled : underMouse() ? kAccent : kTextDim, 1.6);
         pen.setCapStyle(Qt::RoundCap);
         p.setPen(pen);
@@ -639,6 +649,46 @@ protected:
         p.drawPolyline(
             QPolygonF{{c.x() - 4, c.y() - 2}, {c.x(), c.y() + 2}, {c.x() + 4, c.y() - 2}});
     }
+
+private:
+    SComboBox* owner_;
+};
+
+// Rows of the drop-down list drawn over the owner's itemSkin (0 hover, 1 selected).
+class SkinnedItemDelegate : public QStyledItemDelegate {
+public:
+    SkinnedItemDelegate(SComboBox* owner, QObject* parent)
+        : QStyledItemDelegate(parent), owner_(owner) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        ISkinObj* skin = owner_->ItemSkin();
+        if (!skin) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        painter->save();
+        painter->fillRect(option.rect, QColor(0x1A, 0x1D, 0x24));
+        const bool selected = index.row() == owner_->Combo()->currentIndex();
+        if (selected) {
+            skin->Draw(*painter, option.rect, 1);
+        } else if (option.state & QStyle::State_MouseOver) {
+            skin->Draw(*painter, option.rect, 0);
+        }
+        painter->setPen(selected ? QColor(Qt::white) : kText);
+        painter->setFont(owner_->font());
+        painter->drawText(option.rect.adjusted(10, 0, -6, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                          index.data(Qt::DisplayRole).toString());
+        painter->restore();
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(std::max(size.height(), 28));
+        return size;
+    }
+
+private:
+    SComboBox* owner_;
 };
 
 }  // namespace
@@ -668,7 +718,16 @@ bool SComboBox::SetAttribute(const QString& name, const QString& value, bool loa
         return true;
     }
     if (Is(name, "dropHeight")) {
-        combo_->setMaxVisibleItems(std::max(1, ToInt(value) / 24));
+        combo_->setMaxVisibleItems(std::max(1, ToInt(value) / 28));
+        return true;
+    }
+    if (Is(name, "btnSkin") || Is(name, "itemSkin")) {
+        ISkinObj* skin = SkinByName(value);
+        if (!skin) {
+            return false;
+        }
+        (Is(name, "btnSkin") ? btnSkin_ : itemSkin_) = skin;
+        combo_->update();
         return true;
     }
     const bool ok = SWindow::SetAttribute(name, value, loading);

@@ -178,8 +178,9 @@ private:
     ISkinObj* focusSkin_ = nullptr;
 };
 
-// "combobox": a drop-down list (a QComboBox inside). Items come from <item text=/> children
-// (translated in the layout's context) or AddString.
+// "combobox": a drop-down list (a QComboBox inside). Items come from <item text= data=/> children
+// (translated in the layout's context) or AddString. Skins: "skin" (the face, 4 states),
+// "btnSkin" (drop button, 4 states), "itemSkin" (list rows: 0 hover, 1 selected).
 class SComboBox : public SWindow {
     KB_UI_CLASS(SComboBox, SWindow, "combobox")
 public:
@@ -203,6 +204,8 @@ public:
     void ResetContent();
     qintptr GetItemData(int index) const;
     QComboBox* Combo() const { return combo_; }
+    ISkinObj* BtnSkin() const { return btnSkin_; }
+    ISkinObj* ItemSkin() const { return itemSkin_; }
 
 protected:
     void OnLanguageChanged() override;
@@ -212,6 +215,8 @@ protected:
 private:
     void OnActivated(int index);
     QComboBox* combo_ = nullptr;
+    ISkinObj* btnSkin_ = nullptr;
+    ISkinObj* itemSkin_ = nullptr;
     QStringList sources_;
     int curSel_ = -1;
     int pendingSel_ = -1;  // curSel from the layout, applied once the items exist
