@@ -153,6 +153,29 @@ TEST_F(WidgetTest, EditRaisesChangeNotificationsAndHooksSeeKeys) {
     EXPECT_EQ(own.enters, 1);
 }
 
+// An edit box that wakes up when clicked while disabled.
+class WakingEdit : public SEdit {
+public:
+    using SEdit::SEdit;
+
+protected:
+    bool OnEditMouse(QMouseEvent&) override {
+        if (IsDisabled()) {
+            EnableWindow(true);
+        }
+        return true;
+    }
+};
+
+TEST_F(WidgetTest, EditMouseHookSeesClicksWhileDisabled) {
+    WakingEdit edit(host_->GetRoot());
+    edit.setGeometry(0, 0, 100, 24);
+    edit.show();
+    edit.EnableWindow(false);
+    QTest::mouseClick(edit.LineEdit(), Qt::LeftButton);
+    EXPECT_FALSE(edit.IsDisabled());
+}
+
 TEST_F(WidgetTest, ButtonsChecksAndRadiosRaiseCommands) {
     SWindow* plain = host_->FindChildByName("plain");
     int subscribed = 0;
