@@ -1,5 +1,7 @@
 #include "widget_test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -10,6 +12,24 @@
 
 namespace kb::ui::test {
 
+namespace {
+
+QApplication* g_app = nullptr;
+
+// Ends the application after the last test, before the exit handlers tear Qt's globals down.
+class AppEnvironment : public ::testing::Environment {
+public:
+    void TearDown() override {
+        delete g_app;
+        g_app = nullptr;
+    }
+};
+
+[[maybe_unused]] ::testing::Environment* const kAppEnvironment =
+    ::testing::AddGlobalTestEnvironment(new AppEnvironment);
+
+}  // namespace
+
 void EnsureApp() {
     if (!QApplication::instance()) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -18,7 +38,7 @@ void EnsureApp() {
         static int argc = 1;
         static char name[] = "widgets_test";
         static char* argv[] = {name, nullptr};
-        static QApplication app(argc, argv);
+        g_app = new QApplication(argc, argv);
     }
 }
 
@@ -50,6 +70,12 @@ void TestResources::AddStrip(const QString& typeAndName, const std::vector<QColo
 
 void TestResources::AddImage(const QString& typeAndName, const QImage& image) {
     image.save(FileFor(typeAndName, ".png"), "PNG");
+}
+
+void TestResources::AddImage2x(const QString& typeAndName, const QImage& image) {
+    const QString type = typeAndName.section(QLatin1Char(':'), 0, 0);
+    const QString name = typeAndName.section(QLatin1Char(':'), 1);
+    image.save(dir_.filePath(type + QLatin1Char('_') + name + QLatin1String("@2x.png")), "PNG");
 }
 
 void TestResources::AddXml(const QString& typeAndName, const QByteArray& xml) {

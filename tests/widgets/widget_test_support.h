@@ -28,6 +28,8 @@ public:
     // An image of `states` solid blocks of size w x h side by side, block k in colors[k].
     void AddStrip(const QString& typeAndName, const std::vector<QColor>& colors, int w, int h);
     void AddImage(const QString& typeAndName, const QImage& image);
+    // The "@2x" sibling of an image added before.
+    void AddImage2x(const QString& typeAndName, const QImage& image);
     void AddXml(const QString& typeAndName, const QByteArray& xml);
     // A skin table entry over an image added with AddStrip.
     void AddSkin(const QString& name, const QString& image, int states);
