@@ -453,8 +453,12 @@ void CMainDlg::SwitchLanguage(int language) {
     if (!app->LoadXml(doc, QStringLiteral("translator"), name)) {
         return;
     }
+    // A resource that is no translation would drop the current one and leave the window
+    // untranslated: it counts as not loaded.
     auto translator = std::make_shared<ui::STranslator>();
-    translator->Load(doc.child("language"));
+    if (!translator->Load(doc.child("language"))) {
+        return;
+    }
     // The name is read into a 64-character buffer.
     constexpr qsizetype kMaxLanguageName = 63;
     manager->SetLanguage(translator->Name().left(kMaxLanguageName));

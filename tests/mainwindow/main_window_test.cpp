@@ -22,6 +22,7 @@
 #include "toolkit/sapp.h"
 #include "toolkit/shostwnd.h"
 #include "toolkit/swidgets.h"
+#include "toolkit/translator.h"
 #include "widgets/shell_notify_icon.h"
 
 namespace kb {
@@ -597,6 +598,34 @@ TEST_F(MainWindowTest, LanguageSwitchesBothWaysAndTheStatusStaysLiteral) {
     Click("jp");
     EXPECT_EQ(restore->GetText(), english);
     EXPECT_TRUE(trace_.Lines().empty());
+}
+
+// Serves one broken translation ahead of the resource folder.
+class BrokenTranslation : public ui::IResProvider {
+public:
+    bool HasResource(const QString& type, const QString& name) const override {
+        return type == QLatin1String("translator") && name == QLatin1String("lang_cn");
+    }
+    QByteArray LoadData(const QString& type, const QString& name) const override {
+        return HasResource(type, name) ? QByteArray("<language><context/></language>")
+                                       : QByteArray();
+    }
+};
+
+TEST_F(MainWindowTest, TranslationThatDoesNotLoadKeepsTheCurrentLanguage) {
+    Start();
+    ui::SApplication* app = ui::SApplication::Instance();
+    auto broken = std::make_shared<BrokenTranslation>();
+    app->AddResProvider(broken);
+    SWindow* restore = Find("btn_restore_factory");
+    const QString before = restore->GetText();
+    const QString language = app->GetTranslator()->Language();
+
+    Click("zh_cn");
+    app->RemoveResProvider(broken.get());
+
+    EXPECT_EQ(restore->GetText(), before);
+    EXPECT_EQ(app->GetTranslator()->Language(), language);
 }
 
 // ---- upgrade tool and web site ---------------------------------------------------------------
