@@ -1,5 +1,6 @@
 #include "macro/ui/macro_record_dlg.h"
 
+#include <QTimer>
 #include <filesystem>
 
 #include "config/device_config.h"
@@ -54,6 +55,17 @@ bool MacroRecordDlg::OnHostMessage(unsigned msg, qintptr, qintptr, qintptr&) {
         OnInitDialog();
     }
     return false;
+}
+
+void MacroRecordDlg::showEvent(QShowEvent* event) {
+    ui::SHostDialog::showEvent(event);
+    // Desktop platforms point the interception at the window active when the hook goes in; it
+    // went in before this window showed, so it is put in again once the dialog is up.
+    QTimer::singleShot(0, this, [this] {
+        if (KeyboardHook::IsInstalled() && KeyboardHook::UninstallHook()) {
+            KeyboardHook::InstallHook(services_.platform);
+        }
+    });
 }
 
 void MacroRecordDlg::OnInitDialog() {

@@ -69,6 +69,7 @@ public:
 protected:
     bool OnEvent(ui::EventArgs& evt) override;
     bool OnHostMessage(unsigned msg, qintptr wParam, qintptr lParam, qintptr& result) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void OnInitDialog();
