@@ -25,6 +25,9 @@ using ui::SWindow;
 
 // Lighting panel ids: the direction pair, then each colour row with its first button left out
 // of the group (choosing it leaves the group without a checked member).
+// Larger indices select nothing on the keyboard; -1 (nothing chosen) still passes.
+constexpr int kLastProfileIndex = kProfileCount - 1;
+
 constexpr std::array kDirectionIds = {65593, 65594};
 constexpr int kColourFirstMemberId = 65597;        // bar_color1; bar_color0 is 65596
 constexpr int kSecondColourFirstMemberId = 65606;  // bar_color11; bar_color00 is 65605
@@ -187,7 +190,7 @@ void CMainDlg::OnInitDialog() {
     } else {
         ReportOpenFailure();
     }
-    if (protocol_.CurrentProfileIndex() <= 2) {
+    if (protocol_.CurrentProfileIndex() <= kLastProfileIndex) {
         SelectProfileAndReadBack();
     }
 
@@ -276,7 +279,7 @@ void CMainDlg::MinimizeToTray() {
 
 bool CMainDlg::OnProfileChanged(EventArgs& /*evt*/) {
     protocol_.SetCurrentProfileIndex(profile_ ? profile_->GetCurSel() : -1);
-    if (protocol_.CurrentProfileIndex() <= 2) {
+    if (protocol_.CurrentProfileIndex() <= kLastProfileIndex) {
         SelectProfileAndReadBack();
     }
     return true;
@@ -405,7 +408,7 @@ qintptr CMainDlg::OnDeviceChange() {
             SetConnectionStatus(false);
         } else if (OpenDeviceChannel()) {
             SetConnectionStatus(true);
-            if (protocol_.CurrentProfileIndex() <= 2) {
+            if (protocol_.CurrentProfileIndex() <= kLastProfileIndex) {
                 SelectProfileAndReadBack();
             }
         } else {
@@ -506,7 +509,7 @@ int CMainDlg::OnCoordButtonClick(int id, QString name, int event, unsigned /*fla
     if (event != 1) {
         return 0;
     }
-    if (protocol_.CurrentProfileIndex() > 2) {
+    if (protocol_.CurrentProfileIndex() > kLastProfileIndex) {
         protocol_.SetCurrentProfileIndex(0);
     }
     selection_.insert({static_cast<std::uint8_t>(id & 0xFF), name.toStdString()});
