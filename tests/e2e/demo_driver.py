@@ -172,7 +172,7 @@ class Demo:
         x = int(re.search(r"Absolute upper-left X:\s+(-?\d+)", info).group(1))
         y = int(re.search(r"Absolute upper-left Y:\s+(-?\d+)", info).group(1))
         w, h = window_size(self.tray_icon())
-        run("xdotool", "mousemove", "--sync", str(x + w // 2), str(y + h // 2))
+        run("xdotool", "mousemove", str(x + w // 2), str(y + h // 2))
         time.sleep(0.1)
         run("xdotool", "click", str(button))
         time.sleep(0.4)
@@ -189,7 +189,7 @@ class Demo:
     def click_at(self, rect, window=None):
         x, y, w, h = rect
         left, top = self.geometry(window)
-        run("xdotool", "mousemove", "--sync", str(left + x + w // 2), str(top + y + h // 2))
+        run("xdotool", "mousemove", str(left + x + w // 2), str(top + y + h // 2))
         time.sleep(0.1)
         run("xdotool", "click", "1")
         time.sleep(0.3)
