@@ -6,6 +6,8 @@
 #include "protocol/pacers.h"
 
 int main(int /*argc*/, char** argv) {
+    // Discovery's diagnostic lines show up as they happen, also when redirected to a file.
+    std::cout << std::unitbuf;
     kb::Composition composition;
     composition.makePlatform = [] { return kb::platform::MakeSystemPlatform(); };
     composition.makeDevices = [](const kb::DeviceConfig&, kb::platform::PlatformServices&) {
