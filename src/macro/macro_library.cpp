@@ -41,10 +41,21 @@ bool Named(const pugi::xml_attribute& attribute, const char (&name)[N]) {
     return Equals(attribute.name(), name);
 }
 
+// Whether the terminated name equals key; stops at the first difference, without a strlen.
+bool NameIs(const char* name, std::string_view key) {
+    for (const char c : key) {
+        if (*name == '\0' || *name != c) {
+            return false;
+        }
+        ++name;
+    }
+    return *name == '\0';
+}
+
 pugi::xml_attribute FindAttribute(const pugi::xml_node& element, std::string_view key) {
     for (pugi::xml_attribute attribute = element.first_attribute(); attribute;
          attribute = attribute.next_attribute()) {
-        if (key == attribute.name()) {
+        if (NameIs(attribute.name(), key)) {
             return attribute;
         }
     }

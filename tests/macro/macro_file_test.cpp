@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "macro/atomic_file.h"
 #include "macro/macro_library.h"
 #include "test_files.h"
@@ -275,6 +279,19 @@ TEST(MacroFileTest, WritesReplaceTheTargetOnlyWhenComplete) {
     EXPECT_EQ(ReadFile(path), kEmptyLibrary);
     EXPECT_EQ(folder.Listing(), "dir macro.xml");
 }
+
+#ifndef _WIN32
+TEST(MacroFileTest, SpecialFilesAreRefusedWithoutBlocking) {
+    TempFolder folder;
+    const std::string fifo = folder.File("fifo.xml");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    WriteFile(folder.File("empty.xml"), "");
+    MacroLibrary library;
+    EXPECT_FALSE(library.Load(fifo));  // no writer: opening it must not wait for one
+    EXPECT_FALSE(library.Load(folder.File("empty.xml")));
+    EXPECT_FALSE(library.Load("/dev/null"));
+}
+#endif
 
 TEST(MacroFileTest, ExtensionTest) {
     struct Case {
