@@ -257,6 +257,11 @@ void SListView::resizeEvent(QResizeEvent* event) {
     LayoutRows();
 }
 
+void SListView::showEvent(QShowEvent* event) {
+    SWindow::showEvent(event);
+    LayoutRows();
+}
+
 void SListView::SetSel(int index, bool notify) {
     if (index < 0 || index >= GetItemCount()) {
         index = -1;

@@ -108,6 +108,8 @@ public:
 protected:
     void OnDataSetChanged() override;
     void resizeEvent(QResizeEvent* event) override;
+    // Rows laid out while hidden saw a stale viewport width; lay them out again once shown.
+    void showEvent(QShowEvent* event) override;
     virtual void LayoutRows();
     // Places the row's widgets after the adapter filled it (multi-column lists use it).
     virtual void ArrangeRow(SItemPanel* /*panel*/) {}

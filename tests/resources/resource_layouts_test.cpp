@@ -211,6 +211,13 @@ TEST_F(ResourceLayouts, DialogControlsIncludingListRowsHaveTheirClassesAndIds) {
         ASSERT_NE(w, nullptr) << cell;
         EXPECT_EQ(w->GetID(), app_->IdOfName(QLatin1String(cell))) << cell;
     }
+    // Rows built before the dialog shows still span their list once it does.
+    host->show();
+    QApplication::processEvents();
+    for (SListView* list : {static_cast<SListView*>(groups), static_cast<SListView*>(steps)}) {
+        EXPECT_GE(list->GetItemPanel(0)->width(), list->width() - 24)
+            << list->GetName().toStdString();
+    }
     ASSERT_EQ(steps->GetColumnCount(), 4);
     for (int c = 0; c < 4; ++c) {
         EXPECT_EQ(steps->GetColumn(c).name, QStringLiteral("col%1").arg(c + 1));
