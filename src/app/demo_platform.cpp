@@ -1,15 +1,20 @@
 #include "app/demo_platform.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
+
+#if defined(__unix__)
+#include <sys/socket.h>
+#include <unistd.h>
+#define KB_HAVE_PLUG_SIGNALS 1
+#endif
 
 #include "sim/simulated_keyboard.h"
 
 namespace kb {
 
+#ifdef KB_HAVE_PLUG_SIGNALS
 namespace {
 
 // The signal handler may only write to a descriptor; the event loop reads the other end.
@@ -19,6 +24,7 @@ constexpr char kUnplug = 'u';
 constexpr char kPlug = 'p';
 
 }  // namespace
+#endif
 
 DemoPlatform::DemoPlatform(std::unique_ptr<platform::PlatformServices> system)
     : system_(std::move(system)) {}
@@ -43,6 +49,7 @@ void DemoPlatform::TogglePlugged() {
     }
 }
 
+#ifdef KB_HAVE_PLUG_SIGNALS
 PlugSignals::PlugSignals(DemoPlatform& platform) : platform_(platform) {
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalPipe) != 0) {
         gSignalPipe[0] = gSignalPipe[1] = -1;
@@ -84,6 +91,14 @@ void PlugSignals::OnReadable() {
         platform_.SetPlugged(code == kPlug);
     }
 }
+
+#else
+// No user signals here: the demo's shortcut is the only way to plug and unplug.
+PlugSignals::PlugSignals(DemoPlatform& platform) : platform_(platform) {}
+PlugSignals::~PlugSignals() = default;
+void PlugSignals::OnSignal(int /*signalNumber*/) {}
+void PlugSignals::OnReadable() {}
+#endif
 
 void StderrTrace::Line(const std::string& line) {
     std::fputs(line.c_str(), stderr);

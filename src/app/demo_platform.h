@@ -51,7 +51,7 @@ private:
     std::function<void()> onChange_;
 };
 
-// SIGUSR1 unplugs and SIGUSR2 plugs the simulated keyboard, handled in the event loop.
+// SIGUSR1 unplugs and SIGUSR2 plugs the simulated keyboard, handled in the event loop (Unix).
 class PlugSignals : public QObject {
 public:
     explicit PlugSignals(DemoPlatform& platform);
