@@ -5,7 +5,7 @@
 namespace kb {
 namespace {
 
-// Item types and tags of the HID 1.11 specification, section 6.2.2.
+// Item types and tags of the USB Device Class Definition for HID 1.11, section 6.2.2.
 enum ItemType : std::uint8_t { kMain = 0, kGlobal = 1, kLocal = 2 };
 constexpr std::uint8_t kTagCollection = 0xA;     // main
 constexpr std::uint8_t kTagEndCollection = 0xC;  // main
