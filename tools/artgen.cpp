@@ -531,7 +531,7 @@ Legend LegendOf(const QString& name) {
         {QStringLiteral("NumLock"), QStringLiteral("Num")},
         {QStringLiteral("CapsLock"), QStringLiteral("Caps Lock")},
         {QStringLiteral("Pad Enter"), QStringLiteral("Enter")},
-        {QStringLiteral("SpaceBar"), QString()},
+        {QStringLiteral("SpaceBar"), QStringLiteral("Space")},
         {QStringLiteral("App"), QStringLiteral("Menu")},
     };
     Legend l;
@@ -887,6 +887,15 @@ bool DrawAll(Writer& w, const std::vector<Key>& keys) {
                                         QColor(0x22, 0x26, 0x2d)};
                 Rounded(p, r.adjusted(1, 1, -1, -1), 6,
                         s == 3 ? QColor(0x15, 0x17, 0x1b) : QColor(0x11, 0x13, 0x17), edge[s]);
+            });
+
+    // Cells of lists: bare until the pointer is over them, then a faint field.
+    w.Strip(QStringLiteral("edit_cell_png"), QSizeF(32, 30), 4,
+            [](QPainter& p, const QRectF& r, int s) {
+                if (s == kHover || s == kPressed) {
+                    Rounded(p, r.adjusted(1, 1, -1, -1), 5, QColor(0x11, 0x13, 0x17),
+                            s == kHover ? QColor(0x3a, 0x40, 0x4b) : kAccent);
+                }
             });
 
     // Slider: track, filled part, thumb.
