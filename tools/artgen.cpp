@@ -683,6 +683,48 @@ QSizeF PictureSize(const std::vector<Key>& keys) {
     return QSizeF(right + left, bottom + topEdge);
 }
 
+// The lock-state lights above the number pad, in the free space a full-size board has there.
+void DrawIndicators(QPainter& p, const std::vector<Key>& keys, Look look) {
+    const auto find = [&](const char* name) -> const Key* {
+        for (const Key& k : keys) {
+            if (k.name == QLatin1String(name)) {
+                return &k;
+            }
+        }
+        return nullptr;
+    };
+    const Key* num = find("NumLock");
+    const Key* minus = find("Pad -");
+    const Key* esc = find("Esc");
+    if (!num || !minus || !esc) {
+        return;
+    }
+    const QRectF area(num->rect.left(), esc->rect.top(), minus->rect.right() - num->rect.left(),
+                      esc->rect.height());
+    const char* labels[3] = {"Num", "Caps", "Scroll"};
+    for (int i = 0; i < 3; ++i) {
+        const QRectF cell(area.left() + area.width() * i / 3, area.top(), area.width() / 3,
+                          area.height());
+        const QPointF led(cell.center().x(), cell.top() + 11);
+        const bool lit = look == Look::kDemo;  // the program does not know the lock states
+        if (lit) {
+            QRadialGradient glow(led, 7);
+            glow.setColorAt(0, WithAlpha(kAccent, 120));
+            glow.setColorAt(1, WithAlpha(kAccent, 0));
+            p.setPen(Qt::NoPen);
+            p.setBrush(glow);
+            p.drawEllipse(led, 7, 7);
+        }
+        p.setPen(QPen(QColor(0x2a, 0x2f, 0x38), 1));
+        p.setBrush(lit ? kAccent : QColor(0x22, 0x26, 0x2d));
+        p.drawEllipse(led, 2.6, 2.6);
+        p.setPen(kDim);
+        p.setFont(UiFont(9));
+        p.drawText(QRectF(cell.left(), led.y() + 6, cell.width(), 14), Qt::AlignCenter,
+                   QLatin1String(labels[i]));
+    }
+}
+
 void DrawKeyboard(QPainter& p, const std::vector<Key>& keys, QSizeF size, Look look) {
     const QRectF body(3, 3, size.width() - 6, size.height() - 6);
     QLinearGradient g(body.topLeft(), body.bottomLeft());
@@ -704,6 +746,7 @@ void DrawKeyboard(QPainter& p, const std::vector<Key>& keys, QSizeF size, Look l
         const qreal hue = std::fmod(k.rect.center().x() / size.width() * 0.85, 1.0);
         DrawKey(p, k, look, hue);
     }
+    DrawIndicators(p, keys, look);
 }
 
 // ---- everything else -------------------------------------------------------------------------
