@@ -2,12 +2,15 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListView>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegularExpressionValidator>
+#include <QScreen>
 #include <QStyledItemDelegate>
 #include <QWindow>
 #include <algorithm>
@@ -32,6 +35,11 @@ const QColor kFacePressed(0x1B, 0x1E, 0x26);
 const QColor kFaceDisabled(0x1A, 0x1D, 0x24);
 const QColor kEdge(0x3A, 0x40, 0x4C);
 const QColor kField(0x13, 0x15, 0x1A);
+const QColor kAccent2(0x7C, 0x5C, 0xFF);
+const QColor kPopupBkgnd(0x1B, 0x1F, 0x27);
+const QColor kPopupHover(0x2A, 0x30, 0x3C);
+constexpr int kPopupPad = 4;  // between the list's edge and a row's highlight
+constexpr int kPopupGap = 3;  // between the box and its drop-down list
 
 int ToInt(const QString& value) {
     const QString v = value.trimmed();
@@ -48,6 +56,16 @@ bool Is(const QString& name, const char* key) {
 ISkinObj* SkinByName(const QString& name) {
     const SApplication* app = SApplication::Instance();
     return app ? app->GetSkin(name) : nullptr;
+}
+
+// An entry of the application's colour table, else the built-in default.
+QColor ThemeColor(const char* name, const QColor& fallback) {
+    const SApplication* app = SApplication::Instance();
+    QColor color;
+    if (app && app->ParseColor(QStringLiteral("@color/") + QLatin1String(name), color)) {
+        return color;
+    }
+    return fallback;
 }
 
 QColor FaceColor(int stateIndex4) {
@@ -629,6 +647,28 @@ class ChevronCombo : public QComboBox {
 public:
     explicit ChevronCombo(SComboBox* owner) : QComboBox(owner), owner_(owner) {}
 
+    // The list lines up with the owner's face (the Qt box may sit inside its margin) and leaves
+    // a small gap below it; a list that had to open above stays where Qt put it.
+    void showPopup() override {
+        QComboBox::showPopup();
+        QWidget* popup = view()->window();
+        if (popup == window()) {
+            return;
+        }
+        const QPoint face = owner_->mapToGlobal(QPoint(0, 0));
+        const int faceBottom = face.y() + owner_->height();
+        if (popup->y() < mapToGlobal(QPoint(0, height())).y() - 1) {
+            return;
+        }
+        const QRect screen = popup->screen() ? popup->screen()->availableGeometry() : QRect();
+        const int gap =
+            screen.isValid() && faceBottom + kPopupGap + popup->height() > screen.bottom() + 1
+                ? 0
+                : kPopupGap;
+        popup->setGeometry(face.x(), faceBottom + gap, std::max(popup->width(), owner_->width()),
+                           popup->height());
+    }
+
 protected:
     void paintEvent(QPaintEvent* event) override {
         QComboBox::paintEvent(event);
@@ -654,36 +694,61 @@ private:
     SComboBox* owner_;
 };
 
-// Rows of the drop-down list drawn over the owner's itemSkin (0 hover, 1 selected).
-class SkinnedItemDelegate : public QStyledItemDelegate {
+// Rows of the drop-down list. The current entry gets the accent (a gradient wash and a bar on
+// the left), the row under the pointer or the keyboard cursor a lighter face; the owner's
+// itemSkin (0 hover, 1 selected), when it has one, is drawn beneath.
+class ComboItemDelegate : public QStyledItemDelegate {
 public:
-    SkinnedItemDelegate(SComboBox* owner, QObject* parent)
+    ComboItemDelegate(SComboBox* owner, QObject* parent)
         : QStyledItemDelegate(parent), owner_(owner) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
-        ISkinObj* skin = owner_->ItemSkin();
-        if (!skin) {
-            QStyledItemDelegate::paint(painter, option, index);
-            return;
-        }
+        const bool current = index.row() == owner_->Combo()->currentIndex();
+        const bool hover = (option.state & (QStyle::State_MouseOver | QStyle::State_Selected)) &&
+                           (option.state & QStyle::State_Enabled);
+        const QRect row = option.rect.adjusted(kPopupPad, 1, -kPopupPad, -1);
         painter->save();
-        painter->fillRect(option.rect, QColor(0x1A, 0x1D, 0x24));
-        const bool selected = index.row() == owner_->Combo()->currentIndex();
-        if (selected) {
-            skin->Draw(*painter, option.rect, 1);
-        } else if (option.state & QStyle::State_MouseOver) {
-            skin->Draw(*painter, option.rect, 0);
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->fillRect(option.rect, kPopupBkgnd);
+        ISkinObj* skin = owner_->ItemSkin();
+        if (skin && (current || hover)) {
+            skin->Draw(*painter, row, current ? 1 : 0);
         }
-        painter->setPen(selected ? QColor(Qt::white) : kText);
+        const QColor accent = ThemeColor("accent", kAccent);
+        if (current) {
+            QLinearGradient wash(row.topLeft(), row.topRight());
+            QColor from = accent;
+            QColor to = ThemeColor("accent2", kAccent2);
+            from.setAlpha(hover ? 0x70 : 0x55);
+            to.setAlpha(hover ? 0x38 : 0x20);
+            wash.setColorAt(0, from);
+            wash.setColorAt(1, to);
+            painter->setPen(Qt::NoPen);
+            painter->setBrush(wash);
+            painter->drawRoundedRect(QRectF(row), 4, 4);
+            painter->setBrush(accent);
+            painter->drawRoundedRect(QRectF(row.left(), row.top() + 6, 3, row.height() - 12), 1.5,
+                                     1.5);
+        } else if (hover && !skin) {
+            painter->setPen(Qt::NoPen);
+            painter->setBrush(kPopupHover);
+            painter->drawRoundedRect(QRectF(row), 4, 4);
+        }
+        painter->setPen(!(option.state & QStyle::State_Enabled) ? kTextDisabled
+                        : current || hover                      ? QColor(Qt::white)
+                                                                : kText);
         painter->setFont(owner_->font());
-        painter->drawText(option.rect.adjusted(10, 0, -6, 0), Qt::AlignLeft | Qt::AlignVCenter,
+        painter->drawText(row.adjusted(12, 0, -8, 0), Qt::AlignLeft | Qt::AlignVCenter,
                           index.data(Qt::DisplayRole).toString());
         painter->restore();
     }
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.setHeight(std::max(size.height(), 28));
+        const QFontMetrics metrics(owner_->font());
+        size.setWidth(metrics.horizontalAdvance(index.data(Qt::DisplayRole).toString()) +
+                      2 * kPopupPad + 20);
+        size.setHeight(std::max(metrics.height() + 8, SComboBox::kItemHeight));
         return size;
     }
 
@@ -695,16 +760,36 @@ private:
 
 SComboBox::SComboBox(QWidget* parent) : SWindow(parent), combo_(new ChevronCombo(this)) {
     combo_->setCursor(Qt::PointingHandCursor);
+    // "combobox-popup: 0" asks for a list that drops below the box (and keeps to
+    // maxVisibleItems) instead of a menu laid over it.
     combo_->setStyleSheet(QStringLiteral(
         "QComboBox { background: #13151A; color: #D9DEE7; border: 1px solid #3A404C;"
-        " border-radius: 4px; padding: 0 8px; }"
+        " border-radius: 4px; padding: 0 8px; combobox-popup: 0; }"
         "QComboBox:hover { border-color: #00C8FF; }"
         "QComboBox:disabled { color: #4E545E; }"
         "QComboBox::drop-down { border: none; width: 22px; }"
         "QComboBox::down-arrow { image: none; }"
-        "QComboBox QAbstractItemView { background: #1A1D24; color: #D9DEE7; border: 1px solid"
-        " #3A404C; selection-background-color: #00C8FF; selection-color: #101216;"
-        " outline: none; }"));
+        "QComboBox QAbstractItemView { background: #1B1F27; color: #D9DEE7; border: 1px solid"
+        " #2C313B; border-radius: 6px; padding: 3px 0; outline: none; }"));
+    auto* list = new QListView(combo_);
+    list->setMouseTracking(true);
+    list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    list->setStyleSheet(QStringLiteral(
+        "QScrollBar:vertical { background: transparent; width: 8px; margin: 2px; }"
+        "QScrollBar::handle:vertical { background: #3A404C; border-radius: 2px;"
+        " min-height: 20px; }"
+        "QScrollBar::handle:vertical:hover { background: #00C8FF; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }"));
+    combo_->setView(list);
+    combo_->setItemDelegate(new ComboItemDelegate(this, combo_));
+    // The pop-up's own window: no frame of the platform, and see-through outside the rounded
+    // list so its corners show what lies beneath.
+    if (QWidget* popup = list->window(); popup != this->window()) {
+        popup->setWindowFlag(Qt::FramelessWindowHint);
+        popup->setAttribute(Qt::WA_TranslucentBackground);
+        popup->installEventFilter(this);
+    }
     QObject::connect(combo_, &QComboBox::activated, this,
                      [this](int index) { OnActivated(index); });
 }
@@ -718,7 +803,7 @@ bool SComboBox::SetAttribute(const QString& name, const QString& value, bool loa
         return true;
     }
     if (Is(name, "dropHeight")) {
-        combo_->setMaxVisibleItems(std::max(1, ToInt(value) / 28));
+        combo_->setMaxVisibleItems(std::max(1, ToInt(value) / kItemHeight));
         return true;
     }
     if (Is(name, "btnSkin") || Is(name, "itemSkin")) {
@@ -864,6 +949,16 @@ void SComboBox::OnPaint(QPainter& painter) {
 void SComboBox::resizeEvent(QResizeEvent* event) {
     combo_->setGeometry(GetClientRectLocal());
     SWindow::resizeEvent(event);
+}
+
+// The open list holds the pointer, so the face never hears it leave: its hover is looked at
+// again once the list closes.
+bool SComboBox::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Hide && watched == combo_->view()->window() &&
+        watched != window()) {
+        SetHoverState(rect().contains(mapFromGlobal(QCursor::pos())));
+    }
+    return SWindow::eventFilter(watched, event);
 }
 
 // ---- slider -------------------------------------------------------------------------------

@@ -180,10 +180,14 @@ private:
 
 // "combobox": a drop-down list (a QComboBox inside). Items come from <item text= data=/> children
 // (translated in the layout's context) or AddString. Skins: "skin" (the face, 4 states),
-// "btnSkin" (drop button, 4 states), "itemSkin" (list rows: 0 hover, 1 selected).
+// "btnSkin" (drop button, 4 states), "itemSkin" (list rows: 0 hover, 1 selected). The list opens
+// below the face, kItemHeight per row, with at most dropHeight / kItemHeight rows in view.
 class SComboBox : public SWindow {
     KB_UI_CLASS(SComboBox, SWindow, "combobox")
 public:
+    // Height of a row of the drop-down list; "dropHeight" allows dropHeight / kItemHeight rows.
+    static constexpr int kItemHeight = 28;
+
     explicit SComboBox(QWidget* parent = nullptr);
     bool SetAttribute(const QString& name, const QString& value, bool loading = false) override;
     bool CreateChildren(const pugi::xml_node& element) override;
@@ -211,6 +215,7 @@ protected:
     void OnLanguageChanged() override;
     void OnPaint(QPainter& painter) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OnActivated(int index);

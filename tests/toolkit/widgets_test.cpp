@@ -1,4 +1,6 @@
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCursor>
 #include <QEnterEvent>
 #include <QLineEdit>
 #include <QTest>
@@ -91,6 +93,65 @@ TEST_F(WidgetTest, ComboSelectionRules) {
     fresh.AddString("x");
     EXPECT_EQ(fresh.GetCurSel(), -1);
     EXPECT_EQ(fresh.Combo()->currentIndex(), -1);
+}
+
+TEST_F(WidgetTest, ComboListDropsBelowTheFaceAndMarksCurrentAndCursorRows) {
+    auto* combo = host_->FindChildByName2<SComboBox>("cmb_profile");
+    ASSERT_NE(combo, nullptr);
+    combo->AddString("Profile 4");
+    ASSERT_TRUE(combo->SetAttribute("dropHeight", "90"));
+    EXPECT_EQ(combo->Combo()->maxVisibleItems(), 3);
+
+    QCursor::setPos(combo->mapToGlobal(QPoint(5, 5)));
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QCoreApplication::sendEvent(combo, &enter);
+    ASSERT_TRUE(combo->IsHover());
+
+    combo->Combo()->showPopup();
+    QAbstractItemView* list = combo->Combo()->view();
+    QWidget* popup = list->window();
+    ASSERT_TRUE(popup->isVisible());
+    ASSERT_NE(popup, host_->window());
+    const QRect face(combo->mapToGlobal(QPoint(0, 0)), combo->size());
+    EXPECT_GT(popup->geometry().top(), face.bottom());  // below, never over the face
+    EXPECT_LT(popup->geometry().top(), face.bottom() + 8);
+    EXPECT_EQ(popup->geometry().left(), face.left());
+    EXPECT_GE(popup->width(), face.width());
+    EXPECT_EQ(list->visualRect(list->model()->index(0, 0)).height(), SComboBox::kItemHeight);
+    EXPECT_LE(list->viewport()->height(), 3 * SComboBox::kItemHeight + 8);  // three of four rows
+
+    // Row 1 is the selection; the keyboard cursor goes to row 0; row 2 is neither.
+    list->setCurrentIndex(list->model()->index(0, 0));
+    list->scrollToTop();
+    const QImage rows = list->viewport()->grab().toImage();
+    const auto at = [&](int row, int x) {
+        const QRect r = list->visualRect(list->model()->index(row, 0));
+        return rows.pixelColor(x, r.center().y());
+    };
+    const int middle = list->viewport()->width() / 2;
+    const QColor cursorRow = at(0, middle);
+    const QColor selectedRow = at(1, middle);
+    const QColor plainRow = at(2, middle);
+    EXPECT_LT(plainRow.value(), 0x40) << plainRow.name().toStdString();  // dark list
+    EXPECT_NE(cursorRow, plainRow);
+    EXPECT_NE(selectedRow, plainRow);
+    EXPECT_NE(selectedRow, cursorRow);
+    EXPECT_GT(at(1, 5).blue(), 0xC0) << at(1, 5).name().toStdString();  // the accent bar
+    EXPECT_LT(at(0, 5).blue(), 0xC0);
+
+    // Choosing in the list goes through the usual selection path; the face lets go of its hover
+    // once the list closes away from the pointer.
+    QCursor::setPos(face.bottomRight() + QPoint(200, 200));
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_FALSE(popup->isVisible());
+    EXPECT_EQ(combo->GetCurSel(), 2);
+    const auto events = EventsOf(kEvtComboSelChanged);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].oldSel, 1);
+    EXPECT_EQ(events[0].newSel, 2);
+    EXPECT_FALSE(combo->IsHover());
 }
 
 TEST_F(WidgetTest, SliderClampsAndDraggingRaisesPositions) {
