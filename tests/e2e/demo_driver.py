@@ -135,8 +135,17 @@ class Demo:
             return f.read().splitlines()
 
     def launch(self):
-        self.proc = self.start("first")
-        self.window = wait_until("the main window", self.find_window)
+        # A loaded X server can refuse a connection now and then; that is the test machine's
+        # trouble, not the program's, so such a start is tried again.
+        for attempt in range(3):
+            self.proc = self.start("first")
+            try:
+                self.window = wait_until("the main window", self.find_window)
+                break
+            except Failure:
+                if attempt == 2 or "could not connect to display" not in "\n".join(self.trace()):
+                    raise
+                time.sleep(1)
         # Start-up ends with the profile select and both slot tables read back.
         wait_until("the start-up read-back", lambda: self.sends(0, "07 fb"))
         time.sleep(0.3)
