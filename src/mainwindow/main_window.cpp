@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QColor>
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <QUrl>
@@ -81,6 +82,37 @@ QString Text(const char* text) {
     return QString::fromUtf8(text);
 }
 
+// The language names are read into a 64-character buffer.
+constexpr qsizetype kMaxLanguageName = 63;
+
+const char* TranslatorResource(int language) {
+    return language == 1 ? "lang_cn" : "lang_en";
+}
+
+// The translation resource of a language (1: Chinese, else English), loaded; nullptr when it is
+// missing or no translation.
+std::shared_ptr<ui::STranslator> LoadTranslator(const ui::SApplication& app, int language) {
+    pugi::xml_document doc;
+    if (!app.LoadXml(doc, QStringLiteral("translator"), Text(TranslatorResource(language)))) {
+        return nullptr;
+    }
+    auto translator = std::make_shared<ui::STranslator>();
+    if (!translator->Load(doc.child("language"))) {
+        return nullptr;
+    }
+    return translator;
+}
+
+// An entry of the colour table, else the given default.
+QColor ThemeColor(const char* name, const QColor& fallback) {
+    const ui::SApplication* app = ui::SApplication::Instance();
+    QColor color;
+    if (app && app->ParseColor(QStringLiteral("@color/") + Text(name), color)) {
+        return color;
+    }
+    return fallback;
+}
+
 }  // namespace
 
 CMainDlg::CMainDlg(const MainWindowServices& services)
@@ -95,6 +127,8 @@ CMainDlg::~CMainDlg() = default;
 void CMainDlg::SetConnectionStatus(bool connected) {
     if (SWindow* status = FindChildByID(kIdVersion)) {
         status->SetText(Text(connected ? kTextConnected : kTextDisconnected), false);
+        status->SetColorText(connected ? ThemeColor("accent", kDefaultAccentColor)
+                                       : ThemeColor("danger", kDefaultDisconnectedColor));
     }
 }
 
@@ -158,6 +192,15 @@ void CMainDlg::OnInitDialog() {
         ledMode_->SubscribeEvent(ui::kEvtComboSelChanged,
                                  ui::MemberHandler(this, &CMainDlg::OnLedModeChanged));
     }
+
+    languageButtons_ = {LanguageButton{FindChildByName(QStringLiteral("zh_cn")), 1, {}},
+                        LanguageButton{FindChildByName(QStringLiteral("jp")), 0, {}}};
+    for (LanguageButton& button : languageButtons_) {
+        if (button.window) {
+            button.idleColor = button.window->ColorText();
+        }
+    }
+    MarkActiveLanguage();
 
     speed_ = FindChildByName2<ui::SSliderBar>(QStringLiteral("bar_speed"));
     brightness_ = FindChildByName2<ui::SSliderBar>(QStringLiteral("bar_brightness"));
@@ -451,23 +494,45 @@ void CMainDlg::SwitchLanguage(int language) {
     if (!manager) {
         return;
     }
-    pugi::xml_document doc;
-    const QString name = language == 1 ? QStringLiteral("lang_cn") : QStringLiteral("lang_en");
-    if (!app->LoadXml(doc, QStringLiteral("translator"), name)) {
-        return;
-    }
     // A resource that is no translation would drop the current one and leave the window
     // untranslated: it counts as not loaded.
-    auto translator = std::make_shared<ui::STranslator>();
-    if (!translator->Load(doc.child("language"))) {
+    std::shared_ptr<ui::STranslator> translator = LoadTranslator(*app, language);
+    if (!translator) {
         return;
     }
-    // The name is read into a 64-character buffer.
-    constexpr qsizetype kMaxLanguageName = 63;
     manager->SetLanguage(translator->Name().left(kMaxLanguageName));
     manager->InstallTranslator(translator);
     if (SWindow* root = GetRoot()) {
         root->SendWndMessage(ui::kMsgSetLanguage, 0, 0);
+    }
+    MarkActiveLanguage();
+}
+
+int CMainDlg::ActiveLanguage() const {
+    const ui::SApplication* app = ui::SApplication::Instance();
+    const ui::STranslatorMgr* manager = app ? app->GetTranslator() : nullptr;
+    if (!manager || manager->Language().isEmpty()) {
+        return -1;
+    }
+    for (const int language : {1, 0}) {
+        const std::shared_ptr<ui::STranslator> translator = LoadTranslator(*app, language);
+        if (translator && translator->Name().left(kMaxLanguageName) == manager->Language()) {
+            return language;
+        }
+    }
+    return -1;
+}
+
+void CMainDlg::MarkActiveLanguage() {
+    const int active = ActiveLanguage();
+    const QColor activeColor = ThemeColor("accent", kDefaultAccentColor);
+    for (LanguageButton& button : languageButtons_) {
+        if (!button.window) {
+            continue;
+        }
+        const bool on = button.language == active;
+        button.window->SetCheck(on);
+        button.window->SetColorText(on ? activeColor : button.idleColor);
     }
 }
 

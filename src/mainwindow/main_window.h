@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QString>
 #include <array>
 #include <functional>
@@ -53,6 +54,11 @@ inline constexpr const char* kTextRestoreConfirm =
     "All settings will be restored, are you sure you want to continue?";
 inline constexpr const char* kTextUpgradeFailed = "Failed to start the upgrade exe";
 
+// Colours used when the colour table has no "accent" (connected, the language in use) or
+// "danger" (disconnected).
+inline constexpr QRgb kDefaultAccentColor = 0xFF00C8FF;
+inline constexpr QRgb kDefaultDisconnectedColor = 0xFFE5606B;
+
 inline constexpr int kIdBtnMore = 65537;
 inline constexpr int kIdVersion = 65543;
 inline constexpr int kIdBtnDelete = 65580;
@@ -80,8 +86,12 @@ public:
     qintptr OnDeviceChange();
     void ShowMoreMenu();
     void OnMenuCommand(int notifyCode, int commandId);
-    // 1: Chinese, anything else: English.
+    // 1: Chinese, anything else: English. The button of the language in use is marked (checked,
+    // in the accent colour).
     void SwitchLanguage(int language);
+    // 1 when the translator manager's language is the Chinese translation's, 0 when it is the
+    // English one's, -1 otherwise.
+    int ActiveLanguage() const;
     void RunUpgradeTool();
     void OpenVendorSite();
 
@@ -116,6 +126,13 @@ private:
     int CurrentEffect() const;
     LightingControls ReadControls() const;
     void SetMarker(bool set);
+    void MarkActiveLanguage();
+
+    struct LanguageButton {
+        ui::SWindow* window = nullptr;
+        int language = 0;
+        QColor idleColor;  // the layout's text colour, shown while the language is not in use
+    };
 
     using Group = std::vector<ui::SWindow*>;
 
@@ -133,6 +150,7 @@ private:
     std::array<ui::SWindow*, kLightingPanelCount> panels_{};
     ui::SComboBox* ledMode_ = nullptr;
     ui::SComboBox* profile_ = nullptr;
+    std::array<LanguageButton, 2> languageButtons_{};
     KeyDialogRunner dialogRunner_;
     bool inDeviceChange_ = false;
     bool deviceChangePending_ = false;

@@ -133,6 +133,20 @@ public:
         return version ? version->GetText() : QStringLiteral("(no status control)");
     }
 
+    QColor StatusColor() {
+        SWindow* version = window_->FindChildByID(kIdVersion);
+        return version ? version->ColorText() : QColor();
+    }
+
+    // The colour table's entry: what the status and the language mark are drawn in.
+    static QColor TableColor(const char* name) {
+        QColor color;
+        EXPECT_TRUE(ui::SApplication::Instance()->ParseColor(
+            QStringLiteral("@color/") + QString::fromUtf8(name), color))
+            << name;
+        return color;
+    }
+
     void Click(const char* name) {
         SWindow* w = Find(name);
         ASSERT_NE(w, nullptr);
@@ -192,6 +206,7 @@ TEST_F(MainWindowTest, StartsConnectedOnProfileOneAndMarksItsKeys) {
 
     EXPECT_TRUE(boxes_.empty());
     EXPECT_EQ(Status(), "Connected");
+    EXPECT_EQ(StatusColor(), TableColor("accent"));
     EXPECT_EQ(trace_.Lines(), Join({SelectProfile(1), ReadBack("01 04 00 00 00 00 00", kZeros,
                                                                "29 00 00 00 00 00 00", kZeros)}));
     EXPECT_EQ(keyboard_.ActiveProfile(), 1);
@@ -214,6 +229,8 @@ TEST_F(MainWindowTest, StartsDisconnectedWithOneWarningAndStillReadsBack) {
     EXPECT_EQ(boxes_[0].caption, "Warning");
     EXPECT_FALSE(boxes_[0].owned);
     EXPECT_EQ(Status(), "Disconnected");
+    EXPECT_EQ(StatusColor(), TableColor("danger"));
+    EXPECT_NE(StatusColor(), TableColor("accent"));
     // With no handle the select, the query and every read fail.
     const std::string failedRead = "read 07 00 00 00 00 00 00 00 failed";
     EXPECT_EQ(trace_.Lines(),
@@ -474,6 +491,7 @@ TEST_F(MainWindowTest, DeviceChangesFollowTheKeyboard) {
         QCoreApplication::sendPostedEvents();
 
         EXPECT_EQ(Status(), c.status);
+        EXPECT_EQ(StatusColor(), TableColor(Status() == "Connected" ? "accent" : "danger"));
         ASSERT_EQ(static_cast<int>(boxes_.size()), c.boxes);
         if (c.boxes > 0) {
             EXPECT_EQ(boxes_[0].text, "Failed to open USB");
@@ -585,19 +603,48 @@ TEST_F(MainWindowTest, MinimiseWithoutATrayKeepsTheWindowReachable) {
 TEST_F(MainWindowTest, LanguageSwitchesBothWaysAndTheStatusStaysLiteral) {
     Start();
     SWindow* restore = Find("btn_restore_factory");
-    const QString english = restore->GetText();
+    SWindow* chinese = Find("zh_cn");
+    SWindow* english = Find("jp");
+    const QString englishText = restore->GetText();
+    const QColor idle = chinese->ColorText();
+    const QColor accent = TableColor("accent");
+    ASSERT_NE(idle, accent);
+    // Which button is marked: the one of the language in use.
+    const auto marked = [&] {
+        EXPECT_NE(chinese->IsChecked(), english->IsChecked());
+        EXPECT_EQ(chinese->ColorText(), chinese->IsChecked() ? accent : idle);
+        EXPECT_EQ(english->ColorText(), english->IsChecked() ? accent : idle);
+        return chinese->IsChecked() ? "zh_cn" : "jp";
+    };
+    EXPECT_STREQ(marked(), "jp");  // started in English
 
     Click("zh_cn");
     EXPECT_EQ(restore->GetText(), QString::fromUtf8("恢复出厂设置"));
     EXPECT_EQ(Find<ui::SComboBox>("cmb_profile")->GetLBText(0), QString::fromUtf8("配置 1"));
     EXPECT_EQ(Status(), "Connected");
+    EXPECT_EQ(StatusColor(), accent);
+    EXPECT_STREQ(marked(), "zh_cn");
 
     Click("jp");
-    EXPECT_EQ(restore->GetText(), english);
+    EXPECT_EQ(restore->GetText(), englishText);
     EXPECT_EQ(Status(), "Connected");
+    EXPECT_STREQ(marked(), "jp");
     Click("jp");
-    EXPECT_EQ(restore->GetText(), english);
+    EXPECT_EQ(restore->GetText(), englishText);
+    EXPECT_STREQ(marked(), "jp");
     EXPECT_TRUE(trace_.Lines().empty());
+}
+
+TEST_F(MainWindowTest, WindowOpenedInChineseMarksTheChineseButton) {
+    Start();
+    window_->SwitchLanguage(1);
+    window_->DestroyWindow();
+    Start();
+    EXPECT_EQ(window_->ActiveLanguage(), 1);
+    EXPECT_TRUE(Find("zh_cn")->IsChecked());
+    EXPECT_FALSE(Find("jp")->IsChecked());
+    window_->SwitchLanguage(0);
+    EXPECT_EQ(window_->ActiveLanguage(), 0);
 }
 
 // Serves one broken translation ahead of the resource folder.
@@ -626,6 +673,8 @@ TEST_F(MainWindowTest, TranslationThatDoesNotLoadKeepsTheCurrentLanguage) {
 
     EXPECT_EQ(restore->GetText(), before);
     EXPECT_EQ(app->GetTranslator()->Language(), language);
+    EXPECT_FALSE(Find("zh_cn")->IsChecked());
+    EXPECT_TRUE(Find("jp")->IsChecked());
 }
 
 // ---- upgrade tool and web site ---------------------------------------------------------------
