@@ -642,6 +642,15 @@ void SRadioBox::OnClick() {
 
 namespace {
 
+void DrawFocusRing(QPainter& painter, const QRect& rect) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(ThemeColor("accent", kAccent), 1.5));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(rect).adjusted(0.75, 0.75, -0.75, -0.75), 5, 5);
+    painter.restore();
+}
+
 // The Qt box with a drop button of our own (the owner's btnSkin, else a chevron).
 class ChevronCombo : public QComboBox {
 public:
@@ -669,11 +678,30 @@ public:
                            popup->height());
     }
 
+    // Focus that came from the keyboard (Tab) gets a ring; a click's does not.
+    bool ShowsFocusRing() const { return focusRing_ && hasFocus(); }
+
 protected:
+    void focusInEvent(QFocusEvent* event) override {
+        if (event->reason() != Qt::PopupFocusReason) {
+            focusRing_ =
+                event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+        }
+        owner_->update();
+        QComboBox::focusInEvent(event);
+    }
+    void focusOutEvent(QFocusEvent* event) override {
+        owner_->update();
+        QComboBox::focusOutEvent(event);
+    }
+
     void paintEvent(QPaintEvent* event) override {
         QComboBox::paintEvent(event);
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
+        if (!owner_->GetSkin() && ShowsFocusRing()) {
+            DrawFocusRing(p, rect());
+        }
         if (ISkinObj* btn = owner_->BtnSkin()) {
             const QSize size = btn->SkinSize();
             const QRect r(width() - size.width() - 4, (height() - size.height()) / 2, size.width(),
@@ -692,6 +720,7 @@ protected:
 
 private:
     SComboBox* owner_;
+    bool focusRing_ = false;
 };
 
 // Rows of the drop-down list. The current entry gets the accent (a gradient wash and a bar on
@@ -943,6 +972,9 @@ void SComboBox::OnLanguageChanged() {
 void SComboBox::OnPaint(QPainter& painter) {
     if (ISkinObj* skin = GetSkin()) {
         skin->Draw(painter, rect(), GetStateIndex4());
+        if (static_cast<const ChevronCombo*>(combo_)->ShowsFocusRing()) {
+            DrawFocusRing(painter, rect());
+        }
     }
 }
 

@@ -154,6 +154,31 @@ TEST_F(WidgetTest, ComboListDropsBelowTheFaceAndMarksCurrentAndCursorRows) {
     EXPECT_FALSE(combo->IsHover());
 }
 
+TEST_F(WidgetTest, ComboShowsAFocusRingOnlyForKeyboardFocus) {
+    auto* combo = host_->FindChildByName2<SComboBox>("cmb_profile");
+    ASSERT_NE(combo, nullptr);
+    host_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(host_.get()));
+    QComboBox* box = combo->Combo();
+    const QPoint edge(1, box->height() / 2);
+    const QColor unfocused = PixelOf(box, edge);
+
+    const struct {
+        Qt::FocusReason reason;
+        bool ring;
+    } cases[] = {
+        {Qt::TabFocusReason, true}, {Qt::MouseFocusReason, false}, {Qt::BacktabFocusReason, true}};
+    for (const auto& c : cases) {
+        box->clearFocus();
+        box->setFocus(c.reason);
+        ASSERT_TRUE(box->hasFocus());
+        const QColor seen = PixelOf(box, edge);
+        EXPECT_EQ(seen.blue() > 0x80, c.ring) << c.reason << " " << seen.name().toStdString();
+    }
+    box->clearFocus();
+    EXPECT_EQ(PixelOf(box, edge), unfocused);
+}
+
 TEST_F(WidgetTest, SliderClampsAndDraggingRaisesPositions) {
     auto* slider = host_->FindChildByName2<SSliderBar>("bar_speed");
     ASSERT_NE(slider, nullptr);
