@@ -603,8 +603,17 @@ void CMainDlg::MarkKey(int keyId) {
     }
 }
 
+// The protocol warns while the busy cursor is up; the box waits for the user, so it gets the
+// ordinary pointer until it closes.
 void CMainDlg::ShowWarning(const std::string& text) {
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
     ui::SMessageBox(this, QString::fromStdString(text), Text(kTextWarningCaption), ui::kMbOk);
+    if (busy) {
+        QApplication::restoreOverrideCursor();
+    }
 }
 
 int CMainDlg::ProfileListIndex() const {

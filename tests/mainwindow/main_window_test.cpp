@@ -64,6 +64,7 @@ struct Box {
     QString text;
     QString caption;
     bool owned = false;
+    bool busyCursor = false;
 };
 
 // One keyboard, one main window, and the message boxes answered by the test.
@@ -101,6 +102,8 @@ public:
         }
         // A box owned by the main window disables it while it runs.
         seen.owned = window_ && !window_->isEnabled();
+        const QCursor* cursor = QApplication::overrideCursor();
+        seen.busyCursor = cursor && cursor->shape() == Qt::WaitCursor;
         boxes_.push_back(seen);
         if (onBox_) {
             onBox_();
@@ -764,6 +767,30 @@ TEST_F(MainWindowTest, KeyClickRunsTheDialogAndAppliesItsChoice) {
                     ReadBack("01 00 00 00 00 00 00", kZeros, "04 00 00 00 00 00 00", kZeros)}));
     EXPECT_EQ(keys->GetCheck(0x04), 1);
     EXPECT_EQ(keyboard_.Remap(1, 1), (SimRemapEntry{0x04, 0x05}));
+}
+
+TEST_F(MainWindowTest, NoFreeSlotWarningShowsWithoutTheBusyCursor) {
+    SetKeyboardState([](SimKeyboardState& s) {
+        for (int slot = 0; slot < kSimSlotCount; ++slot) {
+            SimMacroRecord& record = s.profiles[0].macros[static_cast<std::size_t>(slot)];
+            record[0] = 1;
+            record[1] = static_cast<std::uint8_t>(slot + 1);
+            record[2] = static_cast<std::uint8_t>(0x10 + slot);
+            record[3] = 1;
+        }
+    });
+    Start();
+    window_->SetKeyDialogRunner([](CMainDlg&, const KeySelection&, AssignmentRecord& record) {
+        record[2] = 0x05;
+        return ui::kIdOk;
+    });
+
+    window_->OnCoordButtonClick(0x04, QStringLiteral("A"), 1, 0, 0, 0);
+
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_TRUE(boxes_[0].owned);
+    EXPECT_FALSE(boxes_[0].busyCursor);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(MainWindowTest, KeyClickWithDeleteClearsTheKeysSlot) {
