@@ -13,21 +13,6 @@
 
 namespace kb::ui {
 
-namespace {
-
-// A skin attribute: an unknown name fails and keeps the skin held before.
-bool LookUpSkin(const QString& value, ISkinObj*& slot) {
-    const SApplication* app = SApplication::Instance();
-    ISkinObj* skin = app ? app->GetSkin(value) : nullptr;
-    if (!skin) {
-        return false;
-    }
-    slot = skin;
-    return true;
-}
-
-// Background state of the extended check box and radio button: pressed 2, hover 1, checked the
-// skin's last state, else 0.
 int ExSkinState(const SWindow& wnd, const ISkinObj* skin) {
     if (wnd.IsPressed()) {
         return 2;
@@ -40,8 +25,6 @@ int ExSkinState(const SWindow& wnd, const ISkinObj* skin) {
     }
     return 0;
 }
-
-}  // namespace
 
 // ---- SAnimImg -----------------------------------------------------------------------------
 
@@ -256,103 +239,14 @@ QRect IconTextLayout::TextRect(const QRect& client) const {
     return text;
 }
 
-// ---- SCheckBoxEx --------------------------------------------------------------------------
+// ---- SCheckBoxEx, SRadioBoxEx ---------------------------------------------------------------
 
-SCheckBoxEx::SCheckBoxEx(QWidget* parent) : SCheckBox(parent) {}
+SCheckBoxEx::SCheckBoxEx(QWidget* parent) : SIconTextButton<SCheckBox>(parent) {}
 
 SCheckBoxEx::~SCheckBoxEx() = default;
 
-bool SCheckBoxEx::SetAttribute(const QString& name, const QString& value, bool loading) {
-    bool handled = false;
-    const bool ok = layout_.SetAttribute(name, value, handled);
-    if (handled) {
-        update();
-        return ok;
-    }
-    return SCheckBox::SetAttribute(name, value, loading);
-}
-
-QSize SCheckBoxEx::GetDesiredSize() const {
-    if (ISkinObj* skin = GetSkin()) {
-        return skin->SkinSize();
-    }
-    return SWindow::GetDesiredSize();
-}
-
-QRect SCheckBoxEx::GetTextRect() const {
-    return layout_.TextRect(GetClientRectLocal());
-}
-
-int SCheckBoxEx::SkinState() const {
-    return ExSkinState(*this, GetSkin());
-}
-
-// A check box without a background skin still shows its check state through the icon.
-int SCheckBoxEx::IconState() const {
-    return GetStateIndex8();
-}
-
-void SCheckBoxEx::OnPaint(QPainter& painter) {
-    const QRect client = GetClientRectLocal();
-    if (ISkinObj* skin = GetSkin()) {
-        skin->Draw(painter, client, SkinState());
-    }
-    if (layout_.iconSkin) {
-        layout_.iconSkin->Draw(painter, layout_.IconRect(client), IconState());
-    }
-    const QString text = GetText();
-    if (!text.isEmpty()) {
-        DrawWndText(painter, GetTextRect(), text);
-    }
-}
-
-// ---- SRadioBoxEx --------------------------------------------------------------------------
-
-SRadioBoxEx::SRadioBoxEx(QWidget* parent) : SRadioBox(parent) {}
+SRadioBoxEx::SRadioBoxEx(QWidget* parent) : SIconTextButton<SRadioBox>(parent) {}
 
 SRadioBoxEx::~SRadioBoxEx() = default;
-
-bool SRadioBoxEx::SetAttribute(const QString& name, const QString& value, bool loading) {
-    bool handled = false;
-    const bool ok = layout_.SetAttribute(name, value, handled);
-    if (handled) {
-        update();
-        return ok;
-    }
-    return SRadioBox::SetAttribute(name, value, loading);
-}
-
-QSize SRadioBoxEx::GetDesiredSize() const {
-    if (ISkinObj* skin = GetSkin()) {
-        return skin->SkinSize();
-    }
-    return SWindow::GetDesiredSize();
-}
-
-QRect SRadioBoxEx::GetTextRect() const {
-    return layout_.TextRect(GetClientRectLocal());
-}
-
-int SRadioBoxEx::SkinState() const {
-    return ExSkinState(*this, GetSkin());
-}
-
-int SRadioBoxEx::IconState() const {
-    return GetStateIndex8();
-}
-
-void SRadioBoxEx::OnPaint(QPainter& painter) {
-    const QRect client = GetClientRectLocal();
-    if (ISkinObj* skin = GetSkin()) {
-        skin->Draw(painter, client, SkinState());
-    }
-    if (layout_.iconSkin) {
-        layout_.iconSkin->Draw(painter, layout_.IconRect(client), IconState());
-    }
-    const QString text = GetText();
-    if (!text.isEmpty()) {
-        DrawWndText(painter, GetTextRect(), text);
-    }
-}
 
 }  // namespace kb::ui

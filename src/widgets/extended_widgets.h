@@ -1,6 +1,7 @@
 #pragma once
 
 #include "toolkit/shostwnd.h"
+#include "toolkit/sskin.h"
 #include "toolkit/swidgets.h"
 
 namespace kb::ui {
@@ -78,47 +79,72 @@ struct IconTextLayout {
     QRect TextRect(const QRect& client) const;
 };
 
-// "checkex": a check box drawn as background skin + icon skin + text.
-class SCheckBoxEx : public SCheckBox {
-    KB_UI_CLASS(SCheckBoxEx, SCheckBox, "checkex")
+// Background state of the extended check box and radio button: pressed 2, hover 1, checked the
+// skin's last state, else 0.
+int ExSkinState(const SWindow& wnd, const ISkinObj* skin);
+
+// What the extended check box and radio button add to their base: a background skin, an icon
+// skin beside the text, and the text moved past the icon. No focus rectangle.
+template <class Base>
+class SIconTextButton : public Base {
 public:
-    explicit SCheckBoxEx(QWidget* parent = nullptr);
-    ~SCheckBoxEx() override;
-    bool SetAttribute(const QString& name, const QString& value, bool loading = false) override;
-    QSize GetDesiredSize() const override;
-    QRect GetTextRect() const override;
+    using Base::Base;
+    bool SetAttribute(const QString& name, const QString& value, bool loading = false) override {
+        bool handled = false;
+        const bool ok = layout_.SetAttribute(name, value, handled);
+        if (handled) {
+            this->update();
+            return ok;
+        }
+        return Base::SetAttribute(name, value, loading);
+    }
+    QSize GetDesiredSize() const override {
+        if (ISkinObj* skin = this->GetSkin()) {
+            return skin->SkinSize();
+        }
+        return SWindow::GetDesiredSize();
+    }
+    QRect GetTextRect() const override { return layout_.TextRect(this->GetClientRectLocal()); }
     const IconTextLayout& Layout() const { return layout_; }
-    // States the skin and the icon are drawn in now.
-    int SkinState() const;
-    int IconState() const;
+    // States the skin and the icon are drawn in now. A box without a background skin still
+    // shows its check state through the icon.
+    int SkinState() const { return ExSkinState(*this, this->GetSkin()); }
+    int IconState() const { return this->GetStateIndex8(); }
 
 protected:
-    void OnPaint(QPainter& painter) override;
+    void OnPaint(QPainter& painter) override {
+        const QRect client = this->GetClientRectLocal();
+        if (ISkinObj* skin = this->GetSkin()) {
+            skin->Draw(painter, client, SkinState());
+        }
+        if (layout_.iconSkin) {
+            layout_.iconSkin->Draw(painter, layout_.IconRect(client), IconState());
+        }
+        const QString text = this->GetText();
+        if (!text.isEmpty()) {
+            this->DrawWndText(painter, GetTextRect(), text);
+        }
+    }
     void DrawFocus(QPainter& /*painter*/) override {}
 
 private:
     IconTextLayout layout_;
 };
 
+// "checkex": a check box drawn as background skin + icon skin + text.
+class SCheckBoxEx : public SIconTextButton<SCheckBox> {
+    KB_UI_CLASS(SCheckBoxEx, SCheckBox, "checkex")
+public:
+    explicit SCheckBoxEx(QWidget* parent = nullptr);
+    ~SCheckBoxEx() override;
+};
+
 // "radioex": the same for a radio button.
-class SRadioBoxEx : public SRadioBox {
+class SRadioBoxEx : public SIconTextButton<SRadioBox> {
     KB_UI_CLASS(SRadioBoxEx, SRadioBox, "radioex")
 public:
     explicit SRadioBoxEx(QWidget* parent = nullptr);
     ~SRadioBoxEx() override;
-    bool SetAttribute(const QString& name, const QString& value, bool loading = false) override;
-    QSize GetDesiredSize() const override;
-    QRect GetTextRect() const override;
-    const IconTextLayout& Layout() const { return layout_; }
-    int SkinState() const;
-    int IconState() const;
-
-protected:
-    void OnPaint(QPainter& painter) override;
-    void DrawFocus(QPainter& /*painter*/) override {}
-
-private:
-    IconTextLayout layout_;
 };
 
 }  // namespace kb::ui

@@ -6,23 +6,9 @@
 
 #include "toolkit/sapp.h"
 #include "toolkit/sskin.h"
+#include "widgets/widget_values.h"
 
 namespace kb::ui {
-
-namespace {
-
-// A skin attribute: an unknown name fails and keeps the skin held before.
-bool LookUpSkin(const QString& value, ISkinObj*& slot) {
-    const SApplication* app = SApplication::Instance();
-    ISkinObj* skin = app ? app->GetSkin(value) : nullptr;
-    if (!skin) {
-        return false;
-    }
-    slot = skin;
-    return true;
-}
-
-}  // namespace
 
 // ---- page ---------------------------------------------------------------------------------
 

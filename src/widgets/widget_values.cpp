@@ -1,5 +1,7 @@
 #include "widgets/widget_values.h"
 
+#include "toolkit/sapp.h"
+
 #include <cctype>
 #include <climits>
 #include <cstdint>
@@ -128,6 +130,16 @@ bool ScanHex32(std::string_view text, std::uint32_t& out) {
         return false;
     }
     out = v > 0xFFFFFFFFLL ? 0xFFFFFFFFu : static_cast<std::uint32_t>(v);
+    return true;
+}
+
+bool LookUpSkin(const QString& name, ISkinObj*& slot) {
+    const SApplication* app = SApplication::Instance();
+    ISkinObj* skin = app ? app->GetSkin(name) : nullptr;
+    if (!skin) {
+        return false;
+    }
+    slot = skin;
     return true;
 }
 

@@ -6,6 +6,12 @@
 
 namespace kb::ui {
 
+class ISkinObj;
+
+// A skin attribute: the skin of that name from the application's pool; an unknown name fails
+// and keeps the skin held before.
+bool LookUpSkin(const QString& name, ISkinObj*& slot);
+
 // Integer attribute: decimal, or hexadecimal after "0x"; the leading digits count, and a value
 // without digits gives 0. Values beyond the int range are clamped.
 int ParseIntValue(const QString& value);
