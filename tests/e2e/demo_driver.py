@@ -376,6 +376,94 @@ def scenario_assign(demo, shots):
     demo.stop()
 
 
+def scenario_macro(demo, shots):
+    """The key-assignment flow with real keystrokes: a macro recorded from typed keys goes out
+    as the 28-report transfer and marks its key; a captured single key becomes a remap; the
+    delete button clears the macro again."""
+    dialog_layout = ET.parse(os.path.join(demo.app, "uires", "layout", "macro.xml")).getroot()
+    tabs = dialog_layout.find(".//tabctrl2")
+    tx, ty, _, _ = (int(v) for v in tabs.get("pos").split(","))
+    tab_width, tab_gap = int(tabs.get("tabWidth")), int(tabs.get("tabInterSize"))
+    tab_height = int(tabs.get("tabHeight"))
+    rects = layout_rects_of(dialog_layout)
+
+    def in_page(name):
+        # Page widgets are placed in the page area under the tab strip.
+        x, y, w, h = rects[name]
+        return (tx + x, ty + tab_height + y, w, h)
+
+    def tab(index):
+        return (tx + index * (tab_width + tab_gap), ty, tab_width, tab_height)
+
+    group_list = in_page("macro_group")
+    first_group = (group_list[0], group_list[1], group_list[2], 32)
+
+    def open_dialog(key_name):
+        demo.click_key(key_name)
+        dialog = wait_until("the key-assignment dialog", lambda: next(
+            (w for w in run("xdotool", "search", "--onlyvisible", "--pid", str(demo.proc.pid),
+                            "--name", "Key assignment", check=False).split()
+             if w != demo.window), None))
+        time.sleep(1.0)
+        return dialog
+
+    def type_keys(*keys):
+        for key in keys:
+            run("xdotool", "key", key)
+            time.sleep(0.25)
+
+    demo.launch()
+
+    # A macro on A (0x04): add a group, pick it, record h and i, OK.
+    mark = len(demo.trace())
+    dialog = open_dialog("A")
+    demo.click_at(tab(0), dialog)
+    demo.click_at(in_page("groupAdd"), dialog)
+    demo.click_at(first_group, dialog)
+    demo.click_at(in_page("chk_macro_record"), dialog)
+    type_keys("h", "i")
+    demo.click_at(in_page("chk_macro_record"), dialog)
+    demo.screenshot(shots, "macro-recorded")
+    demo.click_at(rects["btnOK"], dialog)
+    wait_until("the macro transfer", lambda: len(demo.sends(mark, "07 00")) >= 27)
+    wait_until("the read-back", lambda: demo.sends(mark, "07 fb"))
+    time.sleep(0.5)
+    first = demo.sends(mark, "07 f1")
+    expect(len(first) == 1, f"expected one first report, got {first}")
+    # Profile 1, slot 1, key A, repeat 1, then h (0x0b) down.
+    expect(first[0].startswith("send 07 f1 01 01 04 01 0b 0"),
+           f"unexpected first report {first[0]}")
+    expect(len(demo.sends(mark, "07 00")) == 27, "the transfer is not 28 reports")
+    expect("read 07 01 04 00 00 00 00 00" in demo.trace()[mark:],
+           "the read-back does not show the macro on A")
+    demo.screenshot(shots, "macro-assigned")
+
+    # A single key on B (0x05): capture x (0x1b) on the single-key page.
+    mark = len(demo.trace())
+    dialog = open_dialog("B")
+    demo.click_at(tab(1), dialog)
+    time.sleep(0.3)
+    type_keys("x")
+    demo.screenshot(shots, "single-key-captured")
+    demo.click_at(rects["btnOK"], dialog)
+    wait_until("the remap report", lambda: demo.sends(mark, "07 fa 01 01 05 01 1b 01"))
+    wait_until("the read-back", lambda: demo.sends(mark, "07 fb"))
+    time.sleep(0.5)
+
+    # Delete the macro on A: the slot goes out zeroed and A is no longer read back.
+    mark = len(demo.trace())
+    dialog = open_dialog("A")
+    demo.click_at(rects["btnDelete"], dialog)
+    wait_until("the clearing transfer", lambda: len(demo.sends(mark, "07 00")) >= 27)
+    wait_until("the read-back", lambda: demo.sends(mark, "07 fb"))
+    time.sleep(0.5)
+    expect(demo.sends(mark, "07 f1 01 01 00 00 00 00"), "the macro slot was not cleared")
+    expect("read 07 01 00 00 00 00 00 00" in demo.trace()[mark:],
+           "the read-back still shows a macro")
+    demo.screenshot(shots, "macro-deleted")
+    expect(demo.close_with_button() == 1, "closing must end with exit code 1")
+
+
 def scenario_chinese(demo, shots):
     """config.xml asking for Chinese installs the Chinese translator at start-up."""
     config = os.path.join(demo.app, "config.xml")
@@ -389,7 +477,8 @@ def scenario_chinese(demo, shots):
 
 
 SCENARIOS = {"flow": scenario_flow, "handover": scenario_handover, "tray": scenario_tray,
-             "plug": scenario_plug, "assign": scenario_assign, "chinese": scenario_chinese}
+             "plug": scenario_plug, "assign": scenario_assign, "macro": scenario_macro,
+             "chinese": scenario_chinese}
 NEEDS_TRAY = {"handover", "tray"}
 
 
