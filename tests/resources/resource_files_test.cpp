@@ -208,7 +208,9 @@ TEST(ResourceIndex, SkinsColoursAndStringsThatLayoutsNameExist) {
         }
     }
     std::set<std::string> colours, strings;
-    for (pugi::xml_node c : Load(SourceFile("values:color")).child("color").children("item")) {
+    // The document must outlive the loop: a temporary would be gone before the first item.
+    const pugi::xml_document colourDoc = Load(SourceFile("values:color"));
+    for (pugi::xml_node c : colourDoc.child("color").children("item")) {
         colours.insert(c.attribute("name").value());
     }
     const pugi::xml_document stringDoc = Load(SourceFile("values:string"));
@@ -495,7 +497,8 @@ TEST(Translations, EveryShownTextHasAChineseAndAnEnglishTranslation) {
     EXPECT_NE(cnName, enName);
 
     std::map<std::string, std::string> strings;
-    for (pugi::xml_node s : Load(SourceFile("values:string")).child("string").children("item")) {
+    const pugi::xml_document stringTable = Load(SourceFile("values:string"));
+    for (pugi::xml_node s : stringTable.child("string").children("item")) {
         strings[s.attribute("name").value()] = s.attribute("value").value();
     }
     std::vector<std::pair<std::string, std::string>> shown;  // context, text
