@@ -77,15 +77,32 @@ class Tray:
 
     def __enter__(self):
         # A second panel would cover the icons of the first one.
-        if run("xdotool", "search", "--class", "trayer", check=False).strip():
+        if self.running():
             return self
-        self.proc = subprocess.Popen(
-            ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "pixel",
-             "--width", "120", "--height", "32", "--expand", "false", "--transparent", "false"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_until("the tray", lambda: run("xdotool", "search", "--onlyvisible", "--class",
-                                           "trayer", check=False).strip(), timeout=10)
+        # A panel that fails to come up on a loaded machine is started once more.
+        for attempt in range(2):
+            log = tempfile.TemporaryFile()
+            self.proc = subprocess.Popen(
+                ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "pixel",
+                 "--width", "120", "--height", "32", "--expand", "false", "--transparent",
+                 "false"], stdout=subprocess.DEVNULL, stderr=log)
+            try:
+                wait_until("the tray", self.running, timeout=15)
+                return self
+            except Failure:
+                self.proc.kill()
+                self.proc.wait(timeout=5)
+                self.proc = None
+                log.seek(0)
+                if attempt == 1:
+                    raise Failure("the tray did not come up: " +
+                                  log.read().decode(errors="replace"))
         return self
+
+    @staticmethod
+    def running():
+        return run("xdotool", "search", "--onlyvisible", "--class", "trayer",
+                   check=False).strip()
 
     def __exit__(self, *exc):
         if self.proc:
