@@ -392,7 +392,8 @@ bool SEdit::eventFilter(QObject* watched, QEvent* event) {
     return SWindow::eventFilter(watched, event);
 }
 
-// ---- check box ----------------------------------------------------------------------------
+// ---- check box and radio ------------------------------------------------------------------
+// ----------------------------------------------------------------------------
 
 namespace {
 
@@ -430,11 +431,11 @@ int ToggleSkinState(const SWindow& w, const ISkinObj& skin) {
 
 }  // namespace
 
-SCheckBox::SCheckBox(QWidget* parent) : SButton(parent) {
+SToggleButton::SToggleButton(QWidget* parent) : SButton(parent) {
     SetTextAlign(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
-bool SCheckBox::SetAttribute(const QString& name, const QString& value, bool loading) {
+bool SToggleButton::SetAttribute(const QString& name, const QString& value, bool loading) {
     if (Is(name, "checked")) {
         SetCheck(ToInt(value) != 0);
         return true;
@@ -446,11 +447,7 @@ bool SCheckBox::SetAttribute(const QString& name, const QString& value, bool loa
     return SButton::SetAttribute(name, value, loading);
 }
 
-void SCheckBox::SetCheck(bool checked) {
-    SButton::SetCheck(checked);
-}
-
-QSize SCheckBox::GetDesiredSize() const {
+QSize SToggleButton::GetDesiredSize() const {
     if (GetSkin()) {
         return SButton::GetDesiredSize();
     }
@@ -460,42 +457,22 @@ QSize SCheckBox::GetDesiredSize() const {
         .grownBy(GetMargin());
 }
 
-QRect SCheckBox::IndicatorRect() const {
+QRect SToggleButton::IndicatorRect() const {
     return IndicatorAt(GetClientRectLocal(), Qt::AlignLeft | Qt::AlignVCenter);
 }
 
-QRect SCheckBox::GetTextRect() const {
+QRect SToggleButton::GetTextRect() const {
     if (GetSkin()) {
         return GetClientRectLocal();
     }
     return GetClientRectLocal().adjusted(kIndicator + kIndicatorGap, 0, 0, 0);
 }
 
-void SCheckBox::OnPaint(QPainter& painter) {
+void SToggleButton::OnPaint(QPainter& painter) {
     if (ISkinObj* skin = GetSkin()) {
         skin->Draw(painter, GetClientRectLocal(), ToggleSkinState(*this, *skin));
     } else {
-        const QRectF box = QRectF(IndicatorRect()).adjusted(0.5, 0.5, -0.5, -0.5);
-        const bool on = IsChecked();
-        painter.setPen(IsHover() || on ? kAccent : kEdge);
-        painter.setBrush(on ? kAccent : kField);
-        if (IsDisabled()) {
-            painter.setPen(kEdge);
-            painter.setBrush(kFaceDisabled);
-        }
-        painter.drawRoundedRect(box, 3, 3);
-        if (on) {
-            QPen pen(IsDisabled() ? kTextDisabled : kField, 2.0);
-            pen.setCapStyle(Qt::RoundCap);
-            painter.setPen(pen);
-            const QRectF r = box.adjusted(3.5, 3.5, -3.5, -3.5);
-            QPainterPath tick;
-            tick.moveTo(r.left(), r.center().y());
-            tick.lineTo(r.left() + r.width() * 0.4, r.bottom());
-            tick.lineTo(r.right(), r.top());
-            painter.setBrush(Qt::NoBrush);
-            painter.drawPath(tick);
-        }
+        DrawIndicator(painter, QRectF(IndicatorRect()).adjusted(0.5, 0.5, -0.5, -0.5));
     }
     const QString text = GetText();
     if (!text.isEmpty()) {
@@ -506,9 +483,34 @@ void SCheckBox::OnPaint(QPainter& painter) {
     }
 }
 
-void SCheckBox::DrawFocus(QPainter& painter) {
+void SToggleButton::DrawFocus(QPainter& painter) {
     if (focusSkin_) {
         focusSkin_->Draw(painter, GetClientRectLocal(), 0);
+    }
+}
+
+SCheckBox::SCheckBox(QWidget* parent) : SToggleButton(parent) {}
+
+void SCheckBox::DrawIndicator(QPainter& painter, const QRectF& box) {
+    const bool on = IsChecked();
+    painter.setPen(IsHover() || on ? kAccent : kEdge);
+    painter.setBrush(on ? kAccent : kField);
+    if (IsDisabled()) {
+        painter.setPen(kEdge);
+        painter.setBrush(kFaceDisabled);
+    }
+    painter.drawRoundedRect(box, 3, 3);
+    if (on) {
+        QPen pen(IsDisabled() ? kTextDisabled : kField, 2.0);
+        pen.setCapStyle(Qt::RoundCap);
+        painter.setPen(pen);
+        const QRectF r = box.adjusted(3.5, 3.5, -3.5, -3.5);
+        QPainterPath tick;
+        tick.moveTo(r.left(), r.center().y());
+        tick.lineTo(r.left() + r.width() * 0.4, r.bottom());
+        tick.lineTo(r.right(), r.top());
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(tick);
     }
 }
 
@@ -520,22 +522,12 @@ void SCheckBox::OnClick() {
 
 // ---- radio --------------------------------------------------------------------------------
 
-SRadioBox::SRadioBox(QWidget* parent) : SButton(parent) {
-    SetTextAlign(Qt::AlignLeft | Qt::AlignVCenter);
-}
+SRadioBox::SRadioBox(QWidget* parent) : SToggleButton(parent) {}
 
 bool SRadioBox::SetAttribute(const QString& name, const QString& value, bool loading) {
-    if (Is(name, "checked")) {
-        SetCheck(ToInt(value) != 0);
-        return true;
-    }
     if (Is(name, "group")) {
         group_ = value;
         return true;
-    }
-    if (Is(name, "focusSkin")) {
-        focusSkin_ = SkinByName(value);
-        return focusSkin_ != nullptr;
     }
     if (Is(name, "iconAlign") || Is(name, "iconValign")) {
         const QString v = value.trimmed().toLower();
@@ -553,7 +545,7 @@ bool SRadioBox::SetAttribute(const QString& name, const QString& value, bool loa
         update();
         return true;
     }
-    return SButton::SetAttribute(name, value, loading);
+    return SToggleButton::SetAttribute(name, value, loading);
 }
 
 void SRadioBox::SetCheck(bool checked) {
@@ -582,53 +574,18 @@ void SRadioBox::UncheckPeers() {
     });
 }
 
-QSize SRadioBox::GetDesiredSize() const {
-    if (GetSkin()) {
-        return SButton::GetDesiredSize();
-    }
-    const QFontMetrics fm(font());
-    return QSize(kIndicator + kIndicatorGap + fm.horizontalAdvance(GetText()),
-                 std::max(kIndicator, fm.height()))
-        .grownBy(GetMargin());
-}
-
 QRect SRadioBox::IndicatorRect() const {
     return IndicatorAt(GetClientRectLocal(), iconAlign_);
 }
 
-QRect SRadioBox::GetTextRect() const {
-    if (GetSkin()) {
-        return GetClientRectLocal();
-    }
-    return GetClientRectLocal().adjusted(kIndicator + kIndicatorGap, 0, 0, 0);
-}
-
-void SRadioBox::OnPaint(QPainter& painter) {
-    if (ISkinObj* skin = GetSkin()) {
-        skin->Draw(painter, GetClientRectLocal(), ToggleSkinState(*this, *skin));
-    } else {
-        const QRectF box = QRectF(IndicatorRect()).adjusted(0.5, 0.5, -0.5, -0.5);
-        painter.setPen(IsHover() || IsChecked() ? kAccent : kEdge);
-        painter.setBrush(IsDisabled() ? kFaceDisabled : kField);
-        painter.drawEllipse(box);
-        if (IsChecked()) {
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(IsDisabled() ? kTextDisabled : kAccent);
-            painter.drawEllipse(box.adjusted(4, 4, -4, -4));
-        }
-    }
-    const QString text = GetText();
-    if (!text.isEmpty()) {
-        DrawWndText(painter, GetTextRect(), text);
-    }
-    if (hasFocus()) {
-        DrawFocus(painter);
-    }
-}
-
-void SRadioBox::DrawFocus(QPainter& painter) {
-    if (focusSkin_) {
-        focusSkin_->Draw(painter, GetClientRectLocal(), 0);
+void SRadioBox::DrawIndicator(QPainter& painter, const QRectF& box) {
+    painter.setPen(IsHover() || IsChecked() ? kAccent : kEdge);
+    painter.setBrush(IsDisabled() ? kFaceDisabled : kField);
+    painter.drawEllipse(box);
+    if (IsChecked()) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(IsDisabled() ? kTextDisabled : kAccent);
+        painter.drawEllipse(box.adjusted(4, 4, -4, -4));
     }
 }
 

@@ -126,24 +126,24 @@ private:
     QColor cueColor_;
 };
 
-// "check": a check box. A click toggles the check and raises kEvtCommand.
-// With a skin, the state is GetStateIndex8 (unchecked 0-3, checked 4-7); "focusSkin" is drawn
-// while the box has the keyboard focus.
-class SCheckBox : public SButton {
-    KB_UI_CLASS(SCheckBox, SButton, "check")
+// What the check box and the radio button share: left-aligned text past an indicator drawn
+// without a skin, the toggle skin states, "checked", and "focusSkin" drawn while the button has
+// the keyboard focus. Not registered: it has no tag of its own.
+class SToggleButton : public SButton {
 public:
-    explicit SCheckBox(QWidget* parent = nullptr);
+    explicit SToggleButton(QWidget* parent = nullptr);
     bool SetAttribute(const QString& name, const QString& value, bool loading = false) override;
-    void SetCheck(bool checked) override;
     QSize GetDesiredSize() const override;
 
 protected:
+    // The skin (or, without one, DrawIndicator), then the text, then the focus skin.
     void OnPaint(QPainter& painter) override;
-    void OnClick() override;
-    // Text right of the box indicator.
+    // Draws the indicator without a skin; box is IndicatorRect less half a pixel for the pen.
+    virtual void DrawIndicator(QPainter& painter, const QRectF& box) = 0;
+    // Text right of the indicator.
     QRect GetTextRect() const override;
     void DrawFocus(QPainter& painter) override;
-    // Box indicator rectangle (local coordinates) when no skin is set.
+    // Indicator rectangle (local coordinates) when no skin is set: left, vertically centred.
     virtual QRect IndicatorRect() const;
     ISkinObj* FocusSkin() const { return focusSkin_; }
 
@@ -151,31 +151,41 @@ private:
     ISkinObj* focusSkin_ = nullptr;
 };
 
+// "check": a check box. A click toggles the check and raises kEvtCommand.
+// With a skin, the state is GetStateIndex8 (unchecked 0-3, checked 4-7); "focusSkin" is drawn
+// while the box has the keyboard focus.
+class SCheckBox : public SToggleButton {
+    KB_UI_CLASS(SCheckBox, SToggleButton, "check")
+public:
+    explicit SCheckBox(QWidget* parent = nullptr);
+
+protected:
+    void OnClick() override;
+    // A rounded box with a tick when checked.
+    void DrawIndicator(QPainter& painter, const QRectF& box) override;
+};
+
 // "radio": a radio button. A click checks it, unchecks every radio of the same "group" under
 // the same host (or the same parent when it has no host), and raises kEvtCommand.
-class SRadioBox : public SButton {
-    KB_UI_CLASS(SRadioBox, SButton, "radio")
+class SRadioBox : public SToggleButton {
+    KB_UI_CLASS(SRadioBox, SToggleButton, "radio")
 public:
     explicit SRadioBox(QWidget* parent = nullptr);
     bool SetAttribute(const QString& name, const QString& value, bool loading = false) override;
     void SetCheck(bool checked) override;
     const QString& Group() const { return group_; }
     Qt::Alignment IconAlign() const { return iconAlign_; }  // attributes iconAlign, iconValign
-    QSize GetDesiredSize() const override;
 
 protected:
-    void OnPaint(QPainter& painter) override;
     void OnClick() override;
-    QRect GetTextRect() const override;
-    void DrawFocus(QPainter& painter) override;
-    virtual QRect IndicatorRect() const;
-    ISkinObj* FocusSkin() const { return focusSkin_; }
+    // A circle with a dot when checked.
+    void DrawIndicator(QPainter& painter, const QRectF& box) override;
+    QRect IndicatorRect() const override;
 
 private:
     void UncheckPeers();
     QString group_;
     Qt::Alignment iconAlign_ = Qt::AlignLeft | Qt::AlignVCenter;
-    ISkinObj* focusSkin_ = nullptr;
 };
 
 // "combobox": a drop-down list (a QComboBox inside). Items come from <item text= data=/> children
