@@ -1,23 +1,17 @@
 #pragma once
 
-#include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <string_view>
 
 #include <pugixml.hpp>
 
+#include "config/atomic_file.h"  // WriteFileAtomically
+
 namespace kb {
 
 // Paths travel through the core as UTF-8; this turns one into the platform's native form.
 std::filesystem::path PathFromUtf8(std::string_view utf8);
-
-// Writes a file so that a crash or a full disk never leaves it truncated: the content goes to a
-// fresh temporary file in the same folder, which replaces the target only when every byte was
-// written and the file closed cleanly. The writer returns false to abandon the write.
-bool WriteFileAtomically(const std::filesystem::path& target,
-                         const std::function<bool(std::FILE*)>& writer);
 
 // Loads a pugixml document from a regular file. Anything else (a folder, say) fails with
 // status_io_error instead of reaching pugixml, which would try to read a folder's "size".

@@ -1,6 +1,5 @@
 #include "sim/sim_state.h"
 
-#include <atomic>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -11,11 +10,7 @@
 
 #include <pugixml.hpp>
 
-#ifdef _WIN32
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
+#include "config/atomic_file.h"
 
 namespace kb {
 namespace {
@@ -151,37 +146,6 @@ bool ReadState(const pugi::xml_node& root, SimKeyboardState& state) {
     return true;
 }
 
-long ProcessId() {
-#ifdef _WIN32
-    return static_cast<long>(_getpid());
-#else
-    return static_cast<long>(getpid());
-#endif
-}
-
-std::FILE* CreateTemporaryBeside(const fs::path& target, fs::path& temporary) {
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = target;
-        temporary +=
-            ".tmp-" + std::to_string(ProcessId()) + "-" + std::to_string(counter.fetch_add(1));
-        // "x": never share a temporary file with another writer.
-#ifdef _WIN32
-        std::FILE* file = _wfopen(temporary.c_str(), L"wbx");
-#else
-        std::FILE* file = std::fopen(temporary.c_str(), "wbx");
-#endif
-        if (file != nullptr) {
-            return file;
-        }
-        std::error_code ec;
-        if (!fs::exists(temporary, ec)) {
-            return nullptr;  // the folder is missing or not writable
-        }
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 std::string DumpSimState(const SimKeyboardState& state) {
@@ -274,27 +238,12 @@ bool SaveSimState(const std::string& utf8Path, const SimKeyboardState& state) {
         node.append_attribute("record") = Hex(state.lighting[e].data(), 5).c_str();
     }
 
-    const fs::path target = PathFromUtf8(utf8Path);
-    fs::path temporary;
-    std::FILE* file = CreateTemporaryBeside(target, temporary);
-    if (file == nullptr) {
-        return false;
-    }
-    pugi::xml_writer_file writer(file);
-    document.save(writer, "\t", pugi::format_indent | pugi::format_no_declaration,
-                  pugi::encoding_utf8);
-    // A full disk often shows only at flush or close, so every result counts.
-    bool written = std::fflush(file) == 0 && std::ferror(file) == 0;
-    written = std::fclose(file) == 0 && written;
-    std::error_code ec;
-    if (written) {
-        fs::rename(temporary, target, ec);
-        if (!ec) {
-            return true;
-        }
-    }
-    fs::remove(temporary, ec);
-    return false;
+    return WriteFileAtomically(PathFromUtf8(utf8Path), [&](std::FILE* file) {
+        pugi::xml_writer_file writer(file);
+        document.save(writer, "\t", pugi::format_indent | pugi::format_no_declaration,
+                      pugi::encoding_utf8);
+        return true;
+    });
 }
 
 }  // namespace kb
