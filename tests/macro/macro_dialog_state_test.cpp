@@ -1,4 +1,5 @@
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,35 @@ TEST(MacroDialogStateTest, ReadsTheFile) {
         }
         MacroDialogState state(folder.File("store.xml"));
         EXPECT_EQ(Fields(state), c.fields) << (c.content ? c.content : "(no file)");
+    }
+}
+
+// A NUL byte makes the file malformed, even after a complete element: the defaults hold.
+TEST(MacroDialogStateTest, FileWithANulByteIsMalformed) {
+    using namespace std::string_literals;
+    for (const std::string& bytes :
+         {"<macro page=\"2\"/>\0"s, "<macro page=\"2\"/\0>"s, "<macro page=\"2\"/>\0<x"s}) {
+        TempFolder folder;
+        WriteFile(folder.File("store.xml"), bytes);
+        MacroDialogState state(folder.File("store.xml"));
+        EXPECT_EQ(Fields(state), "0 1 10 0 0 0 0 0") << testing::PrintToString(bytes);
+    }
+    // In UTF-16 a NUL is a pair of zero bytes; the zero halves of the other characters are not.
+    const auto utf16 = [](const std::string& ascii) {
+        std::string wide = "\xFF\xFE";
+        for (char c : ascii) {
+            wide += c;
+            wide += '\0';
+        }
+        return wide;
+    };
+    for (const auto& [bytes, fields] :
+         {std::pair{utf16("<macro page=\"2\"/>"), "2 0 0 0 0 0 0 0"},
+          std::pair{utf16("<macro page=\"2\"/>\0"s), "0 1 10 0 0 0 0 0"}}) {
+        TempFolder folder;
+        WriteFile(folder.File("store.xml"), bytes);
+        MacroDialogState state(folder.File("store.xml"));
+        EXPECT_EQ(Fields(state), fields) << testing::PrintToString(bytes);
     }
 }
 

@@ -167,6 +167,32 @@ TEST(MacroFileTest, LoadResultsAndWhatTheLibraryKeeps) {
     EXPECT_EQ(library.Path(), folder.File("good.xml"));
 }
 
+// A NUL byte is not XML: the file is malformed wherever the byte sits, also where the parser would
+// otherwise stop early or take it for the end of the text.
+TEST(MacroFileTest, FilesWithANulByteAreMalformed) {
+    using namespace std::string_literals;
+    const std::string cases[] = {
+        "<group><items name=\"x\"/></group\0>"s,      "<group><items name=\"x\"/></group>\0"s,
+        "<group><items name=\"x\"/></group>\0<junk"s, "<group><items name=\"x\"/>\0</group>"s,
+        "<group><items name=\"x\0\"/></group>"s,
+    };
+    TempFolder folder;
+    WriteFile(folder.File("good.xml"), kExample);
+    MacroLibrary library(folder.File("good.xml"));
+    const std::string example = Dump(library);
+    for (const std::string& bytes : cases) {
+        WriteFile(folder.File("nul.mcr"), bytes);
+        EXPECT_FALSE(library.Load(folder.File("nul.mcr"))) << testing::PrintToString(bytes);
+        EXPECT_EQ(Dump(library), example);
+    }
+    // The library's own file: rejected, so kept aside before the first save.
+    WriteFile(folder.File("macro.xml"), cases[0]);
+    MacroLibrary own(folder.File("macro.xml"));
+    EXPECT_EQ(own.Root().ChildCount(), 0);
+    ASSERT_TRUE(own.Save());
+    EXPECT_EQ(ReadFile(folder.File("macro.xml.unreadable")), cases[0]);
+}
+
 TEST(MacroFileTest, RoundTripKeepsEveryValueAndEveryByte) {
     TempFolder folder;
     MacroLibrary library;
