@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QWidget>
+#include <filesystem>
 #include <pugixml.hpp>
 
+#include "config/atomic_file.h"
+#include "config/data_folder.h"
 #include "mainwindow/main_window.h"
 #include "toolkit/named_ids.h"
 #include "toolkit/sapp.h"
@@ -13,7 +16,6 @@
 
 #ifdef KBCONFIG_HAVE_KEY_DIALOG
 #include "app/key_dialog_runner.h"
-#include "config/data_folder.h"
 #endif
 
 namespace kb {
@@ -34,6 +36,17 @@ void InstallStartupTranslator(ui::SApplication& app, ui::STranslatorMgr& manager
     auto translator = std::make_shared<ui::STranslator>();
     if (translator->Load(doc.child("language"))) {
         manager.InstallTranslator(std::move(translator));
+    }
+}
+
+// A save cut short by a kill leaves its temporary file behind; clear away those of processes
+// that no longer run.
+void RemoveLeftoverTemporaries() {
+    const std::string folder = DataFolder();
+    const std::u8string base(folder.begin(), folder.end());
+    for (const char8_t* name : {u8"macro.xml", u8"store.xml"}) {
+        RemoveStaleTemporaries(folder.empty() ? std::filesystem::path(name)
+                                              : std::filesystem::path(base) / name);
     }
 }
 
@@ -104,6 +117,7 @@ int RunConfigurator(char* argv0, const Composition& composition) {
         app.reset();
         return 0;
     }
+    RemoveLeftoverTemporaries();
 
     DeviceSide devices = composition.makeDevices(*config, *platform);
     const MainWindowServices services{*devices.backend, *devices.gate, *devices.pacer,

@@ -5,32 +5,51 @@
 #include <string>
 #include <system_error>
 
-#ifdef _WIN32
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
+#include "config/atomic_file_platform.h"
 
 namespace kb {
 namespace {
 
 namespace fs = std::filesystem;
 
-long ProcessId() {
-#ifdef _WIN32
-    return static_cast<long>(_getpid());
-#else
-    return static_cast<long>(getpid());
-#endif
+// How many links deep a target may lie; deeper (or a loop) is refused, as the system does.
+constexpr int kMaxLinkDepth = 40;
+
+std::string TemporaryPrefix(const fs::path& target) {
+    return target.filename().string() + ".tmp-";
 }
 
-// Opens a file that must not exist yet, so two writers never share a temporary file.
-std::FILE* CreateExclusive(const fs::path& path) {
-#ifdef _WIN32
-    return _wfopen(path.c_str(), L"wbx");
-#else
-    return std::fopen(path.c_str(), "wbx");
-#endif
+// The file a write to `target` must replace: `target` itself, or where its links lead.
+bool FollowLinks(const fs::path& target, fs::path& destination) {
+    destination = target;
+    for (int depth = 0; depth < kMaxLinkDepth; ++depth) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(destination, ec))) {
+            return true;
+        }
+        const fs::path next = fs::read_symlink(destination, ec);
+        if (ec) {
+            return false;
+        }
+        destination = next.is_absolute() ? next : destination.parent_path() / next;
+    }
+    return false;
+}
+
+// The process id in a temporary file's name "<prefix><pid>-…", or 0 when it has none.
+long ProcessIdOfTemporary(const std::string& name, const std::string& prefix) {
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) {
+        return 0;
+    }
+    long pid = 0;
+    std::size_t i = prefix.size();
+    for (; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i) {
+        if (pid > 100000000) {
+            return 0;
+        }
+        pid = pid * 10 + (name[i] - '0');
+    }
+    return i < name.size() && name[i] == '-' ? pid : 0;
 }
 
 std::FILE* CreateTemporaryBeside(const fs::path& target, fs::path& temporary) {
@@ -38,16 +57,14 @@ std::FILE* CreateTemporaryBeside(const fs::path& target, fs::path& temporary) {
     const auto seed = static_cast<unsigned long long>(
         std::chrono::steady_clock::now().time_since_epoch().count());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string suffix = ".tmp-" + std::to_string(ProcessId()) + "-" +
-                             std::to_string(seed % 1000000) + "-" +
-                             std::to_string(counter.fetch_add(1));
         temporary = target;
-        temporary += suffix;
-        if (std::FILE* file = CreateExclusive(temporary)) {
+        temporary += ".tmp-" + std::to_string(atomic_file::CurrentProcessId()) + "-" +
+                     std::to_string(seed % 1000000) + "-" + std::to_string(counter.fetch_add(1));
+        if (std::FILE* file = atomic_file::CreateNewFile(temporary, target)) {
             return file;
         }
         std::error_code ec;
-        if (!fs::exists(temporary, ec)) {
+        if (!fs::exists(fs::symlink_status(temporary, ec))) {
             return nullptr;  // not a name clash: the folder is missing or not writable
         }
     }
@@ -56,23 +73,48 @@ std::FILE* CreateTemporaryBeside(const fs::path& target, fs::path& temporary) {
 
 }  // namespace
 
+void RemoveStaleTemporaries(const fs::path& target) {
+    const std::string prefix = TemporaryPrefix(target);
+    const long self = atomic_file::CurrentProcessId();
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::error_code ec;
+    fs::directory_iterator entries(folder, ec);
+    for (; !ec && entries != fs::directory_iterator(); entries.increment(ec)) {
+        const fs::path& path = entries->path();
+        const long pid = ProcessIdOfTemporary(path.filename().string(), prefix);
+        if (pid <= 0 || pid == self || atomic_file::ProcessIsRunning(pid)) {
+            continue;
+        }
+        std::error_code statusError;
+        if (fs::is_regular_file(fs::symlink_status(path, statusError))) {
+            std::error_code removeError;
+            fs::remove(path, removeError);
+        }
+    }
+}
+
 bool WriteFileAtomically(const fs::path& target, const std::function<bool(std::FILE*)>& writer) {
+    fs::path destination;
+    if (!FollowLinks(target, destination) || !atomic_file::ExistingFileIsWritable(destination)) {
+        return false;
+    }
+    RemoveStaleTemporaries(destination);
     fs::path temporary;
-    std::FILE* file = CreateTemporaryBeside(target, temporary);
+    std::FILE* file = CreateTemporaryBeside(destination, temporary);
     if (file == nullptr) {
         return false;
     }
     bool written = writer(file);
-    // A full disk often shows only when the buffer is flushed, so both results count.
+    // A full disk often shows only when the buffer is flushed, so both results count. The
+    // content must be on the disk before the rename is: otherwise a power cut can leave the new
+    // name pointing at an empty file.
     written = std::fflush(file) == 0 && std::ferror(file) == 0 && written;
+    written = written && atomic_file::SyncToDisk(file);
     written = std::fclose(file) == 0 && written;
-    std::error_code ec;
-    if (written) {
-        fs::rename(temporary, target, ec);
-        if (!ec) {
-            return true;
-        }
+    if (written && atomic_file::ReplaceFile(temporary, destination)) {
+        return true;
     }
+    std::error_code ec;
     fs::remove(temporary, ec);
     return false;
 }

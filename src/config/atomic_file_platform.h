@@ -1,0 +1,30 @@
+#pragma once
+
+// What the atomic writer needs of the operating system, one implementation per platform
+// (atomic_file_posix.cpp). Internal to the writer.
+
+#include <cstdio>
+#include <filesystem>
+
+namespace kb::atomic_file {
+
+long CurrentProcessId();
+
+// False only when `pid` surely names no running process.
+bool ProcessIsRunning(long pid);
+
+// False when `path` exists and may not be written: a read-only file, or one this user cannot
+// write. A missing file is writable here (its folder decides).
+bool ExistingFileIsWritable(const std::filesystem::path& path);
+
+// Creates `path`, which must not exist yet, for writing. When `like` exists the new file gets its
+// permissions, so replacing a file keeps who may read it. Null on failure.
+std::FILE* CreateNewFile(const std::filesystem::path& path, const std::filesystem::path& like);
+
+// Forces the written content of `file` (already flushed from the C buffer) to the disk.
+bool SyncToDisk(std::FILE* file);
+
+// Replaces `target` with `source` in one step.
+bool ReplaceFile(const std::filesystem::path& source, const std::filesystem::path& target);
+
+}  // namespace kb::atomic_file
