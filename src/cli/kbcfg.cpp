@@ -323,6 +323,14 @@ int Run(const std::vector<std::string>& args) {
     }
     if (options.simulate && !options.stateFile.empty()) {
         std::error_code error;
+        // Without its folder the state could never be saved, and every change would be lost.
+        const std::filesystem::path statePath = PathFromUtf8(options.stateFile);
+        const std::filesystem::path stateFolder =
+            statePath.has_parent_path() ? statePath.parent_path() : std::filesystem::path(".");
+        if (!std::filesystem::is_directory(stateFolder, error)) {
+            throw UsageError{"cannot keep simulator state " + options.stateFile + ": no folder " +
+                             stateFolder.string()};
+        }
         SimKeyboardState state;
         if (std::filesystem::exists(PathFromUtf8(options.stateFile), error) &&
             !LoadSimState(options.stateFile, state)) {

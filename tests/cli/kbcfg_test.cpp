@@ -252,6 +252,20 @@ TEST_F(KbcfgTest, KeepsAnUnreadableStateFileAndABrokenConfiguration) {
     EXPECT_EQ(ReadText(folder_.File("state.xml")),
               "<simkeyboard version=\"1\" activeprofile=\"7\"/>");
 
+    // A state file whose folder is missing could never be kept.
+    for (const std::string& state :
+         {folder_.File("missing/state.xml"), folder_.File("state.xml/inner.xml")}) {
+        SCOPED_TRACE(state);
+        result = folder_.Run({"--config", folder_.File("config.xml"), "--simulate=" + state,
+                              "assign", "A", "--key", "B"});
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_EQ(result.out, "");
+        EXPECT_NE(result.err.find("cannot keep simulator state " + state + ": no folder"),
+                  std::string::npos)
+            << result.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder_.File("missing")));
+
     folder_.Write("config.xml", "<usb vid=\"258a\"");
     result = folder_.Run({"--config", folder_.File("config.xml"), "--simulate", "status"});
     EXPECT_EQ(result.exitCode, 2);
