@@ -6,8 +6,8 @@
 #include <pugixml.hpp>
 #include <utility>
 
-#include "config/number_text.h"
 #include "config/program_folder.h"
+#include "util/number_text.h"
 
 namespace kb {
 

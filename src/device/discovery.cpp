@@ -5,7 +5,7 @@
 #include <regex>
 #include <string>
 
-#include "config/number_text.h"
+#include "util/number_text.h"
 
 namespace kb {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <pugixml.hpp>
 
-#include "config/number_text.h"
 #include "macro/atomic_file.h"
+#include "util/number_text.h"
 
 namespace kb {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "config/number_text.h"
+#include "util/number_text.h"
 
 namespace kb {
 

@@ -8,6 +8,7 @@
 
 #include "toolkit/sapp.h"
 #include "toolkit/shostwnd.h"
+#include "util/number_text.h"
 
 namespace kb::ui {
 
@@ -15,19 +16,6 @@ namespace {
 
 QString Utf8(const char* text) {
     return QString::fromUtf8(text, qsizetype(std::strlen(text)));
-}
-
-// Decimal, or hexadecimal with "0x"; anything else is no command.
-int ParseId(const QString& text) {
-    const QString trimmed = text.trimmed();
-    bool ok = false;
-    int value = 0;
-    if (trimmed.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
-        value = trimmed.mid(2).toInt(&ok, 16);
-    } else {
-        value = trimmed.toInt(&ok, 10);
-    }
-    return ok ? value : 0;
 }
 
 bool IsSeparator(const pugi::xml_node& node) {
@@ -50,14 +38,15 @@ void ParseItems(const pugi::xml_node& parent, const char* itemTag, const SMenuTe
             continue;
         }
         SMenuItem item;
-        item.id = ParseId(Utf8(node.attribute("id").value()));
+        item.id = ParseIntegerAttribute(node.attribute("id").value());
         // The text may be an attribute or the element's own text.
         const pugi::xml_attribute textAttr = node.attribute("text");
         QString raw = textAttr ? Utf8(textAttr.value()) : Utf8(node.text().get()).trimmed();
         item.text = text ? text(raw) : raw;
         item.icon = Utf8(node.attribute("icon").value());
-        item.enabled =
-            node.attribute("enable").as_int(1) != 0 && node.attribute("disable").as_int(0) == 0;
+        const pugi::xml_attribute enable = node.attribute("enable");
+        item.enabled = (!enable || ParseIntegerAttribute(enable.value()) != 0) &&
+                       ParseIntegerAttribute(node.attribute("disable").value()) == 0;
         ParseItems(node, itemTag, text, item.children);
         out.push_back(std::move(item));
     }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <pugixml.hpp>
 
+#include "toolkit/attribute_value.h"
 #include "toolkit/shostwnd.h"
 #include "toolkit/slistview.h"
 #include "toolkit/stabctrl.h"
@@ -282,14 +283,14 @@ bool SApplication::LoadSkinTable(const QString& typeAndName) {
         if (name.isEmpty() || image.isNull()) {
             continue;  // a skin without its image is left out
         }
-        const int states = std::max(1, item.attribute("states").as_int(1));
-        const bool vertical = item.attribute("vertical").as_int(0) != 0;
+        const int states = std::max(1, ParseIntegerAttribute(item.attribute("states").value()));
+        const bool vertical = ParseIntegerAttribute(item.attribute("vertical").value()) != 0;
         if (frame) {
             const QStringList m = Attr(item, "margin").split(QLatin1Char(','));
             QMargins margins;
             if (m.size() == 4) {
-                margins = QMargins(m[0].trimmed().toInt(), m[1].trimmed().toInt(),
-                                   m[2].trimmed().toInt(), m[3].trimmed().toInt());
+                margins = QMargins(ParseIntValue(m[0]), ParseIntValue(m[1]), ParseIntValue(m[2]),
+                                   ParseIntValue(m[3]));
             }
             skins_.Add(
                 name, std::make_shared<SSkinImgFrame>(std::move(image), states, vertical, margins));

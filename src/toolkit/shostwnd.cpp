@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <pugixml.hpp>
 
+#include "toolkit/attribute_value.h"
 #include "toolkit/sapp.h"
 #include "toolkit/sskin.h"
 
@@ -65,8 +66,8 @@ bool SHostWnd::CreateHost(QWidget* owner) {
     const QString context = attr("trCtx");
     root_->SetTrContext(context);
     const QStringList size = attr("size").split(QLatin1Char(','));
-    if (size.size() == 2 && size[0].toInt() > 0 && size[1].toInt() > 0) {
-        resize(size[0].trimmed().toInt(), size[1].trimmed().toInt());
+    if (size.size() == 2 && ParseIntValue(size[0]) > 0 && ParseIntValue(size[1]) > 0) {
+        resize(ParseIntValue(size[0]), ParseIntValue(size[1]));
     }
     if (const QString title = attr("title"); !title.isEmpty()) {
         setWindowTitle(app->Tr(context, title));
@@ -77,7 +78,7 @@ bool SHostWnd::CreateHost(QWidget* owner) {
     if (QColor color; app->ParseColor(attr("colorBkgnd"), color)) {
         bkColor_ = color;
     }
-    radius_ = std::max(0, attr("radius").toInt());
+    radius_ = std::max(0, ParseIntValue(attr("radius")));
     if (radius_ > 0) {
         setAttribute(Qt::WA_TranslucentBackground);
     }

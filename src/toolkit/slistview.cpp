@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <pugixml.hpp>
 
+#include "toolkit/attribute_value.h"
 #include "toolkit/sapp.h"
 #include "toolkit/sskin.h"
 
@@ -22,10 +23,6 @@ const QColor kHeaderHover(0x24, 0x28, 0x33);
 const QColor kHeaderText(0x8B, 0x93, 0xA1);
 const QColor kEdge(0x2C, 0x31, 0x3B);
 const QColor kAccent(0x00, 0xC8, 0xFF);
-
-int ToInt(const QString& value) {
-    return value.trimmed().toInt();
-}
 
 bool Is(const QString& name, const char* key) {
     return name.compare(QLatin1String(key), Qt::CaseInsensitive) == 0;
@@ -141,7 +138,7 @@ SListView::~SListView() {
 bool SListView::SetAttribute(const QString& name, const QString& value, bool loading) {
     const SApplication* app = SApplication::Instance();
     if (Is(name, "itemHeight")) {
-        itemHeight_ = std::max(1, ToInt(value));
+        itemHeight_ = std::max(1, ParseIntValue(value));
         LayoutRows();
         return true;
     }
@@ -308,7 +305,7 @@ bool SMcListView::IsClass(const QString& tag) const {
 
 bool SMcListView::SetAttribute(const QString& name, const QString& value, bool loading) {
     if (Is(name, "headerHeight")) {
-        headerHeight_ = std::max(0, ToInt(value));
+        headerHeight_ = std::max(0, ParseIntValue(value));
         LayoutRows();
         return true;
     }
@@ -322,8 +319,9 @@ bool SMcListView::CreateChildren(const pugi::xml_node& element) {
         if (app) {
             text = app->ResolveString(text);
         }
-        InsertColumn(GetColumnCount(), QString::fromUtf8(item.attribute("name").as_string()), text,
-                     item.attribute("width").as_int(80));
+        InsertColumn(
+            GetColumnCount(), QString::fromUtf8(item.attribute("name").as_string()), text,
+            item.attribute("width") ? ParseIntegerAttribute(item.attribute("width").value()) : 80);
     }
     return SListView::CreateChildren(element);
 }

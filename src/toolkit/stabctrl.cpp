@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <pugixml.hpp>
 
+#include "toolkit/attribute_value.h"
 #include "toolkit/sapp.h"
 #include "toolkit/sskin.h"
 
@@ -18,10 +19,6 @@ const QColor kAccent(0x00, 0xC8, 0xFF);
 const QColor kTabHover(0x20, 0x24, 0x2C);
 const QColor kTabSelected(0x1A, 0x1D, 0x24);
 const QColor kEdge(0x2C, 0x31, 0x3B);
-
-int ToInt(const QString& value) {
-    return value.trimmed().toInt();
-}
 
 bool Is(const QString& name, const char* key) {
     return name.compare(QLatin1String(key), Qt::CaseInsensitive) == 0;
@@ -39,7 +36,7 @@ bool STabPage::SetAttribute(const QString& name, const QString& value, bool load
         return true;
     }
     if (Is(name, "iconIndex")) {
-        iconIndex_ = ToInt(value);
+        iconIndex_ = ParseIntValue(value);
         return true;
     }
     return SWindow::SetAttribute(name, value, loading);
@@ -76,16 +73,16 @@ bool STabCtrl::SetAttribute(const QString& name, const QString& value, bool load
     const SApplication* app = SApplication::Instance();
     auto skin = [app](const QString& v) { return app ? app->GetSkin(v) : nullptr; };
     if (Is(name, "curSel")) {
-        pendingSel_ = ToInt(value);
+        pendingSel_ = ParseIntValue(value);
         if (!pages_.empty()) {
             SetCurSel(pendingSel_);
         }
     } else if (Is(name, "tabWidth")) {
-        tabSize_.setWidth(std::max(0, ToInt(value)));
+        tabSize_.setWidth(std::max(0, ParseIntValue(value)));
     } else if (Is(name, "tabHeight")) {
-        tabSize_.setHeight(std::max(0, ToInt(value)));
+        tabSize_.setHeight(std::max(0, ParseIntValue(value)));
     } else if (Is(name, "tabInterSize")) {
-        interSize_ = std::max(0, ToInt(value));
+        interSize_ = std::max(0, ParseIntValue(value));
     } else if (Is(name, "tabInterSkin")) {
         interSkin_ = skin(value);
         return interSkin_ != nullptr;
@@ -96,13 +93,13 @@ bool STabCtrl::SetAttribute(const QString& name, const QString& value, bool load
         iconSkin_ = skin(value);
         return iconSkin_ != nullptr;
     } else if (Is(name, "icon-x")) {
-        iconPos_.setX(ToInt(value));
+        iconPos_.setX(ParseIntValue(value));
     } else if (Is(name, "icon-y")) {
-        iconPos_.setY(ToInt(value));
+        iconPos_.setY(ParseIntValue(value));
     } else if (Is(name, "text-x")) {
-        textPos_.setX(ToInt(value));
+        textPos_.setX(ParseIntValue(value));
     } else if (Is(name, "text-y")) {
-        textPos_.setY(ToInt(value));
+        textPos_.setY(ParseIntValue(value));
     } else if (Is(name, "tabAlign")) {
         align_ = value.trimmed().compare(QLatin1String("left"), Qt::CaseInsensitive) == 0
                      ? Align::Left

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <pugixml.hpp>
 
+#include "toolkit/attribute_value.h"
 #include "toolkit/sapp.h"
 #include "toolkit/shostwnd.h"
 #include "toolkit/sskin.h"
@@ -40,14 +41,6 @@ const QColor kPopupBkgnd(0x1B, 0x1F, 0x27);
 const QColor kPopupHover(0x2A, 0x30, 0x3C);
 constexpr int kPopupPad = 4;  // between the list's edge and a row's highlight
 constexpr int kPopupGap = 3;  // between the box and its drop-down list
-
-int ToInt(const QString& value) {
-    const QString v = value.trimmed();
-    bool ok = false;
-    const int n = v.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? v.mid(2).toInt(&ok, 16)
-                                                                         : v.toInt(&ok, 10);
-    return ok ? n : 0;
-}
 
 bool Is(const QString& name, const char* key) {
     return name.compare(QLatin1String(key), Qt::CaseInsensitive) == 0;
@@ -133,7 +126,7 @@ SStatic::SStatic(QWidget* parent) : SWindow(parent) {
 
 bool SStatic::SetAttribute(const QString& name, const QString& value, bool loading) {
     if (Is(name, "multiLines")) {
-        multiLines_ = ToInt(value) != 0;
+        multiLines_ = ParseIntValue(value) != 0;
         update();
         return true;
     }
@@ -185,7 +178,7 @@ bool SImageWnd::SetAttribute(const QString& name, const QString& value, bool loa
         return true;
     }
     if (Is(name, "state") || Is(name, "iconIndex")) {
-        SetIcon(ToInt(value));
+        SetIcon(ParseIntValue(value));
         return true;
     }
     return SWindow::SetAttribute(name, value, loading);
@@ -308,11 +301,11 @@ bool SEdit::SetAttribute(const QString& name, const QString& value, bool loading
         return true;
     }
     if (Is(name, "readonly")) {
-        SetReadOnly(ToInt(value) != 0);
+        SetReadOnly(ParseIntValue(value) != 0);
         return true;
     }
     if (Is(name, "number")) {
-        if (ToInt(value) != 0) {
+        if (ParseIntValue(value) != 0) {
             edit_->setValidator(new QRegularExpressionValidator(
                 QRegularExpression(QStringLiteral("[0-9]*")), edit_));
         } else {
@@ -437,7 +430,7 @@ SToggleButton::SToggleButton(QWidget* parent) : SButton(parent) {
 
 bool SToggleButton::SetAttribute(const QString& name, const QString& value, bool loading) {
     if (Is(name, "checked")) {
-        SetCheck(ToInt(value) != 0);
+        SetCheck(ParseIntValue(value) != 0);
         return true;
     }
     if (Is(name, "focusSkin")) {
@@ -782,14 +775,14 @@ SComboBox::SComboBox(QWidget* parent) : SWindow(parent), combo_(new ChevronCombo
 
 bool SComboBox::SetAttribute(const QString& name, const QString& value, bool loading) {
     if (Is(name, "curSel")) {
-        pendingSel_ = ToInt(value);
+        pendingSel_ = ParseIntValue(value);
         if (!SetCurSel(pendingSel_, false)) {
             return GetCount() == 0;  // applied once the items exist
         }
         return true;
     }
     if (Is(name, "dropHeight")) {
-        combo_->setMaxVisibleItems(std::max(1, ToInt(value) / kItemHeight));
+        combo_->setMaxVisibleItems(std::max(1, ParseIntValue(value) / kItemHeight));
         return true;
     }
     if (Is(name, "btnSkin") || Is(name, "itemSkin")) {
@@ -963,19 +956,19 @@ SSliderBar::SSliderBar(QWidget* parent) : SWindow(parent) {
 
 bool SSliderBar::SetAttribute(const QString& name, const QString& value, bool loading) {
     if (Is(name, "min")) {
-        SetRange(ToInt(value), std::max(ToInt(value), max_));
+        SetRange(ParseIntValue(value), std::max(ParseIntValue(value), max_));
         return true;
     }
     if (Is(name, "max")) {
-        SetRange(std::min(min_, ToInt(value)), ToInt(value));
+        SetRange(std::min(min_, ParseIntValue(value)), ParseIntValue(value));
         return true;
     }
     if (Is(name, "value")) {
-        SetValue(ToInt(value));
+        SetValue(ParseIntValue(value));
         return true;
     }
     if (Is(name, "vertical")) {
-        vertical_ = ToInt(value) != 0;
+        vertical_ = ParseIntValue(value) != 0;
         update();
         return true;
     }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <pugixml.hpp>
 
+#include "toolkit/attribute_value.h"
 #include "toolkit/sapp.h"
 #include "toolkit/shostwnd.h"
 #include "toolkit/sskin.h"
@@ -38,18 +39,10 @@ void CollectChildren(const QObject* parent, std::vector<SWindow*>& out) {
     }
 }
 
-int ParseInt(const QString& value) {
-    const QString v = value.trimmed();
-    bool ok = false;
-    const int n = v.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? v.mid(2).toInt(&ok, 16)
-                                                                         : v.toInt(&ok, 10);
-    return ok ? n : 0;
-}
-
 std::vector<int> ParseInts(const QString& value) {
     std::vector<int> out;
     for (const QString& part : value.split(QLatin1Char(','))) {
-        out.push_back(ParseInt(part));
+        out.push_back(ParseIntValue(part));
     }
     return out;
 }
@@ -462,7 +455,7 @@ bool SWindow::SetAttribute(const QString& name, const QString& value, bool /*loa
     if (key == QLatin1String("name")) {
         name_ = value;
     } else if (key == QLatin1String("id")) {
-        id_ = ParseInt(value);
+        id_ = ParseIntValue(value);
     } else if (key == QLatin1String("pos")) {
         const std::vector<int> v = ParseInts(value);
         const QSize desired = GetDesiredSize();
@@ -478,9 +471,9 @@ bool SWindow::SetAttribute(const QString& name, const QString& value, bool /*loa
     } else if (key == QLatin1String("trctx")) {
         trCtx_ = value;
     } else if (key == QLatin1String("visible")) {
-        setVisible(ParseInt(value) != 0);
+        setVisible(ParseIntValue(value) != 0);
     } else if (key == QLatin1String("enable")) {
-        setEnabled(ParseInt(value) != 0);
+        setEnabled(ParseIntValue(value) != 0);
     } else if (key == QLatin1String("skin")) {
         ISkinObj* skin = app ? app->GetSkin(value) : nullptr;
         if (!skin && !value.isEmpty()) {
@@ -505,10 +498,10 @@ bool SWindow::SetAttribute(const QString& name, const QString& value, bool /*loa
         for (const QString& part : value.split(QLatin1Char(','))) {
             const QString k = part.section(QLatin1Char(':'), 0, 0).trimmed().toLower();
             const QString v = part.section(QLatin1Char(':'), 1).trimmed();
-            if (k == QLatin1String("size") && ParseInt(v) > 0) {
-                f.setPixelSize(ParseInt(v));
+            if (k == QLatin1String("size") && ParseIntValue(v) > 0) {
+                f.setPixelSize(ParseIntValue(v));
             } else if (k == QLatin1String("bold")) {
-                f.setBold(ParseInt(v) != 0);
+                f.setBold(ParseIntValue(v) != 0);
             } else if (k == QLatin1String("face") && !v.isEmpty()) {
                 f.setFamilies({v});
             }
@@ -533,7 +526,7 @@ bool SWindow::SetAttribute(const QString& name, const QString& value, bool /*loa
             return false;
         }
     } else if (key == QLatin1String("data")) {
-        userData_ = ParseInt(value);
+        userData_ = ParseIntValue(value);
     } else {
         return false;
     }

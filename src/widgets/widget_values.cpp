@@ -60,40 +60,6 @@ bool ReadNumber(std::string_view text, size_t& pos, int base, long long& value) 
 
 }  // namespace
 
-int ParseIntValue(const QString& value) {
-    const std::string text = value.trimmed().toStdString();
-    std::string_view view(text);
-    size_t pos = 0;
-    bool negative = false;
-    if (!view.empty() && (view[0] == '-' || view[0] == '+')) {
-        negative = view[0] == '-';
-        pos = 1;
-    }
-    int base = 10;
-    if (view.size() >= pos + 2 && view[pos] == '0' &&
-        (view[pos + 1] == 'x' || view[pos + 1] == 'X')) {
-        base = 16;
-        pos += 2;
-    }
-    long long v = 0;
-    if (pos < view.size() && (view[pos] == '-' || view[pos] == '+' || IsSpace(view[pos]))) {
-        return 0;  // no second sign or gap after the prefix
-    }
-    if (!ReadNumber(view, pos, base, v)) {
-        return 0;
-    }
-    if (base == 16 && !negative && v > INT_MAX && v <= 0xFFFFFFFFLL) {
-        return static_cast<int>(static_cast<std::uint32_t>(v));  // 0xFFFFFFFF style masks
-    }
-    return Clamp(negative ? -v : v);
-}
-
-int ParseDecimalPrefix(std::string_view text) {
-    size_t pos = 0;
-    long long v = 0;
-    return ReadNumber(text, pos, 10, v) ? Clamp(v) : 0;
-}
-
 int ScanCommaInts(std::string_view text, int* out, int count) {
     size_t pos = 0;
     for (int i = 0; i < count; ++i) {

@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "toolkit/attribute_value.h"
+#include "util/number_text.h"
+
 namespace kb::ui {
 
 class ISkinObj;
@@ -11,14 +14,6 @@ class ISkinObj;
 // A skin attribute: the skin of that name from the application's pool; an unknown name fails
 // and keeps the skin held before.
 bool LookUpSkin(const QString& name, ISkinObj*& slot);
-
-// Integer attribute: decimal, or hexadecimal after "0x"; the leading digits count, and a value
-// without digits gives 0. Values beyond the int range are clamped.
-int ParseIntValue(const QString& value);
-
-// Decimal integer with an optional sign; only the leading digits count, none gives 0. Clamped to
-// the int range.
-int ParseDecimalPrefix(std::string_view text);
 
 // Reads up to `count` comma-separated decimal integers ("%d,%d,..."): stops at the first one that
 // is missing or malformed; the outputs after it keep their values. Returns how many were read.

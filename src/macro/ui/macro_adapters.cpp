@@ -3,10 +3,10 @@
 #include <cctype>
 #include <string>
 
-#include "config/number_text.h"
 #include "macro/macro_library.h"
 #include "toolkit/sapp.h"
 #include "toolkit/swidgets.h"
+#include "util/number_text.h"
 
 namespace kb {
 namespace {

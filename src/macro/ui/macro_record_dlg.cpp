@@ -4,7 +4,6 @@
 #include <filesystem>
 
 #include "config/device_config.h"
-#include "config/number_text.h"
 #include "macro/atomic_file.h"
 #include "macro/key_codes.h"
 #include "macro/macro_dialog_state.h"
@@ -13,6 +12,7 @@
 #include "toolkit/slistview.h"
 #include "toolkit/stabctrl.h"
 #include "toolkit/swidgets.h"
+#include "util/number_text.h"
 
 namespace kb {
 namespace {

@@ -1,4 +1,4 @@
-#include "config/number_text.h"
+#include "util/number_text.h"
 
 #include <cstdint>
 #include <limits>

@@ -14,7 +14,8 @@ std::int32_t ParseDecimalPrefix(std::string_view text);
 // optional "0x"/"0X" prefix, hexadecimal digits up to the first other character.
 std::int32_t ParseHexPrefix(std::string_view text);
 
-// Integer attribute values of layouts and widgets: decimal, or hexadecimal with "0x".
+// The integer-attribute rule of layouts, widgets and menus: decimal, or hexadecimal after "0x";
+// the leading digits count ("12px" is 12), and a value without digits gives 0. Never octal.
 std::int32_t ParseIntegerAttribute(std::string_view text);
 
 }  // namespace kb

@@ -1,4 +1,4 @@
-#include "config/number_text.h"
+#include "util/number_text.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +26,10 @@ TEST(NumberText, ConversionsReadLikeStrtol) {
         {"-12", -12, -0x12, -12},
         {"1a2b", 1, 0x1a2b, 1},
         {"0x1A2B", 0, 0x1a2b, 0x1a2b},
+        {"0x10", 0, 0x10, 16},
+        {" 0x10 ", 0, 0x10, 16},
+        {"12px", 12, 0x12, 12},  // layouts' integers: the leading digits count
+        {"px12", 0, 0, 0},
         {"0X1a2b", 0, 0x1a2b, 0x1a2b},
         {"-0x10", 0, -16, -16},
         {"0x", 0, 0, 0},    // the prefix alone: only the 0 is read
