@@ -42,6 +42,9 @@ const CommandSpec kCommands[] = {
      "KEY"},
     {"clear", Command::Clear, {"profile"}, "KEY"},
     {"reset", Command::Reset, {"yes"}, {}},
+    {"keys", Command::Keys, {"profile"}, {}},
+    {"backup", Command::Backup, {}, "FILE"},
+    {"restore", Command::Restore, {}, "FILE"},
     {"help", Command::Help, {}, {}},
 };
 
@@ -207,6 +210,10 @@ std::string Validate(const CommandSpec& spec, const std::vector<std::string>& po
     }
     if (profile) {
         out.profile = static_cast<int>(*profile);
+        out.profileGiven = true;
+    }
+    if (spec.command == Command::Backup || spec.command == Command::Restore) {
+        out.file = positional[0];
     }
     if (spec.command == Command::Assign || spec.command == Command::Clear) {
         const auto key = ParseKey(positional[0]);
@@ -284,7 +291,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                 continue;
             }
         }
-        const bool global = name == "config";
+        const bool global = name == "config" || name == "keymap";
         const auto spec = std::find_if(std::begin(kCommandOptions), std::end(kCommandOptions),
                                        [&](const OptionSpec& s) { return s.name == name; });
         if (!global && spec == std::end(kCommandOptions)) {
@@ -299,7 +306,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             value = args[++i];
         }
         if (global) {
-            out.configFile = *value;
+            (name == "config" ? out.configFile : out.keymapFile) = *value;
             continue;
         }
         if (Find(options, name) != nullptr) {
@@ -326,7 +333,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 const char* UsageText() {
-    return R"(usage: kbcfg [--config FILE] [--simulate[=STATEFILE]] [--trace] [--verbose] COMMAND ...
+    return R"(usage: kbcfg [--config FILE] [--keymap FILE] [--simulate[=STATEFILE]] [--trace] [--verbose]
+             COMMAND ...
 
 commands:
   list                      every HID interface; * marks the configured keyboard
@@ -341,9 +349,16 @@ commands:
                             config.xml, or a macro group of the macro library
   clear KEY [--profile N]   remove the assignment of KEY
   reset --yes               restore the keyboard's factory settings
+  keys [--profile N]        what each assigned key does (all profiles, or profile N)
+  backup FILE               write every profile's known assignments, the macros they
+                            play and the lighting to FILE
+  restore FILE              make the keyboard match a backup written by backup
 
 options:
   --config FILE             configuration to use (default: config.xml next to kbcfg)
+  --keymap FILE             what was sent to each key (default: keymap.xml in the data
+                            folder; with --simulate=STATEFILE, STATEFILE's name with
+                            "-keymap.xml" in place of its extension)
   --simulate[=STATEFILE]    talk to the simulated keyboard, keeping its state in STATEFILE
   --trace                   every report and wait on standard error
   --verbose                 device discovery's diagnostic lines

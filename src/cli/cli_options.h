@@ -8,7 +8,19 @@
 
 namespace kb::cli {
 
-enum class Command { Help, List, Status, Slots, Light, Assign, Clear, Reset };
+enum class Command {
+    Help,
+    List,
+    Status,
+    Slots,
+    Light,
+    Assign,
+    Clear,
+    Reset,
+    Keys,
+    Backup,
+    Restore
+};
 
 // What an assignment gives the key, one per page of the key-assignment dialog.
 enum class Target { Key, Media, Function, Macro };
@@ -27,13 +39,15 @@ struct LightRequest {
 
 struct Options {
     std::optional<std::string> configFile;
+    std::optional<std::string> keymapFile;  // --keymap
     bool simulate = false;
     std::string stateFile;  // empty: the simulated keyboard forgets its state at exit
     bool trace = false;
     bool verbose = false;
 
     Command command = Command::Help;
-    int profile = 1;       // 1-3
+    int profile = 1;  // 1-3
+    bool profileGiven = false;
     std::uint8_t key = 0;  // KEY of assign and clear
     Target target = Target::Key;
     std::uint8_t targetKey = 0;  // --key
@@ -41,6 +55,7 @@ struct Options {
     int repeat = 1;              // 1-255
     std::optional<std::string> library;
     LightRequest light;
+    std::string file;  // FILE of backup and restore
 };
 
 struct ParseResult {

@@ -24,6 +24,8 @@
 #include "device/device_channel.h"
 #include "device/discovery.h"
 #include "device/system_hid.h"
+#include "keymap/backup_restore.h"
+#include "keymap/keymap_file.h"
 #include "macro/macro_library.h"
 #include "protocol/assignment_record.h"
 #include "protocol/keyboard_protocol.h"
@@ -56,6 +58,7 @@ public:
     void MarkKey(int keyId) override { marks_.insert(keyId); }
     void ShowWarning(const std::string& text) override { std::cerr << text << std::endl; }
     int ProfileListIndex() const override { return profile_ - 1; }
+    void SetProfile(int profile) { profile_ = profile; }
 
 private:
     int profile_;
@@ -85,6 +88,18 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
         bytes.append(chunk, static_cast<std::size_t>(stream.gcount()));
     }
     return bytes;
+}
+
+// The simulated keyboard's memory goes with its state; without a state file both are forgotten
+// at exit.
+std::string KeymapPath(const Options& options) {
+    if (options.keymapFile) {
+        return *options.keymapFile;
+    }
+    if (options.simulate) {
+        return SimulatedKeymapPath(options.stateFile);
+    }
+    return DataFolder() + "/" + kKeymapFileName;
 }
 
 std::string ConfigPath(const Options& options) {
@@ -120,7 +135,7 @@ const KeyFunctionEntry& FindEntry(const std::vector<KeyFunctionEntry>& entries,
     throw UsageError{std::string("no ") + kind + " named \"" + name + "\" in the configuration"};
 }
 
-std::vector<MacroStepText> GroupSteps(const Options& options) {
+std::vector<RememberedStep> GroupSteps(const Options& options) {
     const std::string path = options.library.value_or(DataFolder() + "/macro.xml");
     MacroLibrary library;
     if (!library.Load(path)) {
@@ -132,48 +147,70 @@ std::vector<MacroStepText> GroupSteps(const Options& options) {
         if (group.GetAttribute("name") != options.targetName) {
             continue;
         }
-        std::vector<MacroStepText> steps;
+        std::vector<RememberedStep> steps;
         for (int s = 0; s < group.ChildCount(); ++s) {
             const MacroNode& step = *group.ChildAt(s);
-            MacroStepText text;
-            text.code = step.GetAttribute("code");
-            text.state = step.GetAttribute("state");
-            text.delay = step.GetAttribute("delay");
-            steps.push_back(std::move(text));
+            steps.push_back(
+                {std::string(step.GetAttribute("code")), std::string(step.GetAttribute("name")),
+                 std::string(step.GetAttribute("state")), std::string(step.GetAttribute("delay"))});
         }
         return steps;
     }
     throw UsageError{"no macro group named \"" + options.targetName + "\" in " + path};
 }
 
-// The record the key-assignment dialog would hand over for the same choice.
-AssignmentRecord BuildRecord(const Options& options, const DeviceConfig& config) {
+struct Assignment {
+    AssignmentRecord record{};
+    KeyChoice choice;
+};
+
+// The record the key-assignment dialog would hand over for the same choice, and the choice.
+Assignment BuildAssignment(const Options& options, const DeviceConfig& config) {
     AssignmentInputs inputs;
     inputs.firstKey = options.key;
     AssignmentPage page = AssignmentPage::SingleKey;
+    KeyChoice choice;
     switch (options.target) {
         case Target::Key:
             inputs.singleKeyCode = options.targetKey;
+            choice.kind = KeyKind::Key;
+            choice.target = options.targetKey;
             break;
         case Target::Media:
             page = AssignmentPage::MediaKey;
             inputs.mediaKeyCodes =
                 FindEntry(config.mediaKeys, options.targetName, "media key").codes;
+            choice.kind = KeyKind::Media;
+            choice.name = options.targetName;
+            choice.codes = *inputs.mediaKeyCodes;
             break;
         case Target::Function:
             page = AssignmentPage::FunctionKey;
             inputs.functionKeyCodes =
                 FindEntry(config.functionKeys, options.targetName, "function key").codes;
+            choice.kind = KeyKind::Function;
+            choice.name = options.targetName;
+            choice.codes = *inputs.functionKeyCodes;
             break;
-        case Target::Macro:
+        case Target::Macro: {
             page = AssignmentPage::Macro;
             inputs.repeatCount = options.repeat;
-            inputs.macroSteps = GroupSteps(options);
+            choice.kind = KeyKind::Macro;
+            choice.name = options.targetName;
+            choice.repeat = options.repeat;
+            choice.steps = GroupSteps(options);
+            std::vector<MacroStepText> steps;
+            for (const RememberedStep& step : choice.steps) {
+                steps.push_back({step.code, step.state, step.delay});
+            }
+            inputs.macroSteps = std::move(steps);
             break;
+        }
     }
-    AssignmentRecord record{};
-    FillAssignmentRecord(page, inputs, record);
-    return record;
+    Assignment assignment;
+    assignment.choice = std::move(choice);
+    FillAssignmentRecord(page, inputs, assignment.record);
+    return assignment;
 }
 
 LightingRecord BuildLighting(const LightRequest& request) {
@@ -252,45 +289,133 @@ void PrintTables(const KeyboardProtocol& protocol) {
               << std::flush;
 }
 
-void SelectAndRead(KeyboardProtocol& protocol, int profile) {
-    protocol.SetCurrentProfileIndex(profile - 1);
-    protocol.SelectProfile();
-    protocol.ReadSlotTables();
+// What the keyboard needs from a command: the protocol, the view it reports to and the
+// memory of what each key was given.
+struct Session {
+    KeyboardProtocol& protocol;
+    CliView& view;
+    Pacer& pacer;
+    KeyMemory& memory;
+};
+
+void SelectAndRead(Session& session, int profile) {
+    session.view.SetProfile(profile);
+    session.protocol.SetCurrentProfileIndex(profile - 1);
+    session.protocol.SelectProfile();
+    session.protocol.ReadSlotTables();
 }
 
-int RunCommand(const Options& options, KeyboardProtocol& protocol, Pacer& pacer,
-               const std::optional<AssignmentRecord>& record) {
+void PrintKeys(const KeyMemory& memory, int profile) {
+    std::cout << "profile " << profile << '\n';
+    const ProfileMemory& keys = memory.Memory().profiles[static_cast<std::size_t>(profile - 1)];
+    if (keys.empty()) {
+        std::cout << "  no key assigned\n";
+    }
+    for (const auto& [code, key] : keys) {
+        char name[32];
+        std::snprintf(name, sizeof name, "  %-12s ", KeyDisplayName(code).c_str());
+        std::cout << name << DescribeKey(key) << '\n';
+    }
+    std::cout << std::flush;
+}
+
+int Backup(const Options& options, Session& session) {
+    for (int profile = 1; profile <= kProfileCount; ++profile) {
+        SelectAndRead(session, profile);
+    }
+    const KeyboardMemory& memory = session.memory.Memory();
+    if (!WriteBackup(options.file, session.memory.Identity(), memory)) {
+        throw UsageError{"cannot write " + options.file};
+    }
+    std::cout << "backed up " << CountKnownKeys(memory) << " keys"
+              << (memory.lighting ? " and the lighting" : "") << " to " << options.file << '\n';
+    // Keys set by some other program cannot be written back; say which.
+    for (int profile = 1; profile <= kProfileCount; ++profile) {
+        for (const auto& [code, key] : memory.profiles[static_cast<std::size_t>(profile - 1)]) {
+            if (key.choice.kind == KeyKind::Elsewhere) {
+                std::cout << "not in the backup: profile " << profile << ' ' << KeyDisplayName(code)
+                          << " (assigned elsewhere)\n";
+            }
+        }
+    }
+    std::cout << std::flush;
+    return kExitDone;
+}
+
+int Restore(const KeyboardMemory& backup, Session& session) {
+    const RestoreResult result = RestoreBackup(
+        session.protocol, backup, [&](int index) { SelectAndRead(session, index + 1); },
+        &session.memory);
+    if (!result.done) {
+        std::cerr << "kbcfg: restore stopped: " << result.error << std::endl;
+        return kExitKeyboard;
+    }
+    std::cout << "restored " << result.keys << " keys"
+              << (backup.lighting ? " and the lighting" : "") << '\n';
+    for (int profile = 1; profile <= kProfileCount; ++profile) {
+        SelectAndRead(session, profile);
+        PrintTables(session.protocol);
+    }
+    return kExitDone;
+}
+
+int RunCommand(const Options& options, Session& session,
+               const std::optional<Assignment>& assignment,
+               const std::optional<KeyboardMemory>& backup) {
+    KeyboardProtocol& protocol = session.protocol;
     switch (options.command) {
         case Command::Slots:
-            SelectAndRead(protocol, options.profile);
+            SelectAndRead(session, options.profile);
             PrintTables(protocol);
             return kExitDone;
+        case Command::Keys:
+            for (int profile = 1; profile <= kProfileCount; ++profile) {
+                if (!options.profileGiven || profile == options.profile) {
+                    SelectAndRead(session, profile);
+                    PrintKeys(session.memory, profile);
+                }
+            }
+            return kExitDone;
+        case Command::Backup:
+            return Backup(options, session);
+        case Command::Restore:
+            return Restore(*backup, session);
         case Command::Assign:
-            SelectAndRead(protocol, options.profile);
+            SelectAndRead(session, options.profile);
             // A refusal has already been reported by the view.
-            if (!protocol.ApplyAssignment(*record, {{options.key, KeyDisplayName(options.key)}})) {
+            if (!protocol.ApplyAssignment(assignment->record,
+                                          {{options.key, KeyDisplayName(options.key)}})) {
                 return kExitKeyboard;
             }
+            session.memory.AssignmentApplied(options.profile - 1, options.key, assignment->choice,
+                                             assignment->record, protocol.MacroSlots(),
+                                             protocol.RemapSlots());
             PrintTables(protocol);
             return kExitDone;
         case Command::Clear:
-            SelectAndRead(protocol, options.profile);
+            SelectAndRead(session, options.profile);
             protocol.ClearAssignment({{options.key, KeyDisplayName(options.key)}});
             PrintTables(protocol);
             return kExitDone;
         case Command::Reset:
             protocol.SendFactoryReset();
+            session.memory.FactoryRestored();
             protocol.SetCurrentProfileIndex(0);
             protocol.ResetLightingTable();
-            pacer.Wait(kWaitFactoryResetMs);
+            session.pacer.Wait(kWaitFactoryResetMs);
             protocol.ReadSlotTables();
             PrintTables(protocol);
             return kExitDone;
         case Command::Light: {
             const int effect = options.light.effect;
             const LightingRecord sent = BuildLighting(options.light);
+            // The other effects keep what was last sent for them.
+            if (const auto& last = session.memory.Memory().lighting) {
+                protocol.Lighting() = last->table;
+            }
             protocol.Lighting()[static_cast<std::size_t>(effect)] = sent;
             protocol.SendLighting(effect);
+            session.memory.LightingSent(effect, protocol.Lighting());
             std::cout << "lighting effect " << effect << ":";
             for (const std::uint8_t byte : sent) {
                 std::cout << ' ' << Hex(byte, 2);
@@ -317,9 +442,19 @@ int Run(const std::vector<std::string>& args) {
     // All input is checked before the keyboard hears anything.
     const std::string configPath = ConfigPath(options);
     const DeviceConfig config = ReadConfig(configPath);
-    std::optional<AssignmentRecord> record;
+    std::optional<Assignment> assignment;
     if (options.command == Command::Assign) {
-        record = BuildRecord(options, config);
+        assignment = BuildAssignment(options, config);
+    }
+    const KeyboardIdentity identity{config.vid, config.pid, config.interfaceNumber,
+                                    config.subdevice};
+    std::optional<KeyboardMemory> backup;
+    if (options.command == Command::Restore) {
+        BackupReadResult read = ReadBackup(options.file, identity);
+        if (!read.memory) {
+            throw UsageError{read.error + "; nothing was sent"};
+        }
+        backup = std::move(read.memory);
     }
     if (options.simulate && !options.stateFile.empty()) {
         std::error_code error;
@@ -376,7 +511,10 @@ int Run(const std::vector<std::string>& args) {
     }
     CliView view(options.command == Command::Reset ? 1 : options.profile);
     KeyboardProtocol protocol(channel, *pacer, view);
-    return RunCommand(options, protocol, *pacer, record);
+    KeyMemory memory(KeymapPath(options), identity);
+    protocol.SetSlotTablesListener(&memory);
+    Session session{protocol, view, *pacer, memory};
+    return RunCommand(options, session, assignment, backup);
 }
 
 }  // namespace

@@ -67,6 +67,9 @@ void KeyboardProtocol::ReadSlotTables() {
     const Block remapBlock = ReadBlock();
     std::copy_n(remapBlock.begin(), kSlotCount, remapSlots_.begin());
     MarkKeys(remapSlots_);
+    if (listener_) {
+        listener_->SlotTablesRead(currentProfile_, macroSlots_, remapSlots_);
+    }
 }
 
 int KeyboardProtocol::SelectProfile() {

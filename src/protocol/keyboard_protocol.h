@@ -21,6 +21,14 @@ using KeySelection = std::map<std::uint8_t, std::string>;
 // Key codes of the keys holding the macro (or single code) in slots 1-12; 0 = free.
 using SlotTable = std::array<std::uint8_t, kSlotCount>;
 
+// Told of every read-back, with the profile index the tables describe.
+class SlotTablesListener {
+public:
+    virtual ~SlotTablesListener() = default;
+    virtual void SlotTablesRead(int profileIndex, const SlotTable& macro,
+                                const SlotTable& remap) = 0;
+};
+
 inline constexpr const char* kNoSpaceWarning =
     "Insufficient space, please delete the record button first.";
 
@@ -59,6 +67,9 @@ public:
     // the profile index), waits kWaitFactoryResetMs and reads the tables back.
     void SendFactoryReset();
 
+    // Null stops the notifications.
+    void SetSlotTablesListener(SlotTablesListener* listener) { listener_ = listener; }
+
     const SlotTable& MacroSlots() const { return macroSlots_; }
     const SlotTable& RemapSlots() const { return remapSlots_; }
 
@@ -82,6 +93,7 @@ private:
     SlotTable remapSlots_{};
     int currentProfile_ = 0;
     LightingTable lighting_ = InitialLightingTable();
+    SlotTablesListener* listener_ = nullptr;
 };
 
 // The slot holding `key`, else the first free one; none when the table is full of other keys.

@@ -307,5 +307,133 @@ TEST_F(KbcfgTest, ReportsAMachineWithoutHidDevices) {
     EXPECT_EQ(folder_.Run({"--config", config, "slots"}).err, "Failed to open USB\n");
 }
 
+// The slot tables of all three profiles, as "slots" prints them.
+std::string AllSlots(const KbcfgFolder& folder) {
+    std::string text;
+    for (const char* profile : {"1", "2", "3"}) {
+        const RunResult result = folder.Sim({"slots", "--profile", profile});
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        text += result.out;
+    }
+    return text;
+}
+
+TEST_F(KbcfgTest, KeysSayWhatEachKeyDoesAndFollowTheKeyboard) {
+    const std::string lib = folder_.File("lib.xml");
+    Ok({"assign", "A", "--macro", "Hello", "--repeat", "3", "--library", lib});
+    Ok({"assign", "B", "--key", "Esc"});
+    Ok({"assign", "C", "--media", "Mute", "--profile", "2"});
+    Ok({"assign", "D", "--function", "Copy", "--profile", "2"});
+    // Repeat 0 cannot be given, so a single code to itself comes from the key page.
+    Ok({"assign", "E", "--key", "E", "--profile", "3"});
+    EXPECT_EQ(Ok({"keys"}),
+              "profile 1\n"
+              "  A            Macro \"Hello\" \u00d73\n"
+              "  B            \u2192 Esc\n"
+              "profile 2\n"
+              "  C            Mute\n"
+              "  D            Copy (Ctrl+C)\n"
+              "profile 3\n"
+              "  E            \u2192 E\n");
+
+    // Changed behind kbcfg's back: A now holds a remap, F is new; both are unknown. B is free.
+    SimKeyboardState state = LoadState(folder_);
+    state.profiles[0].macros[0] = SimMacroRecord{};
+    state.profiles[0].remaps[0] = {0x04, 0x29};
+    state.profiles[0].remaps[5] = {0x09, 0x29};
+    ASSERT_TRUE(SaveSimState(folder_.File("state.xml"), state));
+    EXPECT_EQ(Ok({"keys", "--profile", "1"}),
+              "profile 1\n"
+              "  A            assigned elsewhere\n"
+              "  F            assigned elsewhere\n");
+
+    Ok({"clear", "D", "--profile", "2"});
+    EXPECT_EQ(Ok({"keys", "--profile", "2"}), "profile 2\n  C            Mute\n");
+
+    Ok({"reset", "--yes"});
+    EXPECT_EQ(Ok({"keys"}),
+              "profile 1\n  no key assigned\nprofile 2\n  no key assigned\n"
+              "profile 3\n  no key assigned\n");
+    // The memory goes with the simulated keyboard's state file.
+    EXPECT_TRUE(std::filesystem::exists(folder_.File("state-keymap.xml")));
+}
+
+TEST_F(KbcfgTest, BackupFactoryRestoreRestoreGivesTheSameSlotsInEveryProfile) {
+    const std::string lib = folder_.File("lib.xml");
+    Ok({"assign", "A", "--macro", "Hello", "--repeat", "3", "--library", lib});
+    Ok({"assign", "B", "--key", "Esc"});
+    Ok({"assign", "F1", "--function", "Paste"});
+    Ok({"assign", "Ctrl Left", "--media", "Mute"});
+    Ok({"assign", "C", "--media", "Volume up", "--profile", "2"});
+    Ok({"assign", "D", "--macro", "Hello", "--library", lib, "--profile", "2"});
+    Ok({"assign", "E", "--key", "Pad Enter", "--profile", "3"});
+    Ok({"assign", "G", "--function", "Task manager", "--profile", "3"});
+    Ok({"light", "8", "--areas", "2,15,0,1,3,4", "--brightness", "1"});
+    const std::string slots = AllSlots(folder_);
+    const SimKeyboardState before = LoadState(folder_);
+
+    const std::string backup = folder_.File("settings.kbbackup");
+    EXPECT_EQ(Ok({"backup", backup}), "backed up 8 keys and the lighting to " + backup + "\n");
+    Ok({"reset", "--yes"});
+    ASSERT_NE(AllSlots(folder_), slots);
+    // A key the backup does not know is cleared by the restore.
+    Ok({"assign", "Z", "--key", "A", "--profile", "2"});
+
+    const std::string out = Ok({"restore", backup});
+    EXPECT_EQ(out.substr(0, out.find('\n')), "restored 8 keys and the lighting");
+    EXPECT_EQ(AllSlots(folder_), slots);
+    SimKeyboardState after = LoadState(folder_);
+    after.activeProfile = before.activeProfile;
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(Ok({"keys", "--profile", "3"}),
+              "profile 3\n  E            \u2192 Pad Enter\n"
+              "  G            Task manager (Ctrl+Shift+Esc)\n");
+}
+
+TEST_F(KbcfgTest, RefusesBadBackupsBeforeSendingAnything) {
+    Ok({"assign", "B", "--key", "Esc"});
+    const std::string good = folder_.File("good.kbbackup");
+    Ok({"backup", good});
+    const std::string text = ReadText(good);
+    const SimKeyboardState state = LoadState(folder_);
+
+    auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string changed = text;
+        changed.replace(changed.find(from), from.size(), to);
+        return changed;
+    };
+    struct Case {
+        std::string name;
+        std::string content;  // empty: the file does not exist
+        std::string message;
+    };
+    const std::vector<Case> cases{
+        {"missing.kbbackup", "", "cannot read "},
+        {"macro.xml", kLibrary, " is not a backup file"},
+        {"text.kbbackup", "not xml at all <", " is not a backup file"},
+        {"other.kbbackup", replaced("vid=\"258a\"", "vid=\"1234\""),
+         " is a backup of another keyboard (vid 1234, pid 0049)"},
+        {"future.kbbackup", replaced("format=\"1\"", "format=\"2\""),
+         " is a backup in a format this version does not know"},
+        {"damaged.kbbackup", replaced("sent=\"07 fa", "sent=\"07 zz"),
+         " is damaged: an entry cannot be assigned again"},
+        {"badkind.kbbackup", replaced("kind=\"key\"", "kind=\"laser\""),
+         " is damaged: an entry cannot be assigned again"},
+    };
+    for (const Case& c : cases) {
+        const std::string path = folder_.File(c.name);
+        if (!c.content.empty()) {
+            folder_.Write(c.name, c.content);
+        }
+        const RunResult result = folder_.Sim({"--trace", "restore", path});
+        EXPECT_EQ(result.exitCode, 2) << c.name;
+        EXPECT_EQ(result.out, "") << c.name;
+        const std::string what = c.content.empty() ? c.message + path : path + c.message;
+        EXPECT_EQ(result.err, "kbcfg: " + what + "; nothing was sent (see kbcfg --help)\n")
+            << c.name;
+        EXPECT_EQ(LoadState(folder_), state) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace kb::test

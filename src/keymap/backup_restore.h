@@ -1,0 +1,31 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "keymap/keymap_file.h"
+#include "protocol/keyboard_protocol.h"
+
+namespace kb {
+
+// Makes index (0-2) the current profile wherever the profile is chosen, selects it on the
+// keyboard and reads its tables back.
+using ProfileSelector = std::function<void(int index)>;
+
+struct RestoreResult {
+    bool done = false;
+    int keys = 0;       // keys assigned again
+    std::string error;  // why it stopped, when it did not finish
+};
+
+// Makes the keyboard hold a backup: for each profile, the keys that are not in the backup, or
+// not in the table and slot the backup has them in, are cleared, and each key of the backup is
+// assigned again through the ordinary slot choice, remap slots first, each table in slot
+// order; then the lighting is sent. memory (may be null) remembers every assignment.
+RestoreResult RestoreBackup(KeyboardProtocol& protocol, const KeyboardMemory& backup,
+                            const ProfileSelector& selectProfile, KeyMemory* memory);
+
+// The keys of all profiles whose assignment is known (what a backup holds).
+int CountKnownKeys(const KeyboardMemory& memory);
+
+}  // namespace kb

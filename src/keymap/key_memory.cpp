@@ -1,0 +1,244 @@
+#include "keymap/key_memory.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "macro/key_codes.h"
+#include "protocol/reports.h"
+
+namespace kb {
+
+namespace {
+
+std::optional<int> SlotOf(const SlotTable& table, std::uint8_t key) {
+    const auto found = std::find(table.begin(), table.end(), key);
+    if (found == table.end()) {
+        return std::nullopt;
+    }
+    return static_cast<int>(found - table.begin()) + 1;
+}
+
+constexpr std::array<const char*, 5> kKindNames{"macro", "key", "media", "function", "elsewhere"};
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+}  // namespace
+
+bool UsesMacroSlot(KeyKind kind) {
+    return kind == KeyKind::Macro || kind == KeyKind::Function;
+}
+
+bool Reconcile(ProfileMemory& profile, const SlotTable& macro, const SlotTable& remap) {
+    const ProfileMemory before = profile;
+    for (auto it = profile.begin(); it != profile.end();) {
+        RememberedKey& entry = it->second;
+        const auto inMacro = SlotOf(macro, entry.key);
+        const auto inRemap = SlotOf(remap, entry.key);
+        if (!inMacro && !inRemap) {
+            it = profile.erase(it);
+            continue;
+        }
+        const auto own = entry.choice.kind == KeyKind::Elsewhere ? std::nullopt
+                         : UsesMacroSlot(entry.choice.kind)      ? inMacro
+                                                                 : inRemap;
+        if (own) {
+            entry.slot = *own;
+        } else {
+            entry = RememberedKey{entry.key, {}, {}, inMacro ? *inMacro : *inRemap};
+        }
+        ++it;
+    }
+    for (const SlotTable* table : {&macro, &remap}) {
+        for (std::size_t i = 0; i < table->size(); ++i) {
+            const std::uint8_t key = (*table)[i];
+            if (key != 0 && !profile.contains(key)) {
+                profile[key] = RememberedKey{key, {}, {}, static_cast<int>(i) + 1};
+            }
+        }
+    }
+    return profile != before;
+}
+
+KeyChoice ChoiceForRecord(KeyChoice choice, const AssignmentRecord& record) {
+    if (UsesMacroSlot(choice.kind) && record[3] == 0) {
+        KeyChoice single;
+        single.kind = KeyKind::Key;
+        single.target = record[2];
+        return single;
+    }
+    return choice;
+}
+
+bool RememberAssignment(ProfileMemory& profile, int profileIndex, std::uint8_t key,
+                        const KeyChoice& choice, const AssignmentRecord& record,
+                        const SlotTable& macro, const SlotTable& remap) {
+    if (profileIndex < 0 || profileIndex >= kProfileCount || choice.kind == KeyKind::Elsewhere) {
+        return false;
+    }
+    const KeyChoice effective = ChoiceForRecord(choice, record);
+    const bool macroSlot = UsesMacroSlot(effective.kind);
+    const auto slot = SlotOf(macroSlot ? macro : remap, key);
+    if (!slot || key == 0) {
+        return false;
+    }
+    RememberedKey entry{key, effective, {}, *slot};
+    if (macroSlot) {
+        AssignmentRecord sent = record;
+        sent[0] = ProfileNumber(profileIndex);
+        sent[1] = static_cast<std::uint8_t>(*slot);
+        sent[2] = key;
+        entry.sent.assign(sent.begin(), sent.end());
+    } else {
+        const Report report = RemapReport(profileIndex, *slot - 1, key, record[2]);
+        entry.sent.assign(report.begin(), report.end());
+    }
+    profile[key] = std::move(entry);
+    return true;
+}
+
+std::optional<AssignmentRecord> RecordToAssignAgain(const RememberedKey& key) {
+    AssignmentRecord record{};
+    switch (key.choice.kind) {
+        case KeyKind::Macro:
+        case KeyKind::Function:
+            if (key.sent.size() != record.size() || key.sent[3] == 0) {
+                return std::nullopt;
+            }
+            std::copy(key.sent.begin(), key.sent.end(), record.begin());
+            record[0] = 0;
+            record[1] = 0;
+            record[2] = key.key;
+            return record;
+        case KeyKind::Key:
+        case KeyKind::Media:
+            if (key.sent.size() != Report{}.size() || key.sent[1] != kCommandSetRemap) {
+                return std::nullopt;
+            }
+            record[2] = key.sent[6];
+            return record;
+        case KeyKind::Elsewhere:
+            break;
+    }
+    return std::nullopt;
+}
+
+std::string KeyCodeName(std::uint8_t code) {
+    switch (code) {
+        case 0xE0:
+        case 0xE4:
+            return "Ctrl";
+        case 0xE1:
+        case 0xE5:
+            return "Shift";
+        case 0xE2:
+        case 0xE6:
+            return "Alt";
+        case 0xE3:
+        case 0xE7:
+            return "Win";
+        default:
+            break;
+    }
+    if (const auto name = KeyNameOfCode(code)) {
+        return std::string(*name);
+    }
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02x", static_cast<unsigned>(code));
+    return text;
+}
+
+std::string ChordText(const std::vector<std::int32_t>& codes) {
+    std::string text;
+    for (const std::int32_t code : codes) {
+        if (!text.empty()) {
+            text += '+';
+        }
+        text += KeyCodeName(static_cast<std::uint8_t>(code & 0xFF));
+    }
+    return text;
+}
+
+std::string DescribeKey(const RememberedKey& key) {
+    const KeyChoice& choice = key.choice;
+    switch (choice.kind) {
+        case KeyKind::Macro: {
+            std::string text = "Macro \"" + choice.name + "\"";
+            if (choice.repeat > 1) {
+                text += " \u00d7" + std::to_string(choice.repeat);
+            }
+            return text;
+        }
+        case KeyKind::Key:
+            return choice.target == 0 ? std::string("\u2192 nothing")
+                                      : "\u2192 " + std::string(KeyCodeName(choice.target));
+        case KeyKind::Media:
+            return choice.name;
+        case KeyKind::Function:
+            return choice.name + " (" + ChordText(choice.codes) + ")";
+        case KeyKind::Elsewhere:
+            break;
+    }
+    return "assigned elsewhere";
+}
+
+const char* KindName(KeyKind kind) {
+    return kKindNames[static_cast<std::size_t>(kind)];
+}
+
+std::optional<KeyKind> KindFromName(std::string_view name) {
+    for (std::size_t i = 0; i < kKindNames.size(); ++i) {
+        if (name == kKindNames[i]) {
+            return static_cast<KeyKind>(i);
+        }
+    }
+    return std::nullopt;
+}
+
+std::string HexBytes(const std::uint8_t* bytes, std::size_t count) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(count * 3);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0) {
+            text += ' ';
+        }
+        text += kDigits[bytes[i] >> 4];
+        text += kDigits[bytes[i] & 0xF];
+    }
+    return text;
+}
+
+std::optional<std::vector<std::uint8_t>> BytesFromHex(std::string_view text) {
+    std::vector<std::uint8_t> bytes;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == ' ') {
+            ++i;
+            continue;
+        }
+        if (i + 1 >= text.size()) {
+            return std::nullopt;
+        }
+        const int high = HexDigit(text[i]);
+        const int low = HexDigit(text[i + 1]);
+        if (high < 0 || low < 0) {
+            return std::nullopt;
+        }
+        bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
+        i += 2;
+    }
+    return bytes;
+}
+
+}  // namespace kb
