@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-qpa-plugins
-  libpugixml-dev libhidapi-dev libudev-dev
+  libpugixml-dev libhidapi-dev libudev-dev fuse3 libfuse3-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick trayer
   fonts-wqy-microhei fonts-dejavu-core
