@@ -304,7 +304,7 @@ int Run(int argc, char** argv) {
     if (const std::string error = EnterPrivateNamespaces(); !error.empty()) {
         return Unsupported(error);
     }
-    for (auto* setup : {&MountPrivateDev, &MountPrivateSys}) {
+    for (auto* setup : {&MountPrivateDev, &MountPrivateRun, &MountPrivateSys}) {
         if (const std::string error = setup(); !error.empty()) {
             return Unsupported(error);
         }

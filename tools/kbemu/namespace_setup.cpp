@@ -42,42 +42,31 @@ std::string BindBack(int fd, const std::string& name, const std::string& target,
     return {};
 }
 
-}  // namespace
-
-std::string EnterPrivateNamespaces() {
-    if (::unshare(CLONE_NEWNS | CLONE_NEWNET) != 0) {
-        return Failure("cannot create private mount and network namespaces");
-    }
-    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
-        return Failure("cannot make the mounts private");
-    }
-    return {};
-}
-
-std::string MountPrivateDev() {
-    const int fd = ::open("/dev", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+// Covers folder with a tmpfs and binds its entries back, except those `skip` names.
+std::string CoverAndBindBack(const std::string& folder, bool (*skip)(std::string_view)) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        return Failure("cannot open /dev");
+        return Failure("cannot open " + folder);
     }
-    if (::mount("tmpfs", "/dev", "tmpfs", MS_NOSUID, "mode=0755") != 0) {
+    if (::mount("tmpfs", folder.c_str(), "tmpfs", MS_NOSUID, "mode=0755") != 0) {
         ::close(fd);
-        return Failure("cannot mount a tmpfs on /dev");
+        return Failure("cannot mount a tmpfs on " + folder);
     }
-    DIR* folder = ::fdopendir(::dup(fd));
+    DIR* entries = ::fdopendir(::dup(fd));
     std::string error;
-    if (folder == nullptr) {
-        error = Failure("cannot read /dev");
+    if (entries == nullptr) {
+        error = Failure("cannot read " + folder);
     }
-    while (folder != nullptr && error.empty()) {
-        const dirent* entry = ::readdir(folder);
+    while (entries != nullptr && error.empty()) {
+        const dirent* entry = ::readdir(entries);
         if (entry == nullptr) {
             break;
         }
         const std::string name = entry->d_name;
-        if (name == "." || name == ".." || std::string_view(name).starts_with("hidraw")) {
+        if (name == "." || name == ".." || skip(name)) {
             continue;
         }
-        const std::string target = "/dev/" + name;
+        const std::string target = folder + "/" + name;
         struct stat info {};
         if (::fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
             continue;
@@ -95,10 +84,46 @@ std::string MountPrivateDev() {
             error = BindBack(fd, name, target, S_ISDIR(info.st_mode));
         }
     }
-    if (folder != nullptr) {
-        ::closedir(folder);
+    if (entries != nullptr) {
+        ::closedir(entries);
     }
     ::close(fd);
+    return error;
+}
+
+}  // namespace
+
+std::string EnterPrivateNamespaces() {
+    if (::unshare(CLONE_NEWNS | CLONE_NEWNET) != 0) {
+        return Failure("cannot create private mount and network namespaces");
+    }
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+        return Failure("cannot make the mounts private");
+    }
+    return {};
+}
+
+std::string MountPrivateDev() {
+    return CoverAndBindBack("/dev",
+                            [](std::string_view name) { return name.starts_with("hidraw"); });
+}
+
+std::string MountPrivateRun() {
+    // libudev hands out udev event monitors only where udevd looks active (its control socket
+    // exists, or /dev is a devtmpfs); the emulator plays udevd.
+    std::string error =
+        CoverAndBindBack("/run", [](std::string_view name) { return name == "udev"; });
+    if (error.empty() && ::mkdir("/run/udev", 0755) != 0) {
+        error = Failure("cannot create /run/udev");
+    }
+    if (error.empty()) {
+        const int control = ::open("/run/udev/control", O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+        if (control < 0) {
+            error = Failure("cannot create /run/udev/control");
+        } else {
+            ::close(control);
+        }
+    }
     return error;
 }
 

@@ -14,6 +14,10 @@ std::string EnterPrivateNamespaces();
 // hidraw nodes, so the emulator can add its own.
 std::string MountPrivateDev();
 
+// Covers /run with a tmpfs holding the machine's entries again, except udev's folder, which
+// becomes the emulator's: it tells libudev that udev events are to be had.
+std::string MountPrivateRun();
+
 // Covers /sys with an empty tmpfs for the emulated devices; the machine's CPU, file system and
 // kernel entries are bound back for programs that read them.
 std::string MountPrivateSys();
