@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -76,26 +77,72 @@ TEST_F(FlockGateTest, ADeadHolderReleasesTheLock) {
     ::close(ready[1]);
 }
 
-TEST_F(FlockGateTest, AnUnusableLockFileLetsEverythingThrough) {
-    FlockGate("/nonexistent/folder/HidDevice").Pass();
-    std::filesystem::create_symlink("/nonexistent/target", path);
-    FlockGate(path).Pass();  // symbolic links are not followed
-    EXPECT_FALSE(std::filesystem::exists("/nonexistent/target"));
+TEST_F(FlockGateTest, AnUnsafeLockFileLetsEverythingThroughAndSaysSoOnce) {
+    // A FIFO put in place of the lock file would block a plain open for ever; a link would lead
+    // the lock somewhere else (here: to a lock someone holds).
+    const std::string held = path + ".held";
+    const int holder = ::open(held.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    const std::string fifo = path + ".fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_symlink(held, path);
+    for (const std::string& lock : {fifo, path, std::string("/nonexistent/folder/HidDevice")}) {
+        SCOPED_TRACE(lock);
+        FlockGate gate(lock);
+        std::atomic<bool> passed{false};
+        ::testing::internal::CaptureStderr();
+        std::thread exchanges([&] {
+            for (int i = 0; i < 3; ++i) {
+                gate.Pass();
+            }
+            passed = true;
+        });
+        for (int waited = 0; !passed && waited < 200; ++waited) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        const bool blocked = !passed;
+        if (blocked) {
+            // Unblock the gate so the test can end: a writer for the FIFO, the lock released.
+            const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            ::flock(holder, LOCK_UN);
+            exchanges.join();
+            ::close(writer);
+        } else {
+            exchanges.join();
+        }
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(blocked) << "the gate waited on an unsafe lock file";
+        EXPECT_EQ(said.find("no safe lock for the device gate \"HidDevice\" (" + lock), 0u) << said;
+        EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
+    }
+    ::close(holder);
+    std::filesystem::remove(fifo);
+    std::filesystem::remove(held);
 }
 
-TEST(FlockGate, DefaultLockFileIsInTheRuntimeFolder) {
+TEST(FlockGate, DefaultLockFileIsInTheUsersPrivateRuntimeFolder) {
     const char* old = std::getenv("XDG_RUNTIME_DIR");
     const std::string saved = old != nullptr ? old : "";
-    ::setenv("XDG_RUNTIME_DIR", "/some/runtime", 1);
-    EXPECT_EQ(FlockGate::DefaultLockPath(), "/some/runtime/HidDevice");
-    ::unsetenv("XDG_RUNTIME_DIR");
-    const std::string fallback = FlockGate::DefaultLockPath();
-    EXPECT_TRUE(fallback == "/run/user/" + std::to_string(::getuid()) + "/HidDevice" ||
-                fallback == "/tmp/HidDevice")
-        << fallback;
+    const auto runtime =
+        std::filesystem::temp_directory_path() / ("kb_gate_runtime_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(runtime);
+    ::chmod(runtime.c_str(), 0700);
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    std::string problem;
+    EXPECT_EQ(FlockGate::DefaultLockPath(problem), runtime.string() + "/HidDevice");
+    EXPECT_EQ(FlockGate().LockPath(), runtime.string() + "/HidDevice");
+
+    // A runtime folder others may enter is passed over.
+    ::chmod(runtime.c_str(), 0755);
+    const std::string fallback = FlockGate::DefaultLockPath(problem);
+    EXPECT_NE(fallback, runtime.string() + "/HidDevice");
+    EXPECT_NE(fallback.rfind("/HidDevice"), std::string::npos) << fallback << " " << problem;
     if (old != nullptr) {
         ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+    } else {
+        ::unsetenv("XDG_RUNTIME_DIR");
     }
+    std::filesystem::remove_all(runtime);
 }
 
 }  // namespace

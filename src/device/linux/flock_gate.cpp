@@ -1,42 +1,40 @@
 #include "device/linux/flock_gate.h"
 
-#include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <utility>
 
-namespace kb {
+#include "config/runtime_folder.h"
 
-FlockGate::FlockGate() : lockPath_(DefaultLockPath()) {}
+namespace kb {
+namespace {
+
+constexpr const char* kGateName = "HidDevice";
+constexpr const char* kWhat = "device gate \"HidDevice\"";
+constexpr const char* kUngated = "device exchanges are not gated";
+
+}  // namespace
+
+FlockGate::FlockGate() : lockPath_(DefaultLockPath(problem_)) {}
 
 FlockGate::FlockGate(std::string lockPath) : lockPath_(std::move(lockPath)) {}
 
-std::string FlockGate::DefaultLockPath() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime != nullptr && runtime[0] == '/') {
-        return std::string(runtime) + "/HidDevice";
-    }
-    const std::string userRuntime = "/run/user/" + std::to_string(::getuid());
-    struct stat info {};
-    if (::stat(userRuntime.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        return userRuntime + "/HidDevice";
-    }
-    return "/tmp/HidDevice";
+std::string FlockGate::DefaultLockPath(std::string& problem) {
+    const std::string folder = PrivateRuntimeFolder(problem);
+    return folder.empty() ? std::string() : folder + "/" + kGateName;
 }
 
 void FlockGate::Pass() {
-    // O_NOFOLLOW: in a shared folder such as /tmp the name must not lead somewhere else.
-    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW;
-    int fd = ::open(lockPath_.c_str(), kFlags | O_CREAT, 0666);
-    if (fd < 0) {
-        // Another user's lock file in a sticky folder can still be opened for reading.
-        fd = ::open(lockPath_.c_str(), kFlags);
+    if (lockPath_.empty()) {
+        ReportUnsafeLockOnce(kWhat, problem_, kUngated);
+        return;
     }
+    std::string problem;
+    const int fd = OpenLockFile(lockPath_, problem);
     if (fd < 0) {
+        ReportUnsafeLockOnce(kWhat, problem, kUngated);
         return;
     }
     while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {

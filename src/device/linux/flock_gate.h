@@ -10,19 +10,22 @@ namespace kb {
 // and released at once. The kernel drops the lock of a holder that dies.
 class FlockGate : public DeviceGate {
 public:
-    // The lock file "HidDevice" in $XDG_RUNTIME_DIR, else /run/user/<uid>, else /tmp.
+    // The lock file "HidDevice" in the user's private runtime folder.
     FlockGate();
     explicit FlockGate(std::string lockPath);
 
-    // Waits while another open file description holds the lock. When the lock file cannot be
-    // opened the gate lets everything through, as there is nobody to wait for.
+    // Waits while another open file description holds the lock. When no safe lock file can be
+    // had (no private folder, a FIFO or a link in its place) the gate says so once on the
+    // diagnostic output and lets everything through, never blocking on a stranger's file.
     void Pass() override;
 
     const std::string& LockPath() const { return lockPath_; }
-    static std::string DefaultLockPath();
+    // Empty when the user has no private runtime folder; `problem` then says why.
+    static std::string DefaultLockPath(std::string& problem);
 
 private:
     std::string lockPath_;
+    std::string problem_;  // why there is no lock path
 };
 
 }  // namespace kb
