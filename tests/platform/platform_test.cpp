@@ -1,11 +1,19 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
+#include <cstdio>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/key_mapping.h"
@@ -104,6 +112,90 @@ TEST(LinuxSingleInstance, SecondClaimAsksTheFirstToComeForward) {
     EXPECT_EQ(activations, 1);
 }
 
+// The runtime folder every test here and every helper process uses: the test program's own.
+QString RuntimeFolder() {
+    return qEnvironmentVariable("XDG_RUNTIME_DIR");
+}
+
+TEST(LinuxSingleInstance, SimultaneousStartsLeaveExactlyOneInstance) {
+    constexpr int kBursts = 8;
+    constexpr int kStartsPerBurst = 6;
+    for (int burst = 0; burst < kBursts; ++burst) {
+        SCOPED_TRACE(burst);
+        const QString name = QStringLiteral("kbconfig-burst-%1-%2")
+                                 .arg(QCoreApplication::applicationPid())
+                                 .arg(burst);
+        // Every helper waits for the same moment before it claims.
+        const QString startAt = QString::number(QDateTime::currentMSecsSinceEpoch() + 400);
+        std::vector<std::unique_ptr<QProcess>> starts;
+        for (int i = 0; i < kStartsPerBurst; ++i) {
+            auto process = std::make_unique<QProcess>();
+            process->start(
+                QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--claim"), name, startAt, QString::number(kStartsPerBurst - 1)});
+            starts.push_back(std::move(process));
+        }
+        int owners = 0;
+        int handedOver = 0;
+        for (auto& process : starts) {
+            ASSERT_TRUE(process->waitForFinished(20000));
+            EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(process->exitCode(), 0);
+            const QString out = QString::fromUtf8(process->readAllStandardOutput());
+            if (out.startsWith(QStringLiteral("owner"))) {
+                ++owners;
+                // Every other start asked the one instance to come forward.
+                EXPECT_TRUE(out.contains(QStringLiteral("activations %1").arg(kStartsPerBurst - 1)))
+                    << out.toStdString();
+            } else if (out.startsWith(QStringLiteral("handed over"))) {
+                ++handedOver;
+            }
+        }
+        EXPECT_EQ(owners, 1);
+        EXPECT_EQ(handedOver, kStartsPerBurst - 1);
+        // The instance took its socket with it; the lock file stays for the next one.
+        EXPECT_FALSE(
+            QFile::exists(RuntimeFolder() + QLatin1Char('/') + LinuxPlatform::SocketName(name)));
+    }
+}
+
+TEST(LinuxSingleInstance, ALeftoverSocketIsReplacedByTheLocksHolder) {
+    const QString name =
+        QStringLiteral("kbconfig-stale-%1").arg(QCoreApplication::applicationPid());
+    const QString socketPath = RuntimeFolder() + QLatin1Char('/') + LinuxPlatform::SocketName(name);
+    QFile leftover(socketPath);
+    ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));  // a dead instance's socket in the way
+    leftover.close();
+    LinuxPlatform first;
+    int activations = 0;
+    ASSERT_TRUE(first.ClaimSingleInstance(name, [&] { ++activations; }));
+    LinuxPlatform second;
+    EXPECT_FALSE(second.ClaimSingleInstance(name, [] {}));
+    QElapsedTimer timer;
+    timer.start();
+    while (activations == 0 && timer.elapsed() < 3000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    EXPECT_EQ(activations, 1);
+}
+
+TEST(LinuxSingleInstance, AnUnsafeLockFileRunsWithoutTheClaimAndSaysSoOnce) {
+    const QString name = QStringLiteral("kbconfig-fifo-%1").arg(QCoreApplication::applicationPid());
+    const QByteArray lockPath =
+        QFile::encodeName(RuntimeFolder() + QLatin1Char('/') + LinuxPlatform::SocketName(name) +
+                          QStringLiteral(".lock"));
+    ASSERT_EQ(::mkfifo(lockPath.constData(), 0600), 0);
+    ::testing::internal::CaptureStderr();
+    LinuxPlatform first;
+    EXPECT_TRUE(first.ClaimSingleInstance(name, [] {}));
+    LinuxPlatform second;
+    EXPECT_TRUE(second.ClaimSingleInstance(name, [] {}));
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, "no safe lock for the single instance (" + lockPath.toStdString() +
+                        " is not a regular file): running without the single-instance check\n");
+    QFile::remove(QFile::decodeName(lockPath));
+}
+
 TEST(LinuxRunAndWait, ReportsWhetherTheProgramStarted) {
     LinuxPlatform platform;
     EXPECT_FALSE(platform.RunAndWait(QStringLiteral("/nonexistent/update")));
@@ -113,7 +205,47 @@ TEST(LinuxRunAndWait, ReportsWhetherTheProgramStarted) {
 }  // namespace
 }  // namespace kb::platform
 
+namespace {
+
+// Helper process: "--claim NAME START_MS EXPECTED" claims the instance NAME at the given moment.
+// The owner prints "owner", waits for EXPECTED activation requests and prints their count; the
+// others print "handed over".
+int ClaimHelper(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    const qint64 startAt = args.value(3).toLongLong();
+    const int expected = args.value(4).toInt();
+    while (QDateTime::currentMSecsSinceEpoch() < startAt) {
+        QThread::msleep(1);
+    }
+    kb::platform::LinuxPlatform platform;
+    int activations = 0;
+    if (!platform.ClaimSingleInstance(args.value(2), [&] { ++activations; })) {
+        std::printf("handed over\n");
+        return 0;
+    }
+    std::printf("owner\n");
+    std::fflush(stdout);
+    QElapsedTimer timer;
+    timer.start();
+    while (activations < expected && timer.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    // Late requests would show up as a count above the expected one.
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+    std::printf("activations %d\n", activations);
+    return 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (argc == 5 && std::string(argv[1]) == "--claim") {
+        return ClaimHelper(argc, argv);
+    }
+    // The single-instance lock and socket of this run stay in a folder of its own.
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

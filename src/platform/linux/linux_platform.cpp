@@ -1,18 +1,26 @@
 #include "platform/linux/linux_platform.h"
 
 #include <libudev.h>
+#include <sys/file.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSocketNotifier>
+#include <QThread>
 #include <QWidget>
 
+#include "config/runtime_folder.h"
 #include "platform/key_mapping.h"
 
 namespace kb::platform {
@@ -20,6 +28,10 @@ namespace kb::platform {
 namespace {
 
 constexpr char kActivateRequest[] = "activate\n";
+constexpr const char* kInstanceLockWhat = "single instance";
+constexpr const char* kRunsUnclaimed = "running without the single-instance check";
+// How long a second start waits for the running instance to listen.
+constexpr qint64 kHandOverPatienceMs = 5000;
 
 QString FilterText(const FileChooserOptions& options) {
     return options.filterLabel + QStringLiteral(" (") + options.patterns.join(QLatin1Char(' ')) +
@@ -37,6 +49,13 @@ LinuxPlatform::LinuxPlatform() = default;
 LinuxPlatform::~LinuxPlatform() {
     if (hookSink_ != nullptr) {
         UninstallKeyboardHook();
+    }
+    // The socket goes while the lock is still held: once it is released, a new instance may
+    // already have put its own socket under the same name.
+    delete server_;
+    server_ = nullptr;
+    if (instanceLock_ >= 0) {
+        ::close(instanceLock_);
     }
     delete deviceNotifier_;
     if (monitor_ != nullptr) {
@@ -151,25 +170,46 @@ bool LinuxPlatform::eventFilter(QObject* watched, QEvent* event) {
 }
 
 QString LinuxPlatform::SocketName(const QString& instanceName) {
-    return instanceName + QStringLiteral(".") + QString::number(getuid());
+    QString name = instanceName + QStringLiteral(".") + QString::number(getuid());
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));  // one name inside the runtime folder
+    return name;
 }
 
 bool LinuxPlatform::ClaimSingleInstance(const QString& instanceName,
                                         std::function<void()> onActivateRequest) {
-    const QString name = SocketName(instanceName);
-    QLocalSocket probe;
-    probe.connectToServer(name);
-    if (probe.waitForConnected(500)) {
-        probe.write(kActivateRequest);
-        probe.waitForBytesWritten(500);
-        probe.disconnectFromServer();
-        return false;
+    // The claim is the lock, held for the process's life: testing for a listener and then
+    // listening would let starts that come together all find none and all run.
+    std::string problem;
+    const std::string folder = PrivateRuntimeFolder(problem);
+    if (folder.empty()) {
+        ReportUnsafeLockOnce(kInstanceLockWhat, problem, kRunsUnclaimed);
+        return true;  // run without hand-over rather than not at all
     }
+    const QString socketPath = QFile::decodeName(QByteArray::fromStdString(folder)) +
+                               QLatin1Char('/') + SocketName(instanceName);
+    const int lock = OpenLockFile(
+        QFile::encodeName(socketPath + QStringLiteral(".lock")).toStdString(), problem);
+    if (lock < 0) {
+        ReportUnsafeLockOnce(kInstanceLockWhat, problem, kRunsUnclaimed);
+        return true;
+    }
+    if (::flock(lock, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(lock);
+        if (error == EWOULDBLOCK) {
+            AskRunningInstanceToComeForward(socketPath);
+            return false;
+        }
+        ReportUnsafeLockOnce(kInstanceLockWhat, std::strerror(error), kRunsUnclaimed);
+        return true;
+    }
+    instanceLock_ = lock;
     onActivateRequest_ = std::move(onActivateRequest);
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
-    QLocalServer::removeServer(name);  // a socket left by a crashed instance
-    if (!server_->listen(name)) {
+    // Only the lock's holder gets here, so a socket in the way is one a dead instance left.
+    QLocalServer::removeServer(socketPath);
+    if (!server_->listen(socketPath)) {
         return true;  // run without hand-over rather than not at all
     }
     connect(server_, &QLocalServer::newConnection, this, [this] {
@@ -183,6 +223,23 @@ bool LinuxPlatform::ClaimSingleInstance(const QString& instanceName,
         }
     });
     return true;
+}
+
+void LinuxPlatform::AskRunningInstanceToComeForward(const QString& socketPath) {
+    // The instance holding the lock may not be listening yet: it has just started.
+    QElapsedTimer timer;
+    timer.start();
+    do {
+        QLocalSocket probe;
+        probe.connectToServer(socketPath);
+        if (probe.waitForConnected(500)) {
+            probe.write(kActivateRequest);
+            probe.waitForBytesWritten(500);
+            probe.disconnectFromServer();
+            return;
+        }
+        QThread::msleep(50);
+    } while (timer.elapsed() < kHandOverPatienceMs);
 }
 
 void LinuxPlatform::WatchDeviceChanges(std::function<void()> onChange) {

@@ -16,7 +16,8 @@ struct udev_monitor;
 namespace kb::platform {
 
 // Linux: the keyboard hook is an application-wide key filter plus a keyboard grab (global on
-// X11), single instance is a local socket, device notifications come from a udev monitor.
+// X11), single instance is a lock plus a local socket in the user's private runtime folder,
+// device notifications come from a udev monitor.
 class LinuxPlatform : public QObject, public PlatformServices {
     Q_OBJECT
 public:
@@ -47,6 +48,7 @@ private:
     void OnDeviceEvent();
     void GrabKeyboardForActiveWindow();
     void ReleaseKeyboardGrab();
+    void AskRunningInstanceToComeForward(const QString& socketPath);
 
     KeyStrokeSink* hookSink_ = nullptr;
     const QKeyEvent* lastKey_ = nullptr;
@@ -54,6 +56,7 @@ private:
     QEvent::Type lastKeyType_ = QEvent::None;
     QPointer<QWidget> grabber_;
     QLocalServer* server_ = nullptr;
+    int instanceLock_ = -1;  // the single-instance lock, held for the process's life
     std::function<void()> onActivateRequest_;
     udev* udev_ = nullptr;
     udev_monitor* monitor_ = nullptr;
