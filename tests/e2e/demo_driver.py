@@ -319,6 +319,49 @@ def scenario_handover(demo, shots):
         demo.stop()
 
 
+def scenario_burst(demo, shots):
+    """Starts that come together leave exactly one instance, with one window, every time."""
+    bursts, starts = 8, 6
+    for burst in range(bursts):
+        tags = [f"burst{burst}-{i}" for i in range(starts)]
+        procs = [demo.start(tag) for tag in tags]
+
+        def settled():
+            running = [p for p in procs if p.poll() is None]
+            return running if len(running) <= 1 else None
+
+        survivors = wait_until(f"burst {burst} to settle", settled, timeout=60)
+        codes = [p.returncode for p in procs if p.poll() is not None]
+        expect(len(survivors) == 1, f"burst {burst}: no instance kept running, exit codes {codes}")
+        expect(codes == [0] * (starts - 1), f"burst {burst}: the others exited with {codes}")
+        survivor = survivors[0]
+        demo.proc = survivor
+        owner = tags[procs.index(survivor)]
+
+        def one_window():
+            found = run("xdotool", "search", "--onlyvisible", "--name", demo.title,
+                        check=False).split()
+            windows = [w for w in found if window_size(w)[0] >= 500]
+            return windows if windows else None
+
+        windows = wait_until(f"burst {burst}: the window", one_window, timeout=30)
+        time.sleep(0.5)  # a second window would have shown by now
+        windows = one_window()
+        expect(len(windows) == 1, f"burst {burst}: {len(windows)} windows")
+        wait_until(f"burst {burst}: the start-up read-back",
+                   lambda: [line for line in demo.trace(owner) if line.startswith("send 07 fb")])
+        for tag in tags:
+            talked = [line for line in demo.trace(tag) if line.startswith("send ")]
+            expect(bool(talked) == (tag == owner),
+                   f"burst {burst}: {tag} {'talked' if talked else 'did not talk'} to the keyboard")
+        if burst == 0:
+            demo.screenshot(shots, "burst-one-window")
+        # Ended without a chance to tidy up: the next burst finds its socket in the way.
+        survivor.kill()
+        survivor.wait()
+        demo.proc = None
+
+
 def scenario_tray(demo, shots):
     """Left clicks on the tray icon hide and show the window; the tray menu's Exit ends it."""
     with Tray():
@@ -493,9 +536,9 @@ def scenario_chinese(demo, shots):
     demo.stop()
 
 
-SCENARIOS = {"flow": scenario_flow, "handover": scenario_handover, "tray": scenario_tray,
-             "plug": scenario_plug, "assign": scenario_assign, "macro": scenario_macro,
-             "chinese": scenario_chinese}
+SCENARIOS = {"flow": scenario_flow, "handover": scenario_handover, "burst": scenario_burst,
+             "tray": scenario_tray, "plug": scenario_plug, "assign": scenario_assign,
+             "macro": scenario_macro, "chinese": scenario_chinese}
 NEEDS_TRAY = {"handover", "tray"}
 
 
