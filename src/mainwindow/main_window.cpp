@@ -30,8 +30,10 @@ using ui::SWindow;
 constexpr int kLastProfileIndex = kProfileCount - 1;
 
 constexpr std::array kDirectionIds = {65593, 65594};
-constexpr int kColourFirstMemberId = 65597;        // bar_color1; bar_color0 is 65596
-constexpr int kSecondColourFirstMemberId = 65606;  // bar_color11; bar_color00 is 65605
+constexpr int kColourNoneId = 65596;  // bar_color0: colour cycle
+constexpr int kColourFirstMemberId = kColourNoneId + 1;
+constexpr int kSecondColourNoneId = 65605;  // bar_color00
+constexpr int kSecondColourFirstMemberId = kSecondColourNoneId + 1;
 constexpr int kColourMembers = 7;
 // udef_areaN_color1, areas in the panel's id order 1, 3, 5, 2, 4, 6.
 constexpr std::array kAreaFirstIds = {65614, 65638, 65622, 65646, 65630, 65654};
@@ -75,6 +77,16 @@ int CheckedIndex(const std::vector<SWindow*>& group) {
 void CheckOnly(const std::vector<SWindow*>& group, int index) {
     for (std::size_t i = 0; i < group.size(); ++i) {
         group[i]->SetCheck(static_cast<int>(i) == index);
+    }
+}
+
+// A colour row: member `index` checked, or for -1 the row's first control, which stands for
+// "no member" (colour cycle, area off). Without it checked the row would show whatever was
+// checked before, and the next change would store that.
+void ShowRowChoice(const std::vector<SWindow*>& group, SWindow* none, int index) {
+    CheckOnly(group, index);
+    if (none) {
+        none->SetCheck(index == -1);
     }
 }
 
@@ -217,8 +229,11 @@ void CMainDlg::OnInitDialog() {
     fill(direction_, kDirectionIds.front(), static_cast<int>(kDirectionIds.size()));
     fill(colour_, kColourFirstMemberId, kColourMembers);
     fill(secondColour_, kSecondColourFirstMemberId, kColourMembers);
+    colourNone_ = FindChildByID(kColourNoneId);
+    secondColourNone_ = FindChildByID(kSecondColourNoneId);
     for (std::size_t area = 0; area < areas_.size(); ++area) {
         fill(areas_[area], kAreaFirstIds[area] + 1, kColourMembers);
+        areaNone_[area] = FindChildByID(kAreaFirstIds[area]);
     }
 
     for (std::size_t i = 0; i < panels_.size(); ++i) {
@@ -397,11 +412,11 @@ void CMainDlg::SyncLightingControls(LightingSync direction) {
     }
     const PanelRow& row = kPanelVisibility[static_cast<std::size_t>(effect)];
     for (std::size_t i = 0; i < panels_.size(); ++i) {
-        if (panels_[i] && row[i] != PanelVisibility::Unchanged) {
+        if (panels_[i]) {
             panels_[i]->SetVisible(row[i] == PanelVisibility::Shown);
         }
     }
-    // Only what the effect shows changes; a colour of 0 leaves its group as it is.
+    // Only what the effect shows changes.
     LightingControls controls;
     LoadLightingControls(effect, record, controls);
     if (brightness_) {
@@ -409,19 +424,17 @@ void CMainDlg::SyncLightingControls(LightingSync direction) {
     }
     if (effect == kUserAreaEffect) {
         for (std::size_t area = 0; area < areas_.size(); ++area) {
-            CheckOnly(areas_[area], controls.areas[area]);
+            ShowRowChoice(areas_[area], areaNone_[area], controls.areas[area]);
         }
         return;
     }
     if (speed_) {
         speed_->SetValue(controls.speed);
     }
-    if ((record[0] & 0x7) != 0) {
-        if (effect == kSecondColourEffect) {
-            CheckOnly(secondColour_, controls.secondColour);
-        } else {
-            CheckOnly(colour_, controls.colour);
-        }
+    if (effect == kSecondColourEffect) {
+        ShowRowChoice(secondColour_, secondColourNone_, controls.secondColour);
+    } else {
+        ShowRowChoice(colour_, colourNone_, controls.colour);
     }
     CheckOnly(direction_, controls.direction);
 }

@@ -147,6 +147,10 @@ private:
     Group colour_;
     Group secondColour_;
     std::array<Group, kAreaCount> areas_;
+    // The first control of each colour row, outside its group: checked for "no member".
+    ui::SWindow* colourNone_ = nullptr;
+    ui::SWindow* secondColourNone_ = nullptr;
+    std::array<ui::SWindow*, kAreaCount> areaNone_{};
     std::array<ui::SWindow*, kLightingPanelCount> panels_{};
     ui::SComboBox* ledMode_ = nullptr;
     ui::SComboBox* profile_ = nullptr;

@@ -63,9 +63,7 @@ void LoadLightingControls(int effect, const LightingRecord& record, LightingCont
     }
     controls.speed = record[2] & 0x3;
     const int colour = record[0] & 0x7;
-    if (colour != 0) {
-        (effect == kSecondColourEffect ? controls.secondColour : controls.colour) = colour - 1;
-    }
+    (effect == kSecondColourEffect ? controls.secondColour : controls.colour) = colour - 1;
     controls.direction = (record[1] & 0x3) == 2 ? 1 : 0;
 }
 

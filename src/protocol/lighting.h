@@ -38,8 +38,9 @@ struct LightingControls {
 void StoreLightingControls(int effect, const LightingControls& controls, LightingRecord& record);
 
 // The effect's record into the controls, changing only what the effect shows. A colour of 0
-// leaves the colour group as it is. An area index may exceed the group (nibbles 7 to 14):
-// such an index checks no member. An effect outside 0-9 changes nothing.
+// gives -1 for the effect's colour group: the row's first control, outside the group, is the
+// one to check. An area index may exceed the group (nibbles 7 to 14): such an index checks no
+// member. An effect outside 0-9 changes nothing.
 void LoadLightingControls(int effect, const LightingRecord& record, LightingControls& controls);
 
 // The containers of the lighting panel, shown or hidden as wholes per effect.
@@ -58,18 +59,17 @@ inline constexpr std::array<std::string_view, kLightingPanelCount> kLightingPane
     "bar_color_parent",       "bar_color_parent_black", "udef_area_parent",
 };
 
-enum class PanelVisibility : std::uint8_t { Hidden, Shown, Unchanged };
+enum class PanelVisibility : std::uint8_t { Hidden, Shown };
 
 using PanelRow = std::array<PanelVisibility, kLightingPanelCount>;
 
 namespace panel_detail {
 inline constexpr auto H = PanelVisibility::Hidden;
 inline constexpr auto S = PanelVisibility::Shown;
-inline constexpr auto U = PanelVisibility::Unchanged;
 }  // namespace panel_detail
 
-// Indexed by effect, columns in the order of LightingPanel. Effect 5 leaves the second colour
-// row as the previous effect left it.
+// Indexed by effect, columns in the order of LightingPanel. Effect 5 has no colour: both colour
+// rows are hidden, whichever effect came before.
 inline constexpr std::array<PanelRow, kEffectCount> kPanelVisibility = [] {
     using namespace panel_detail;
     return std::array<PanelRow, kEffectCount>{{
@@ -78,7 +78,7 @@ inline constexpr std::array<PanelRow, kEffectCount> kPanelVisibility = [] {
         {S, S, S, S, H, H},  // 2
         {H, H, S, H, S, H},  // 3
         {H, S, S, S, H, H},  // 4
-        {H, S, S, H, U, H},  // 5
+        {H, S, S, H, H, H},  // 5
         {S, S, S, H, H, H},  // 6
         {H, H, S, H, H, H},  // 7
         {H, H, S, H, H, S},  // 8

@@ -290,10 +290,10 @@ TEST_F(MainWindowTest, EffectSelectionShowsItsPanelsAndSendsItsRecord) {
         const char* panels;  // direction, speed, brightness, colour, colour black, areas
         const char* report;
     };
-    // Effect 5 leaves the second colour row as the effect before it left it.
+    // Effect 5 has no colour row, also right after effect 3 showed the second one.
     const Case cases[] = {
         {1, "SSSSHH", "07 f7 01 01 01 02 03 00"}, {2, "SSSSHH", "07 f7 02 01 01 02 03 00"},
-        {3, "HHSHSH", "07 f7 03 01 01 02 03 00"}, {5, "HSSHSH", "07 f7 05 01 01 02 03 00"},
+        {3, "HHSHSH", "07 f7 03 01 01 02 03 00"}, {5, "HSSHHH", "07 f7 05 01 01 02 03 00"},
         {4, "HSSSHH", "07 f7 04 01 01 02 03 00"}, {5, "HSSHHH", "07 f7 05 01 01 02 03 00"},
         {6, "SSSHHH", "07 f7 06 01 01 02 03 00"}, {7, "HHSHHH", "07 f7 07 01 01 02 03 00"},
         {8, "HHSHHS", "07 f7 08 00 00 00 03 00"}, {9, "HHSHHH", "07 f7 09 01 01 02 03 00"},
@@ -387,6 +387,41 @@ TEST_F(MainWindowTest, EachEffectKeepsItsSettingsAcrossSwitches) {
     SelectEffect(0);
     EXPECT_TRUE(Find("bar_color1")->IsChecked());
     EXPECT_TRUE(Find("radio_direction_left")->IsChecked());
+}
+
+TEST_F(MainWindowTest, ColourCycleStaysCheckedWhenItsEffectIsShownAgain) {
+    Start();
+    // Wave on colour cycle; Breathing checks its red, which clears colour cycle in the row.
+    SelectEffect(1);
+    Click("bar_color0");
+    SelectEffect(4);
+    EXPECT_TRUE(Find("bar_color1")->IsChecked());
+    SelectEffect(1);
+    EXPECT_TRUE(Find("bar_color0")->IsChecked());
+    EXPECT_FALSE(Find("bar_color1")->IsChecked());
+    trace_.Clear();
+    MoveSlider("bar_speed", 1);
+    EXPECT_EQ(trace_.Lines(), (Lines{"wait 50", "send 07 f7 01 00 01 01 03 00"}));
+
+    // Static keeps its colour in the second row, with its own colour-cycle control.
+    window_->Protocol().Lighting()[3][0] = 0;
+    SelectEffect(3);
+    EXPECT_TRUE(Find("bar_color00")->IsChecked());
+    EXPECT_FALSE(Find("bar_color11")->IsChecked());
+    trace_.Clear();
+    MoveSlider("bar_brightness", 1);
+    EXPECT_EQ(trace_.Lines(), (Lines{"wait 50", "send 07 f7 03 00 01 02 01 00"}));
+    Click("bar_color22");
+    EXPECT_FALSE(Find("bar_color00")->IsChecked());
+
+    // An area stored as off shows its off control, not the colour checked before.
+    SelectEffect(8);
+    Click("udef_area2_color3");
+    window_->Protocol().Lighting()[8][0] = 0x0F;
+    SelectEffect(0);
+    SelectEffect(8);
+    EXPECT_TRUE(Find("udef_area2_color1")->IsChecked());
+    EXPECT_FALSE(Find("udef_area2_color3")->IsChecked());
 }
 
 TEST_F(MainWindowTest, ClicksOutsideTheLightingControlsSendNothing) {

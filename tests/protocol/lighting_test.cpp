@@ -96,13 +96,16 @@ TEST(LightingRecord, LoadsControlsFromTheRecord) {
     LoadLightingControls(1, {0xF3, 0x06, 0x07, 0x0D, 0}, controls);
     EXPECT_EQ(controls, Controls(1, 2, 5, 3, 1));
 
-    // Colour 0 leaves the group as it was; direction other than 2 is left.
+    // Colour 0 checks no member (the row's colour-cycle control instead); direction other
+    // than 2 is left.
     LoadLightingControls(0, {0x08, 0x03, 1, 2, 0}, controls);
-    EXPECT_EQ(controls, Controls(0, 2, 5, 1, 2));
+    EXPECT_EQ(controls, Controls(0, -1, 5, 1, 2));
 
     // Effect 3 shows its colour in the second group only.
     LoadLightingControls(3, {0x04, 0x02, 0, 0, 0}, controls);
-    EXPECT_EQ(controls, Controls(1, 2, 3, 0, 0));
+    EXPECT_EQ(controls, Controls(1, -1, 3, 0, 0));
+    LoadLightingControls(3, {0x00, 0x02, 0, 0, 0}, controls);
+    EXPECT_EQ(controls, Controls(1, -1, -1, 0, 0));
 }
 
 TEST(LightingRecord, LoadsAreaNibblesWithNoneForF) {
@@ -133,11 +136,13 @@ TEST(LightingRecord, SwitchingAwayAndBackRestoresEachEffect) {
     EXPECT_EQ(shown.brightness, 0);
 }
 
-TEST(LightingPanels, EffectsShareRowsAndEffectFiveLeavesTheSecondColourRow) {
+TEST(LightingPanels, EffectsShareRowsAndSpectrumHidesBothColourRows) {
     EXPECT_EQ(kPanelVisibility[6], kPanelVisibility[0]);
     EXPECT_EQ(kPanelVisibility[9], kPanelVisibility[7]);
-    EXPECT_EQ(kPanelVisibility[5][static_cast<std::size_t>(LightingPanel::ColourBlack)],
-              PanelVisibility::Unchanged);
+    for (const LightingPanel colourRow : {LightingPanel::Colour, LightingPanel::ColourBlack}) {
+        EXPECT_EQ(kPanelVisibility[5][static_cast<std::size_t>(colourRow)],
+                  PanelVisibility::Hidden);
+    }
     for (int effect = 0; effect < kEffectCount; ++effect) {
         const PanelRow& row = kPanelVisibility[static_cast<std::size_t>(effect)];
         EXPECT_EQ(row[static_cast<std::size_t>(LightingPanel::Brightness)], PanelVisibility::Shown);
