@@ -69,9 +69,8 @@ bool SHostWnd::CreateHost(QWidget* owner) {
     if (size.size() == 2 && ParseIntValue(size[0]) > 0 && ParseIntValue(size[1]) > 0) {
         resize(ParseIntValue(size[0]), ParseIntValue(size[1]));
     }
-    if (const QString title = attr("title"); !title.isEmpty()) {
-        setWindowTitle(app->Tr(context, title));
-    }
+    titleSource_ = attr("title");
+    RetranslateTitle();
     if (const QString skin = attr("skin"); !skin.isEmpty()) {
         bkSkin_ = app->GetSkin(skin);
     }
@@ -86,6 +85,13 @@ bool SHostWnd::CreateHost(QWidget* owner) {
     root_->CreateChildren(layout);
     SendHostMessage(kWmCreate);
     return true;
+}
+
+void SHostWnd::RetranslateTitle() {
+    const SApplication* app = SApplication::Instance();
+    if (app && root_ && !titleSource_.isEmpty()) {
+        setWindowTitle(app->Tr(root_->TrContext(), titleSource_));
+    }
 }
 
 SWindow* SHostWnd::FindChildByName(const QString& name, int depth) const {

@@ -89,6 +89,10 @@ public:
     // Widgets' events arrive here when no subscriber handled them.
     bool DispatchEvent(EventArgs& evt);
 
+    // Translates the layout's title again into the window title (the system's title bar and
+    // task list); the root runs it on the set-language notification.
+    void RetranslateTitle();
+
     // Animation timeline: a 10 ms timer runs while at least one handler is registered.
     // Registering twice has no effect; handlers may unregister from inside a tick.
     void RegisterTimelineHandler(ITimelineHandler* handler);
@@ -116,6 +120,7 @@ protected:
 private:
     QString layoutName_;
     SWindow* root_ = nullptr;
+    QString titleSource_;  // the layout's title, untranslated
     bool created_ = false;
     bool destroyed_ = false;
     bool mainWindow_ = false;

@@ -393,6 +393,9 @@ bool SWindow::FireEvent(EventArgs& evt) {
 qintptr SWindow::SendWndMessage(unsigned msg, qintptr wParam, qintptr lParam) {
     if (msg == kMsgSetLanguage) {
         OnLanguageChanged();
+        if (SHostWnd* host = GetHost(); host && host->GetRoot() == this) {
+            host->RetranslateTitle();
+        }
         for (SWindow* child : GetChildWindows()) {
             child->SendWndMessage(msg, wParam, lParam);
         }

@@ -655,9 +655,13 @@ TEST_F(MainWindowTest, LanguageSwitchesBothWaysAndTheStatusStaysLiteral) {
         return chinese->IsChecked() ? "zh_cn" : "jp";
     };
     EXPECT_STREQ(marked(), "jp");  // started in English
+    const QString englishTitle = window_->windowTitle();
+    EXPECT_EQ(englishTitle, "Keyboard Configurator");
 
     Click("zh_cn");
     EXPECT_EQ(restore->GetText(), QString::fromUtf8("恢复出厂设置"));
+    // The system's title bar follows too.
+    EXPECT_EQ(window_->windowTitle(), QString::fromUtf8("键盘配置工具"));
     EXPECT_EQ(Find<ui::SComboBox>("cmb_profile")->GetLBText(0), QString::fromUtf8("配置 1"));
     EXPECT_EQ(Status(), "Connected");
     EXPECT_EQ(StatusColor(), accent);
@@ -665,6 +669,7 @@ TEST_F(MainWindowTest, LanguageSwitchesBothWaysAndTheStatusStaysLiteral) {
 
     Click("jp");
     EXPECT_EQ(restore->GetText(), englishText);
+    EXPECT_EQ(window_->windowTitle(), englishTitle);
     EXPECT_EQ(Status(), "Connected");
     EXPECT_STREQ(marked(), "jp");
     Click("jp");
