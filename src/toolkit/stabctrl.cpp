@@ -118,7 +118,7 @@ bool STabCtrl::CreateChildren(const pugi::xml_node& element) {
             continue;
         }
         if (STabPage* page = CreatePageFromXml(child)) {
-            pages_.push_back(page);
+            AddPage(page, GetItemCount());
         }
     }
     LayoutPages();
@@ -179,7 +179,7 @@ int STabCtrl::InsertItem(STabPage* page, int index) {
         index = GetItemCount();
     }
     page->setParent(this);
-    pages_.insert(pages_.begin() + index, page);
+    AddPage(page, index);
     if (curSel_ < 0) {
         curSel_ = 0;
     } else if (index <= curSel_ && GetItemCount() > 1) {
@@ -224,6 +224,20 @@ QRect STabCtrl::IconRect(const QRect& itemRect) const {
         return {};
     }
     return {itemRect.topLeft() + iconPos_, iconSkin_->SkinSize()};
+}
+
+void STabCtrl::AddPage(STabPage* page, int index) {
+    pages_.insert(pages_.begin() + index, page);
+    page->installEventFilter(this);
+}
+
+bool STabCtrl::eventFilter(QObject* watched, QEvent* event) {
+    // Qt sends a parent no leave when the pointer moves on into a child: entering a page is
+    // where the pointer leaves the headers.
+    if (event->type() == QEvent::Enter) {
+        SetHoverItem(-1);
+    }
+    return SWindow::eventFilter(watched, event);
 }
 
 void STabCtrl::LayoutPages() {

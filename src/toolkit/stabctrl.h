@@ -89,11 +89,14 @@ protected:
     void OnMouseMove(QMouseEvent& event) override;
     void OnMouseLeave() override;
     void resizeEvent(QResizeEvent* event) override;
+    // Watches the pages for the pointer entering them.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     int HitTest(const QPoint& pt) const;  // header index under pt, -1 when none
     void SetHoverItem(int index);         // raises leave / hover events
 
 private:
     void LayoutPages();
+    void AddPage(STabPage* page, int index);
     std::vector<STabPage*> pages_;
     int curSel_ = -1;
     int pendingSel_ = 0;

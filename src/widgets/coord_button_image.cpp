@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QToolTip>
 #include <pugixml.hpp>
 #include <string>
 
@@ -336,8 +337,18 @@ void CoordButtonImage::OnMouseMove(QMouseEvent& event) {
             tip = key.name;  // the last key holding the point names the tooltip
         }
     }
-    if (tip != GetToolTipText()) {
+    const QString shown = GetToolTipText();
+    if (tip != shown) {
         SetToolTipText(tip);
+        // Qt keeps a tip on screen when the widget's text turns empty and changes it only
+        // after the pointer rests: the gaps between keys would go on naming the last key.
+        if (QToolTip::isVisible() && QToolTip::text() == shown) {
+            if (tip.isEmpty()) {
+                QToolTip::hideText();
+            } else {
+                QToolTip::showText(event.globalPosition().toPoint(), tip, this);
+            }
+        }
     }
     update();
 }

@@ -185,6 +185,27 @@ TEST_F(ListTest, TabSelectionAndHeaderHoverEvents) {
     EXPECT_EQ(tab->GetItemRect(1), QRect(60, 0, 60, 20));
 }
 
+TEST_F(ListTest, HeaderLosesItsHoverWhenThePointerMovesIntoThePage) {
+    auto* tab = host_->FindChildByName2<STabCtrl>("tab");
+    ASSERT_NE(tab, nullptr);
+    std::vector<std::string> seen;
+    tab->SubscribeEvent(kEvtTabItemLeave, [&](EventArgs& e) {
+        seen.push_back("leave" + std::to_string(e.index));
+        return false;
+    });
+    const QPoint header = tab->GetItemRect(1).center();
+    const QPoint page = tab->GetPageRect().center();
+    ASSERT_EQ(tab->childAt(page), tab->GetItem(tab->GetCurSel()));
+
+    QTest::mouseMove(tab, header);
+    ASSERT_EQ(tab->HoverItem(), 1);
+    QTest::mouseMove(tab, QPoint(header.x(), page.y()));  // straight down into the page
+    EXPECT_EQ(tab->HoverItem(), -1);
+    EXPECT_EQ(seen, std::vector<std::string>{"leave1"});
+    QTest::mouseMove(tab, header);  // and back up
+    EXPECT_EQ(tab->HoverItem(), 1);
+}
+
 // A derived tab control taking only its own page tag and drawing headers itself.
 class OwnPage : public STabPage {
     KB_UI_CLASS(OwnPage, STabPage, "ownpage")

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTest>
+#include <QToolTip>
 #include <pugixml.hpp>
 #include <tuple>
 
@@ -135,7 +138,10 @@ protected:
         ASSERT_NE(kb_, nullptr);
         kb_->SetListener(&rec_);
     }
-    void TearDown() override { CoordButtonImage::SetProgramFolderOverride({}); }
+    void TearDown() override {
+        QToolTip::hideText();
+        CoordButtonImage::SetProgramFolderOverride({});
+    }
 
     void Mouse(QEvent::Type type, int x, int y, Qt::MouseButton button = Qt::LeftButton) {
         const Qt::MouseButtons held =
@@ -299,6 +305,27 @@ TEST_F(CoordButtonTest, HoverAndTooltipOfOverlappingKeys) {
         EXPECT_EQ(k.hover, 0);
     }
     EXPECT_EQ(kb_->GetToolTipText(), "");
+}
+
+TEST_F(CoordButtonTest, ShownTooltipFollowsThePointerAndGoesOverGaps) {
+    host_->show();
+    QTest::qWait(50);  // activation hides tips: let it pass first
+    Move(2, 2);        // A
+    QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), kb_->mapToGlobal(QPoint(2, 2)));
+    QCoreApplication::sendEvent(kb_, &help);  // the pointer rested: Qt shows the tip
+    ASSERT_TRUE(QToolTip::isVisible());
+    ASSERT_EQ(QToolTip::text(), "A");
+
+    Move(12, 2);  // straight on to B
+    EXPECT_EQ(QToolTip::text(), "B");
+    Move(30, 15);  // the gap below C2
+    EXPECT_EQ(kb_->GetToolTipText(), "");
+    QElapsedTimer waited;
+    waited.start();
+    while (QToolTip::isVisible() && waited.elapsed() < 1500) {
+        QTest::qWait(20);
+    }
+    EXPECT_FALSE(QToolTip::isVisible()) << waited.elapsed();
 }
 
 TEST_F(CoordButtonTest, MarksAndColoursForOneOrAllKeys) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QEnterEvent>
 #include <QMouseEvent>
 
 #include "widget_test_support.h"
@@ -120,6 +121,18 @@ TEST_F(TabCtrl2Test, EnterFramesAtFiftyMsThenHoldTheLast) {
     Ticks(50);
     EXPECT_EQ(Icon(0), StateColor(kIn4, 3));
     EXPECT_EQ(tab_->GetPage2(0)->AnimationState(), STabPage2::kEntering);
+}
+
+TEST_F(TabCtrl2Test, MovingIntoThePageStartsTheLeavingAnimation) {
+    MoveTo(10, 10);
+    Ticks(7);
+    // Qt tells only the page that the pointer came in from its parent.
+    STabPage* page = tab_->GetItem(tab_->GetCurSel());
+    QEnterEvent enter(QPointF(10, 10), QPointF(10, 10), page->mapToGlobal(QPointF(10, 10)));
+    QCoreApplication::sendEvent(page, &enter);
+    EXPECT_EQ(tab_->HoverItem(), -1);
+    EXPECT_EQ(tab_->GetPage2(0)->AnimationState(), STabPage2::kLeaving);
+    EXPECT_EQ(Icon(0), StateColor(kOut4, 0));
 }
 
 TEST_F(TabCtrl2Test, MovingAcrossHeadersLeavesOneAndEntersTheNext) {
