@@ -8,6 +8,7 @@
 
 #include "toolkit/sapp.h"
 #include "toolkit/shostwnd.h"
+#include "toolkit/theme.h"
 #include "util/number_text.h"
 
 namespace kb::ui {
@@ -93,17 +94,17 @@ std::optional<SMenuModel> ParseMenu(const pugi::xml_node& root, const SMenuTextF
     return model;
 }
 
-const QString& MenuStyleSheet() {
-    static const QString sheet = QStringLiteral(
-        "QMenu { background-color: #16191f; color: #d9dee7; border: 1px solid #2c313b;"
+QString MenuStyleSheet() {
+    return ThemeStyleSheet(QStringLiteral(
+        "QMenu { background-color: @color/caption; color: @color/text;"
+        " border: 1px solid @color/edge;"
         " padding: 4px 0px; }"
         "QMenu::item { padding: 7px 30px 7px 28px; min-width: 96px; background-color: transparent; "
         "}"
-        "QMenu::item:selected { background-color: #00c8ff; color: #0b0d10; }"
-        "QMenu::item:disabled { color: #4e545e; }"
-        "QMenu::separator { height: 1px; background-color: #2c313b; margin: 4px 10px; }"
-        "QMenu::icon { padding-left: 8px; }");
-    return sheet;
+        "QMenu::item:selected { background-color: @color/accent; color: @color/text_on_accent; }"
+        "QMenu::item:disabled { color: @color/text_disabled; }"
+        "QMenu::separator { height: 1px; background-color: @color/edge; margin: 4px 10px; }"
+        "QMenu::icon { padding-left: 8px; }"));
 }
 
 std::unique_ptr<QMenu> BuildMenu(const SMenuModel& model, QWidget* parent,

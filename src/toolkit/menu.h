@@ -45,7 +45,7 @@ using SMenuIconFn = std::function<QIcon(const QString& ref)>;
 std::optional<SMenuModel> ParseMenu(const pugi::xml_node& root, const SMenuTextFn& text = {});
 
 // Style sheet of every pop-up menu: dark, to match the windows.
-const QString& MenuStyleSheet();
+QString MenuStyleSheet();
 
 // Builds a Qt menu; every command action carries its id in QAction::data().
 std::unique_ptr<QMenu> BuildMenu(const SMenuModel& model, QWidget* parent,

@@ -13,12 +13,11 @@
 #include "toolkit/attribute_value.h"
 #include "toolkit/sapp.h"
 #include "toolkit/sskin.h"
+#include "toolkit/theme.h"
 
 namespace kb::ui {
 
-namespace {
-const QColor kWindowBack(0x10, 0x12, 0x16);
-}  // namespace
+namespace {}  // namespace
 
 SHostWnd::SHostWnd(const QString& layoutName)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), layoutName_(layoutName) {
@@ -216,7 +215,7 @@ void SHostWnd::paintEvent(QPaintEvent* /*event*/) {
     if (bkSkin_) {
         bkSkin_->Draw(painter, rect(), 0);
     } else {
-        painter.fillRect(rect(), bkColor_.isValid() ? bkColor_ : kWindowBack);
+        painter.fillRect(rect(), bkColor_.isValid() ? bkColor_ : ThemeColor("bg"));
     }
 }
 

@@ -11,18 +11,11 @@
 #include "toolkit/attribute_value.h"
 #include "toolkit/sapp.h"
 #include "toolkit/sskin.h"
+#include "toolkit/theme.h"
 
 namespace kb::ui {
 
 namespace {
-
-const QColor kRowHover(0x20, 0x24, 0x2C);
-const QColor kRowSelected(0x00, 0xC8, 0xFF, 0x38);
-const QColor kHeaderFace(0x1A, 0x1D, 0x24);
-const QColor kHeaderHover(0x24, 0x28, 0x33);
-const QColor kHeaderText(0x8B, 0x93, 0xA1);
-const QColor kEdge(0x2C, 0x31, 0x3B);
-const QColor kAccent(0x00, 0xC8, 0xFF);
 
 bool Is(const QString& name, const char* key) {
     return name.compare(QLatin1String(key), Qt::CaseInsensitive) == 0;
@@ -31,8 +24,9 @@ bool Is(const QString& name, const char* key) {
 const char* kScrollStyle =
     "QScrollArea { background: transparent; border: none; }"
     "QScrollBar:vertical { background: transparent; width: 8px; margin: 0; }"
-    "QScrollBar::handle:vertical { background: #3A404C; border-radius: 4px; min-height: 24px; }"
-    "QScrollBar::handle:vertical:hover { background: #00C8FF; }"
+    "QScrollBar::handle:vertical { background: @color/control_edge; border-radius: 4px;"
+    " min-height: 24px; }"
+    "QScrollBar::handle:vertical:hover { background: @color/accent; }"
     "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
     "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }";
 
@@ -92,11 +86,12 @@ void SItemPanel::OnPaint(QPainter& painter) {
     if (list_ && list_->itemSkin_) {
         list_->itemSkin_->Draw(painter, rect(), state);
     } else if (selected_) {
-        painter.fillRect(rect(), list_ && list_->colorSelBkgnd_.isValid() ? list_->colorSelBkgnd_
-                                                                          : kRowSelected);
-        painter.fillRect(QRect(0, 0, 3, height()), kAccent);
+        painter.fillRect(rect(), list_ && list_->colorSelBkgnd_.isValid()
+                                     ? list_->colorSelBkgnd_
+                                     : ThemeColor("selection"));
+        painter.fillRect(QRect(0, 0, 3, height()), ThemeColor("accent"));
     } else if (IsHover()) {
-        painter.fillRect(rect(), kRowHover);
+        painter.fillRect(rect(), ThemeColor("hover"));
     } else if (list_ && list_->colorItemBkgnd_.isValid()) {
         painter.fillRect(rect(), list_->colorItemBkgnd_);
     }
@@ -121,7 +116,7 @@ SListView::SListView(QWidget* parent)
     : SWindow(parent), scroll_(new QScrollArea(this)), content_(new QWidget) {
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll_->setStyleSheet(QLatin1String(kScrollStyle));
+    scroll_->setStyleSheet(ThemeStyleSheet(QLatin1String(kScrollStyle)));
     scroll_->viewport()->setAutoFillBackground(false);
     scroll_->setWidget(content_);
     // After setWidget, which turns the content's background filling on.
@@ -420,17 +415,17 @@ void SMcListView::OnPaint(QPainter& painter) {
     DrawBackground(painter);
     const QRect client = GetClientRectLocal();
     painter.fillRect(QRect(client.left(), client.top(), client.width(), headerHeight_),
-                     kHeaderFace);
+                     ThemeColor("panel"));
     painter.setFont(font());
     for (int i = 0; i < GetColumnCount(); ++i) {
         const McColumn& column = columns_[static_cast<size_t>(i)];
         const QRect r = ColumnRect(i);
         if (i == hoverColumn_) {
-            painter.fillRect(r, kHeaderHover);
+            painter.fillRect(r, ThemeColor("face"));
         }
-        painter.setPen(kEdge);
+        painter.setPen(ThemeColor("edge"));
         painter.drawLine(r.right(), r.top() + 6, r.right(), r.bottom() - 6);
-        painter.setPen(ColorText().isValid() ? ColorText() : kHeaderText);
+        painter.setPen(ColorText().isValid() ? ColorText() : ThemeColor("text_dim"));
         painter.drawText(r.adjusted(10, 0, -18, 0), Qt::AlignLeft | Qt::AlignVCenter,
                          Translate(column.text));
         if (column.mark != SortMark::None) {
@@ -444,11 +439,11 @@ void SMcListView::OnPaint(QPainter& painter) {
                     << QPointF(c.x(), c.y() + 3);
             }
             painter.setPen(Qt::NoPen);
-            painter.setBrush(kAccent);
+            painter.setBrush(ThemeColor("accent"));
             painter.drawPolygon(tri);
         }
     }
-    painter.setPen(kEdge);
+    painter.setPen(ThemeColor("edge"));
     painter.drawLine(client.left(), client.top() + headerHeight_ - 1, client.right(),
                      client.top() + headerHeight_ - 1);
 }

@@ -8,17 +8,11 @@
 #include "toolkit/attribute_value.h"
 #include "toolkit/sapp.h"
 #include "toolkit/sskin.h"
+#include "toolkit/theme.h"
 
 namespace kb::ui {
 
 namespace {
-
-const QColor kText(0xD9, 0xDE, 0xE7);
-const QColor kTextDim(0x8B, 0x93, 0xA1);
-const QColor kAccent(0x00, 0xC8, 0xFF);
-const QColor kTabHover(0x20, 0x24, 0x2C);
-const QColor kTabSelected(0x1A, 0x1D, 0x24);
-const QColor kEdge(0x2C, 0x31, 0x3B);
 
 bool Is(const QString& name, const char* key) {
     return name.compare(QLatin1String(key), Qt::CaseInsensitive) == 0;
@@ -285,13 +279,13 @@ void STabCtrl::DrawItem(QPainter& painter, const QRect& rect, int index, int sta
     if (tabSkin_) {
         tabSkin_->Draw(painter, rect, state);
     } else if (state == 2) {
-        painter.fillRect(rect, kTabSelected);
+        painter.fillRect(rect, ThemeColor("panel"));
         painter.fillRect(align_ == Align::Left
                              ? QRect(rect.left(), rect.top(), 3, rect.height())
                              : QRect(rect.left(), rect.bottom() - 2, rect.width(), 3),
-                         kAccent);
+                         ThemeColor("accent"));
     } else if (state == 1) {
-        painter.fillRect(rect, kTabHover);
+        painter.fillRect(rect, ThemeColor("hover"));
     }
     DrawItemIcon(painter, IconRect(rect), index, state);
 
@@ -317,11 +311,12 @@ void STabCtrl::DrawItem(QPainter& painter, const QRect& rect, int index, int sta
     QFont f = font();
     f.setBold(state == 2);
     painter.setFont(f);
-    QColor color = state == 2 ? kText : (state == 1 ? QColor(Qt::white) : kTextDim);
+    QColor color =
+        state == 2 ? ThemeColor("text") : (state == 1 ? QColor(Qt::white) : ThemeColor("text_dim"));
     if (ColorText().isValid() && state == 0) {
         color = ColorText();
     }
-    painter.setPen(IsDisabled() ? kEdge : color);
+    painter.setPen(IsDisabled() ? ThemeColor("edge") : color);
     painter.drawText(textRect, flags, text);
 }
 

@@ -20,25 +20,13 @@
 #include "toolkit/sapp.h"
 #include "toolkit/shostwnd.h"
 #include "toolkit/sskin.h"
+#include "toolkit/theme.h"
 
 namespace kb::ui {
 
 namespace {
 
 // Dark theme defaults for widgets without a skin.
-const QColor kText(0xD9, 0xDE, 0xE7);
-const QColor kTextDim(0x8B, 0x93, 0xA1);
-const QColor kTextDisabled(0x4E, 0x54, 0x5E);
-const QColor kAccent(0x00, 0xC8, 0xFF);
-const QColor kFace(0x24, 0x28, 0x33);
-const QColor kFaceHover(0x2E, 0x34, 0x42);
-const QColor kFacePressed(0x1B, 0x1E, 0x26);
-const QColor kFaceDisabled(0x1A, 0x1D, 0x24);
-const QColor kEdge(0x3A, 0x40, 0x4C);
-const QColor kField(0x13, 0x15, 0x1A);
-const QColor kAccent2(0x7C, 0x5C, 0xFF);
-const QColor kPopupBkgnd(0x1B, 0x1F, 0x27);
-const QColor kPopupHover(0x2A, 0x30, 0x3C);
 constexpr int kPopupPad = 4;  // between the list's edge and a row's highlight
 constexpr int kPopupGap = 3;  // between the box and its drop-down list
 
@@ -52,25 +40,16 @@ ISkinObj* SkinByName(const QString& name) {
 }
 
 // An entry of the application's colour table, else the built-in default.
-QColor ThemeColor(const char* name, const QColor& fallback) {
-    const SApplication* app = SApplication::Instance();
-    QColor color;
-    if (app && app->ParseColor(QStringLiteral("@color/") + QLatin1String(name), color)) {
-        return color;
-    }
-    return fallback;
-}
-
 QColor FaceColor(int stateIndex4) {
     switch (stateIndex4) {
         case 1:
-            return kFaceHover;
+            return ThemeColor("face_hover");
         case 2:
-            return kFacePressed;
+            return ThemeColor("face_pressed");
         case 3:
-            return kFaceDisabled;
+            return ThemeColor("panel");
         default:
-            return kFace;
+            return ThemeColor("face");
     }
 }
 
@@ -138,7 +117,9 @@ void SStatic::DrawWndText(QPainter& painter, const QRect& rect, const QString& t
         SWindow::DrawWndText(painter, rect, text);
         return;
     }
-    painter.setPen(!isEnabled() ? kTextDisabled : ColorText().isValid() ? ColorText() : kText);
+    painter.setPen(!isEnabled()            ? ThemeColor("text_disabled")
+                   : ColorText().isValid() ? ColorText()
+                                           : ThemeColor("text"));
     painter.setFont(font());
     painter.drawText(rect, static_cast<int>(TextAlign()) | Qt::TextWordWrap, text);
 }
@@ -152,7 +133,9 @@ void SLink::DrawWndText(QPainter& painter, const QRect& rect, const QString& tex
     QFont f = font();
     f.setUnderline(IsHover());
     painter.setFont(f);
-    painter.setPen(!isEnabled() ? kTextDisabled : ColorText().isValid() ? ColorText() : kAccent);
+    painter.setPen(!isEnabled()            ? ThemeColor("text_disabled")
+                   : ColorText().isValid() ? ColorText()
+                                           : ThemeColor("accent"));
     painter.drawText(rect, static_cast<int>(TextAlign()), text);
 }
 
@@ -235,7 +218,9 @@ void SButton::OnPaint(QPainter& painter) {
         const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
         const int state = GetStateIndex4();
         painter.setBrush(ColorBkgnd().isValid() && state == 0 ? ColorBkgnd() : FaceColor(state));
-        painter.setPen(state == 1 ? kAccent : (ColorBorder().isValid() ? ColorBorder() : kEdge));
+        painter.setPen(
+            state == 1 ? ThemeColor("accent")
+                       : (ColorBorder().isValid() ? ColorBorder() : ThemeColor("control_edge")));
         painter.drawRoundedRect(box, 4, 4);
     }
     const QString text = GetText();
@@ -266,21 +251,24 @@ SEdit::SEdit(QWidget* parent) : SWindow(parent), edit_(new QLineEdit(this)) {
 }
 
 void SEdit::UpdateStyle() {
-    const QColor text = ColorText().isValid() ? ColorText() : kText;
+    const QColor text = ColorText().isValid() ? ColorText() : ThemeColor("text");
     const bool skinned = GetSkin() != nullptr;
-    const QColor bk = ColorBkgnd().isValid() ? ColorBkgnd() : kField;
+    const QColor bk = ColorBkgnd().isValid() ? ColorBkgnd() : ThemeColor("panel_dark");
     edit_->setStyleSheet(
         QStringLiteral("QLineEdit { background: %1; color: %2; border: %3; border-radius: 4px;"
                        " padding: 0 6px; selection-background-color: %4; }"
                        "QLineEdit:focus { border: %5; }"
                        "QLineEdit:disabled { color: %6; }")
             .arg(skinned ? QStringLiteral("transparent") : bk.name(QColor::HexArgb), text.name(),
-                 skinned ? QStringLiteral("none") : QStringLiteral("1px solid ") + kEdge.name(),
-                 kAccent.darker(150).name(),
-                 skinned ? QStringLiteral("none") : QStringLiteral("1px solid ") + kAccent.name(),
-                 kTextDisabled.name()));
+                 skinned ? QStringLiteral("none")
+                         : QStringLiteral("1px solid ") + ThemeColor("control_edge").name(),
+                 ThemeColor("accent").darker(150).name(),
+                 skinned ? QStringLiteral("none")
+                         : QStringLiteral("1px solid ") + ThemeColor("accent").name(),
+                 ThemeColor("text_disabled").name()));
     QPalette pal = edit_->palette();
-    pal.setColor(QPalette::PlaceholderText, cueColor_.isValid() ? cueColor_ : kTextDim);
+    pal.setColor(QPalette::PlaceholderText,
+                 cueColor_.isValid() ? cueColor_ : ThemeColor("text_dim"));
     edit_->setPalette(pal);
 }
 
@@ -486,15 +474,15 @@ SCheckBox::SCheckBox(QWidget* parent) : SToggleButton(parent) {}
 
 void SCheckBox::DrawIndicator(QPainter& painter, const QRectF& box) {
     const bool on = IsChecked();
-    painter.setPen(IsHover() || on ? kAccent : kEdge);
-    painter.setBrush(on ? kAccent : kField);
+    painter.setPen(IsHover() || on ? ThemeColor("accent") : ThemeColor("control_edge"));
+    painter.setBrush(on ? ThemeColor("accent") : ThemeColor("panel_dark"));
     if (IsDisabled()) {
-        painter.setPen(kEdge);
-        painter.setBrush(kFaceDisabled);
+        painter.setPen(ThemeColor("control_edge"));
+        painter.setBrush(ThemeColor("panel"));
     }
     painter.drawRoundedRect(box, 3, 3);
     if (on) {
-        QPen pen(IsDisabled() ? kTextDisabled : kField, 2.0);
+        QPen pen(IsDisabled() ? ThemeColor("text_disabled") : ThemeColor("panel_dark"), 2.0);
         pen.setCapStyle(Qt::RoundCap);
         painter.setPen(pen);
         const QRectF r = box.adjusted(3.5, 3.5, -3.5, -3.5);
@@ -572,12 +560,12 @@ QRect SRadioBox::IndicatorRect() const {
 }
 
 void SRadioBox::DrawIndicator(QPainter& painter, const QRectF& box) {
-    painter.setPen(IsHover() || IsChecked() ? kAccent : kEdge);
-    painter.setBrush(IsDisabled() ? kFaceDisabled : kField);
+    painter.setPen(IsHover() || IsChecked() ? ThemeColor("accent") : ThemeColor("control_edge"));
+    painter.setBrush(IsDisabled() ? ThemeColor("panel") : ThemeColor("panel_dark"));
     painter.drawEllipse(box);
     if (IsChecked()) {
         painter.setPen(Qt::NoPen);
-        painter.setBrush(IsDisabled() ? kTextDisabled : kAccent);
+        painter.setBrush(IsDisabled() ? ThemeColor("text_disabled") : ThemeColor("accent"));
         painter.drawEllipse(box.adjusted(4, 4, -4, -4));
     }
 }
@@ -595,7 +583,7 @@ namespace {
 void DrawFocusRing(QPainter& painter, const QRect& rect) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(ThemeColor("accent", kAccent), 1.5));
+    painter.setPen(QPen(ThemeColor("accent"), 1.5));
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(QRectF(rect).adjusted(0.75, 0.75, -0.75, -0.75), 5, 5);
     painter.restore();
@@ -660,7 +648,10 @@ protected:
             btn->Draw(p, r, state);
             return;
         }
-        QPen pen(!isEnabled() ? kTextDisabled : underMouse() ? kAccent : kTextDim, 1.6);
+        QPen pen(!isEnabled()   ? ThemeColor("text_disabled")
+                 : underMouse() ? ThemeColor("accent")
+                                : ThemeColor("text_dim"),
+                 1.6);
         pen.setCapStyle(Qt::RoundCap);
         p.setPen(pen);
         const QPointF c(width() - 12.5, height() / 2.0 + 0.5);
@@ -689,16 +680,16 @@ public:
         const QRect row = option.rect.adjusted(kPopupPad, 1, -kPopupPad, -1);
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
-        painter->fillRect(option.rect, kPopupBkgnd);
+        painter->fillRect(option.rect, ThemeColor("popup"));
         ISkinObj* skin = owner_->ItemSkin();
         if (skin && (current || hover)) {
             skin->Draw(*painter, row, current ? 1 : 0);
         }
-        const QColor accent = ThemeColor("accent", kAccent);
+        const QColor accent = ThemeColor("accent");
         if (current) {
             QLinearGradient wash(row.topLeft(), row.topRight());
             QColor from = accent;
-            QColor to = ThemeColor("accent2", kAccent2);
+            QColor to = ThemeColor("accent2");
             from.setAlpha(hover ? 0x70 : 0x55);
             to.setAlpha(hover ? 0x38 : 0x20);
             wash.setColorAt(0, from);
@@ -711,12 +702,12 @@ public:
                                      1.5);
         } else if (hover && !skin) {
             painter->setPen(Qt::NoPen);
-            painter->setBrush(kPopupHover);
+            painter->setBrush(ThemeColor("popup_hover"));
             painter->drawRoundedRect(QRectF(row), 4, 4);
         }
-        painter->setPen(!(option.state & QStyle::State_Enabled) ? kTextDisabled
+        painter->setPen(!(option.state & QStyle::State_Enabled) ? ThemeColor("text_disabled")
                         : current || hover                      ? QColor(Qt::white)
-                                                                : kText);
+                                                                : ThemeColor("text"));
         painter->setFont(owner_->font());
         painter->drawText(row.adjusted(12, 0, -8, 0), Qt::AlignLeft | Qt::AlignVCenter,
                           index.data(Qt::DisplayRole).toString());
@@ -741,25 +732,26 @@ SComboBox::SComboBox(QWidget* parent) : SWindow(parent), combo_(new ChevronCombo
     combo_->setCursor(Qt::PointingHandCursor);
     // "combobox-popup: 0" asks for a list that drops below the box (and keeps to
     // maxVisibleItems) instead of a menu laid over it.
-    combo_->setStyleSheet(QStringLiteral(
-        "QComboBox { background: #13151A; color: #D9DEE7; border: 1px solid #3A404C;"
-        " border-radius: 4px; padding: 0 8px; combobox-popup: 0; }"
-        "QComboBox:hover { border-color: #00C8FF; }"
-        "QComboBox:disabled { color: #4E545E; }"
+    combo_->setStyleSheet(ThemeStyleSheet(QStringLiteral(
+        "QComboBox { background: @color/panel_dark; color: @color/text;"
+        " border: 1px solid @color/control_edge; border-radius: 4px; padding: 0 8px;"
+        " combobox-popup: 0; }"
+        "QComboBox:hover { border-color: @color/accent; }"
+        "QComboBox:disabled { color: @color/text_disabled; }"
         "QComboBox::drop-down { border: none; width: 22px; }"
         "QComboBox::down-arrow { image: none; }"
-        "QComboBox QAbstractItemView { background: #1B1F27; color: #D9DEE7; border: 1px solid"
-        " #2C313B; border-radius: 6px; padding: 3px 0; outline: none; }"));
+        "QComboBox QAbstractItemView { background: @color/popup; color: @color/text;"
+        " border: 1px solid @color/edge; border-radius: 6px; padding: 3px 0; outline: none; }")));
     auto* list = new QListView(combo_);
     list->setMouseTracking(true);
     list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    list->setStyleSheet(QStringLiteral(
+    list->setStyleSheet(ThemeStyleSheet(QStringLiteral(
         "QScrollBar:vertical { background: transparent; width: 8px; margin: 2px; }"
-        "QScrollBar::handle:vertical { background: #3A404C; border-radius: 2px;"
+        "QScrollBar::handle:vertical { background: @color/control_edge; border-radius: 2px;"
         " min-height: 20px; }"
-        "QScrollBar::handle:vertical:hover { background: #00C8FF; }"
+        "QScrollBar::handle:vertical:hover { background: @color/accent; }"
         "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
-        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }"));
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")));
     combo_->setView(list);
     combo_->setItemDelegate(new ComboItemDelegate(this, combo_));
     // The pop-up's own window: no frame of the platform, and see-through outside the rounded
@@ -1060,21 +1052,21 @@ void SSliderBar::OnPaint(QPainter& painter) {
         skin->Draw(painter, track, 0);
     } else {
         painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(0x2C, 0x31, 0x3B));
+        painter.setBrush(ThemeColor("edge"));
         painter.drawRoundedRect(track, kTrack / 2.0, kTrack / 2.0);
     }
     if (posSkin_) {
         posSkin_->Draw(painter, filled, 0);
     } else {
         painter.setPen(Qt::NoPen);
-        painter.setBrush(IsDisabled() ? kTextDisabled : kAccent);
+        painter.setBrush(IsDisabled() ? ThemeColor("text_disabled") : ThemeColor("accent"));
         painter.drawRoundedRect(filled, kTrack / 2.0, kTrack / 2.0);
     }
     if (thumbSkin_) {
         thumbSkin_->Draw(painter, thumb, GetStateIndex4());
     } else {
-        painter.setPen(QPen(IsDisabled() ? kTextDisabled : kAccent, 2));
-        painter.setBrush(IsHover() || dragging_ ? QColor(Qt::white) : kText);
+        painter.setPen(QPen(IsDisabled() ? ThemeColor("text_disabled") : ThemeColor("accent"), 2));
+        painter.setBrush(IsHover() || dragging_ ? QColor(Qt::white) : ThemeColor("text"));
         painter.drawEllipse(QRectF(thumb).adjusted(1, 1, -1, -1));
     }
 }

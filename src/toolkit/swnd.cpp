@@ -11,6 +11,7 @@
 #include "toolkit/sapp.h"
 #include "toolkit/shostwnd.h"
 #include "toolkit/sskin.h"
+#include "toolkit/theme.h"
 
 namespace kb::ui {
 
@@ -24,9 +25,6 @@ DebugHook& Hook() {
 // Nested includes deeper than this are ignored, so an include loop cannot recurse forever.
 constexpr int kMaxIncludeDepth = 8;
 int g_includeDepth = 0;
-
-const QColor kDefaultText(0xD9, 0xDE, 0xE7);
-const QColor kDisabledText(0x5A, 0x60, 0x6B);
 
 // Direct toolkit children of a widget, looking through plain Qt widgets in between.
 void CollectChildren(const QObject* parent, std::vector<SWindow*>& out) {
@@ -608,9 +606,9 @@ void SWindow::DrawBackground(QPainter& painter) {
 }
 
 void SWindow::DrawWndText(QPainter& painter, const QRect& rect, const QString& text) {
-    QColor color = colorText_.isValid() ? colorText_ : kDefaultText;
+    QColor color = colorText_.isValid() ? colorText_ : ThemeColor("text");
     if (!isEnabled()) {
-        color = kDisabledText;
+        color = ThemeColor("label_disabled");
     }
     painter.setPen(color);
     painter.setFont(font());

@@ -10,4 +10,5 @@
 #include "toolkit/stabctrl.h"
 #include "toolkit/swidgets.h"
 #include "toolkit/swnd.h"
+#include "toolkit/theme.h"
 #include "toolkit/translator.h"

@@ -6,6 +6,7 @@
 
 #include "toolkit/sapp.h"
 #include "toolkit/sskin.h"
+#include "toolkit/theme.h"
 #include "widgets/widget_values.h"
 
 namespace kb::ui {
@@ -167,7 +168,7 @@ void STabCtrl2::OnPaint(QPainter& painter) {
     }
     if (hasFocus() && focusPolicy() != Qt::NoFocus && selected >= 0) {
         painter.save();
-        QPen pen(ColorText().isValid() ? ColorText() : QColor(0xD9, 0xDE, 0xE7));
+        QPen pen(ColorText().isValid() ? ColorText() : ThemeColor("text"));
         pen.setStyle(Qt::DotLine);
         painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);

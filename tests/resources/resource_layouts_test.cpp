@@ -96,6 +96,27 @@ struct Expect {
     const char* tag;
 };
 
+// The colours painted before the colour table loads are the shipped table's, and the table has
+// no colour the code cannot fall back on.
+TEST_F(ResourceLayouts, ThemeFallbacksMatchTheShippedColourTable) {
+    pugi::xml_document doc;
+    ASSERT_TRUE(app_->LoadXml(doc, QStringLiteral("values"), QStringLiteral("color")));
+    std::set<std::string> shipped;
+    for (const pugi::xml_node& item : doc.child("color").children("item")) {
+        shipped.insert(item.attribute("name").value());
+    }
+    std::set<std::string> fallbacks;
+    for (const ThemeFallback& entry : ThemeFallbacks()) {
+        SCOPED_TRACE(entry.name);
+        fallbacks.insert(entry.name);
+        QColor loaded;
+        ASSERT_TRUE(
+            app_->ParseColor(QStringLiteral("@color/") + QLatin1String(entry.name), loaded));
+        EXPECT_EQ(loaded, QColor(entry.red, entry.green, entry.blue, entry.alpha));
+    }
+    EXPECT_EQ(shipped, fallbacks);
+}
+
 TEST_F(ResourceLayouts, MainWindowControlsHaveTheirClassesAndIds) {
     auto host = Create("LAYOUT:XML_MAINWND");
     const Expect expected[] = {

@@ -1,0 +1,87 @@
+#include "toolkit/theme.h"
+
+#include <QRegularExpression>
+#include <array>
+
+#include "toolkit/sapp.h"
+
+namespace kb::ui {
+namespace {
+
+// Kept equal to uires/values/color.xml (a resource test compares them).
+constexpr std::array kFallbacks{
+    ThemeFallback{"bg", 0x10, 0x12, 0x16, 0xFF},
+    ThemeFallback{"caption", 0x16, 0x19, 0x1F, 0xFF},
+    ThemeFallback{"panel", 0x1A, 0x1D, 0x24, 0xFF},
+    ThemeFallback{"panel_dark", 0x13, 0x15, 0x1A, 0xFF},
+    ThemeFallback{"edge", 0x2C, 0x31, 0x3B, 0xFF},
+    ThemeFallback{"control_edge", 0x3A, 0x40, 0x4C, 0xFF},
+    ThemeFallback{"face", 0x24, 0x28, 0x33, 0xFF},
+    ThemeFallback{"face_hover", 0x2E, 0x34, 0x42, 0xFF},
+    ThemeFallback{"face_pressed", 0x1B, 0x1E, 0x26, 0xFF},
+    ThemeFallback{"hover", 0x20, 0x24, 0x2C, 0xFF},
+    ThemeFallback{"selection", 0x00, 0xC8, 0xFF, 0x38},
+    ThemeFallback{"popup", 0x1B, 0x1F, 0x27, 0xFF},
+    ThemeFallback{"popup_hover", 0x2A, 0x30, 0x3C, 0xFF},
+    ThemeFallback{"text", 0xD9, 0xDE, 0xE7, 0xFF},
+    ThemeFallback{"text_dim", 0x8B, 0x93, 0xA1, 0xFF},
+    ThemeFallback{"text_disabled", 0x4E, 0x54, 0x5E, 0xFF},
+    ThemeFallback{"label_disabled", 0x5A, 0x60, 0x6B, 0xFF},
+    ThemeFallback{"text_on_accent", 0x0B, 0x0D, 0x10, 0xFF},
+    ThemeFallback{"accent", 0x00, 0xC8, 0xFF, 0xFF},
+    ThemeFallback{"accent2", 0x7C, 0x5C, 0xFF, 0xFF},
+    ThemeFallback{"link", 0x00, 0xC8, 0xFF, 0xFF},
+    ThemeFallback{"danger", 0xFF, 0x4D, 0x5E, 0xFF},
+    ThemeFallback{"transparent", 0x00, 0x00, 0x00, 0x00},
+};
+
+QString CssColor(const QColor& color) {
+    if (color.alpha() == 255) {
+        return color.name();
+    }
+    return QStringLiteral("rgba(%1, %2, %3, %4)")
+        .arg(color.red())
+        .arg(color.green())
+        .arg(color.blue())
+        .arg(color.alpha());
+}
+
+}  // namespace
+
+QColor ThemeColor(std::string_view name) {
+    if (const SApplication* app = SApplication::Instance()) {
+        QColor color;
+        const QString reference =
+            QStringLiteral("@color/") +
+            QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+        if (app->ParseColor(reference, color)) {
+            return color;
+        }
+    }
+    for (const ThemeFallback& entry : kFallbacks) {
+        if (name == entry.name) {
+            return QColor(entry.red, entry.green, entry.blue, entry.alpha);
+        }
+    }
+    return QColor();
+}
+
+std::span<const ThemeFallback> ThemeFallbacks() {
+    return kFallbacks;
+}
+
+QString ThemeStyleSheet(const QString& sheet) {
+    static const QRegularExpression reference(QStringLiteral("@color/([A-Za-z0-9_]+)"));
+    QString out;
+    qsizetype from = 0;
+    for (auto it = reference.globalMatch(sheet); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        out += sheet.mid(from, match.capturedStart() - from);
+        out += CssColor(ThemeColor(match.captured(1).toStdString()));
+        from = match.capturedEnd();
+    }
+    out += sheet.mid(from);
+    return out;
+}
+
+}  // namespace kb::ui
