@@ -346,7 +346,11 @@ int Run(int argc, char** argv) {
         }
         for (std::size_t i = 1; i < fds.size(); ++i) {
             if ((fds[i].revents & (POLLIN | POLLERR | POLLHUP)) != 0) {
-                owners[i - 1]->ServeRequest();
+                if (!owners[i - 1]->ServeRequest()) {
+                    // Unmounted from outside: stop watching a descriptor that stays readable.
+                    std::cerr << "kbemu: a hidraw node went away" << std::endl;
+                    owners[i - 1]->Unmount();
+                }
             }
         }
         if ((fds[0].revents & POLLIN) == 0) {
