@@ -135,6 +135,27 @@ def check_plug_and_deny(runner):
     expect("Permission denied" in probe.stderr, f"--deny must refuse with EACCES: {probe.stderr}")
 
 
+def check_usage(runner):
+    """Bad input is refused before anything is emulated, as kbcfg --simulate refuses it."""
+    garbage = os.path.join(runner.root, "garbage.xml")
+    with open(garbage, "w") as f:
+        f.write("<simkeyboard version=\"1\" activeprofile=\"9\"/>")
+    cases = [
+        (["--state", os.path.join(runner.root, "missing", "state.xml")], "no folder"),
+        (["--state", garbage], "cannot read simulator state"),
+        (["--config", os.path.join(runner.root, "missing.xml")], "cannot read configuration"),
+        (["--speed"], "unknown option"),
+    ]
+    for args, message in cases:
+        result = runner.run([runner.kbemu, *args, "--", "true"])
+        expect(result.returncode == 2 and message in result.stderr,
+               f"kbemu {' '.join(args)}: exit {result.returncode}, {result.stderr.strip()}")
+    with open(garbage) as f:
+        expect("activeprofile=\"9\"" in f.read(), "an unreadable state file was overwritten")
+    result = runner.run([runner.kbemu])
+    expect(result.returncode == 2 and "no command" in result.stderr, "no command must be usage")
+
+
 def main():
     if len(sys.argv) != 2:
         print(__doc__, file=sys.stderr)
@@ -145,6 +166,7 @@ def main():
         print(f"skipped: {probe.stderr.strip()}")
         return SKIP
     try:
+        check_usage(runner)
         check_list(runner)
         check_same_wire(runner)
         check_plug_and_deny(runner)

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -284,6 +285,15 @@ int Run(int argc, char** argv) {
     }
     const DeviceConfig config = DeviceConfig::LoadFrom(options.configFile);
     if (!options.stateFile.empty()) {
+        const std::filesystem::path statePath(options.stateFile);
+        const std::filesystem::path folder =
+            statePath.has_parent_path() ? statePath.parent_path() : std::filesystem::path(".");
+        std::error_code code;
+        if (!std::filesystem::is_directory(folder, code)) {
+            // The state could never be saved there.
+            throw UsageError{"cannot keep simulator state " + options.stateFile + ": no folder " +
+                             folder.string()};
+        }
         struct stat info {};
         SimKeyboardState state;
         if (::stat(options.stateFile.c_str(), &info) == 0 &&
