@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The real kbconfig under kbemu in an X session, driven with xdotool.
 
-Usage: kbconfig_under_kbemu.py SCENARIO BIN_DIR SHOT_DIR    (SCENARIO: plug or deny)
+Usage: kbconfig_under_kbemu.py SCENARIO BIN_DIR SHOT_DIR    (SCENARIO: plug, deny or late)
 
 plug: the program starts connected; a profile click and a lighting change reach the emulated
 firmware (kbemu's trace); unplugging shows "Disconnected" and sends nothing; plugging back
@@ -9,6 +9,8 @@ reconnects through the udev watcher with the profile select and the read-back; c
 with the program's exit code and the firmware kept its state.
 deny: a keyboard that refuses to open: the program warns, settles disconnected, keeps running
 and never reaches the firmware.
+late: started without the keyboard, the program warns and settles disconnected; plugging the
+keyboard in connects it without a warning.
 
 The connection status is compared as pixels of the `version` control between the states.
 Exits 77 (skipped) without a display, xdotool or ImageMagick, or where kbemu cannot run.
@@ -33,19 +35,23 @@ SKIP = 77
 class EmulatedProgram(Demo):
     """kbconfig in its own folder, run by kbemu; the trace is the emulated firmware's."""
 
-    def __init__(self, root, bin_dir, kbemu_args=()):
+    def __init__(self, root, bin_dir, kbemu_args=(), unplugged=False):
         demo_driver.RUNTIME_FILES = ["kbconfig", "uires", "config.xml", "keys.xml"]
         super().__init__(root, bin_dir)
         self.kbemu = os.path.join(bin_dir, "kbemu")
         self.state = os.path.join(root, "keyboard.xml")
         self.kbemu_args = list(kbemu_args)
+        self.unplugged = unplugged
 
     def start(self, tag="first"):
         out = open(os.path.join(self.root, f"{tag}.out"), "w")
         err = open(os.path.join(self.root, f"{tag}.err"), "w")
+        program = [os.path.join(self.app, "kbconfig")]
+        if self.unplugged:
+            # kbemu is the shell's parent; the shell becomes the program, with the same pid.
+            program = ["sh", "-c", 'kill -USR1 $PPID && sleep 0.5 && exec "$0"', *program]
         proc = subprocess.Popen(
-            [self.kbemu, "--trace", "--state", self.state, *self.kbemu_args, "--",
-             os.path.join(self.app, "kbconfig")],
+            [self.kbemu, "--trace", "--state", self.state, *self.kbemu_args, "--", *program],
             cwd=self.root, env=self.env, stdout=out, stderr=err)
         out.close()
         err.close()
@@ -136,33 +142,56 @@ def scenario_plug(program, shots):
            "the emulated keyboard did not keep profile 2 and effect 4:\n" + state)
 
 
-def scenario_deny(program, shots):
-    program.proc = program.start("first")
-    # What the program says about a keyboard it may not open comes in a window of its own,
-    # before or over the main window.
+def dismiss_warning(program, shots, name):
+    """Waits for the window the program opens about the keyboard and closes it with Return."""
     def warning_window():
         program.find_window()  # fails early when the program has ended
         for window in program.windows():
-            name = run("xdotool", "getwindowname", window, check=False).strip()
-            if name != program.title and demo_driver.window_size(window)[0] >= 100:
+            title = run("xdotool", "getwindowname", window, check=False).strip()
+            if title != program.title and demo_driver.window_size(window)[0] >= 100:
                 return window
         return None
 
     warning = wait_until("a warning window", warning_window, timeout=20)
     time.sleep(0.5)
-    program.screenshot(shots, "kbemu-denied-warning")
+    program.screenshot(shots, name)
     run("xdotool", "windowfocus", "--sync", warning, check=False)
     run("xdotool", "key", "Return")
     wait_until("the warning to close", lambda: warning not in program.windows(), timeout=10)
     program.window = wait_until("the main window", program.find_window, timeout=20)
     time.sleep(0.5)
+
+
+def scenario_deny(program, shots):
+    program.proc = program.start("first")
+    # What the program says about a keyboard it may not open comes in a window of its own,
+    # before or over the main window.
+    dismiss_warning(program, shots, "kbemu-denied-warning")
     program.screenshot(shots, "kbemu-denied")
     expect(program.proc.poll() is None, "the program ended on a keyboard it may not open")
     expect(not program.sends(0, ""), "the firmware was reached through a refused open")
     program.stop()
 
 
-SCENARIOS = {"plug": scenario_plug, "deny": scenario_deny}
+def scenario_late(program, shots):
+    """Started without the keyboard: a warning, then "Disconnected"; plugging it in afterwards
+    connects through the udev watcher, selects the profile and reads back, with no warning."""
+    program.proc = program.start("first")
+    dismiss_warning(program, shots, "kbemu-late-warning")
+    absent = program.status_pixels(shots, "kbemu-late-absent")
+    expect(not program.sends(0, ""), "an absent keyboard reached the firmware")
+
+    program.proc.send_signal(signal.SIGUSR2)
+    wait_until("the profile select after plugging in", lambda: program.sends(0, "07 fc 01"))
+    wait_until("the read-back after plugging in", lambda: program.sends(0, "07 fb"))
+    wait_until("the status to change on plugging in",
+               lambda: program.status_pixels(shots, "kbemu-late-plugged") != absent)
+    expect([w for w in program.windows() if w != program.window] == [],
+           "plugging the keyboard in must not warn")
+    program.stop()
+
+
+SCENARIOS = {"plug": scenario_plug, "deny": scenario_deny, "late": scenario_late}
 
 
 def main():
@@ -183,7 +212,8 @@ def main():
         print(f"skipped: {probe.stderr.strip()}")
         return SKIP
     root = tempfile.mkdtemp(prefix=f"kbemu-kbconfig-{scenario}-")
-    program = EmulatedProgram(root, bin_dir, ["--deny"] if scenario == "deny" else [])
+    program = EmulatedProgram(root, bin_dir, ["--deny"] if scenario == "deny" else [],
+                              unplugged=scenario == "late")
     try:
         SCENARIOS[scenario](program, shots)
     except Failure as failure:
