@@ -29,6 +29,7 @@ public:
     }
     bool UninstallKeyboardHook() override { return system_->UninstallKeyboardHook(); }
     bool KeyboardHookInstalled() const override { return system_->KeyboardHookInstalled(); }
+    void CaptureKeystrokes(bool capture) override { system_->CaptureKeystrokes(capture); }
     bool ClaimSingleInstance(const QString& instanceName,
                              std::function<void()> onActivateRequest) override {
         return system_->ClaimSingleInstance(instanceName, std::move(onActivateRequest));

@@ -1,5 +1,6 @@
 #include "macro/macro_recorder.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "macro/key_codes.h"
@@ -32,6 +33,27 @@ std::int32_t ProcessClock::NowMs() const {
 void MacroRecorder::Reset() {
     referenceTime_ = -1;
     limitMessageOpen_ = false;
+    limitShownInBurst_ = false;
+    heldKeys_.clear();
+}
+
+bool MacroRecorder::TrackBurst(bool down, bool up, std::uint32_t virtualKey) {
+    const std::int32_t now = clock_.NowMs();
+    const auto since =
+        static_cast<std::uint32_t>(now) - static_cast<std::uint32_t>(lastKeystrokeMs_);
+    const bool paused = since >= static_cast<std::uint32_t>(kBurstPauseMs);
+    lastKeystrokeMs_ = now;
+    const bool starts = down && !limitMessageOpen_ && (heldKeys_.empty() || paused);
+    if (starts) {
+        heldKeys_.clear();
+    }
+    const auto held = std::find(heldKeys_.begin(), heldKeys_.end(), virtualKey);
+    if (down && held == heldKeys_.end()) {
+        heldKeys_.push_back(virtualKey);
+    } else if (up && held != heldKeys_.end()) {
+        heldKeys_.erase(held);
+    }
+    return starts;
 }
 
 std::int32_t MacroRecorder::DelayFor(int delayMode, std::int32_t fixedDelay) const {
@@ -53,19 +75,25 @@ bool MacroRecorder::OnMacroPageKeystroke(unsigned message, std::uint32_t virtual
     if (!recording) {
         return false;
     }
+    const bool down = IsKeyDown(message);
+    const bool up = IsKeyUp(message);
+    if (TrackBurst(down, up, virtualKey)) {
+        limitShownInBurst_ = false;
+    }
     MacroNode* group = target.ShownGroup();
     const int count = group != nullptr ? group->ChildCount() : 0;
     if (count >= kMaxRecordedSteps) {
-        // Keystrokes arriving while the box is open pass through without a second box.
-        if (!limitMessageOpen_) {
+        // Keystrokes arriving while the box is open, or later in the same burst (the Enter that
+        // closed it, the release of a held key), pass through without another box.
+        if (!limitMessageOpen_ && !limitShownInBurst_) {
+            limitShownInBurst_ = true;
             limitMessageOpen_ = true;
             target.ShowStepLimitMessage();
             limitMessageOpen_ = false;
         }
         return false;
     }
-    const bool down = IsKeyDown(message);
-    if (!down && !IsKeyUp(message)) {
+    if (!down && !up) {
         return true;
     }
     // A release whose press was not recorded has nothing to belong to.

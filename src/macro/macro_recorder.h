@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kb {
 
@@ -18,6 +19,9 @@ inline constexpr unsigned kMsgSysKeyUp = 0x105;
 
 // Recording adds no step to a group holding this many.
 inline constexpr int kMaxRecordedSteps = 80;
+// A key press after this long without keystrokes begins a new burst even when a release went
+// missing (the keyboard was used elsewhere meanwhile).
+inline constexpr std::int32_t kBurstPauseMs = 1000;
 inline constexpr const char* kStepLimitWarning = "Insufficient space, recording up to 40 buttons!";
 
 // Delay modes of the dialog state's "dlymode"; any other value records no delay.
@@ -71,10 +75,18 @@ public:
 
 private:
     std::int32_t DelayFor(int delayMode, std::int32_t fixedDelay) const;
+    // Follows which keys are down; true when this keystroke begins a new burst: a key press
+    // while no other key is down (or after a long pause), and not while the limit box is open.
+    bool TrackBurst(bool down, bool up, std::uint32_t virtualKey);
 
     const RecordingClock& clock_;
     std::int32_t referenceTime_ = -1;
     bool limitMessageOpen_ = false;
+    // The limit box shows once per burst: keys pressed together, held or typed while it is
+    // open, and their releases, belong to the burst that opened it.
+    bool limitShownInBurst_ = false;
+    std::vector<std::uint32_t> heldKeys_;
+    std::int32_t lastKeystrokeMs_ = 0;
 };
 
 // What a keystroke on the single-key page did.

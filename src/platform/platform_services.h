@@ -49,6 +49,11 @@ public:
     virtual bool InstallKeyboardHook(KeyStrokeSink& sink) = 0;
     virtual bool UninstallKeyboardHook() = 0;
     virtual bool KeyboardHookInstalled() const = 0;
+    // While on and the hook is installed, keystrokes typed anywhere on the desktop reach the
+    // hook, not only those typed into the program's windows. Turn it on only while the hook
+    // consumes keystrokes: captured keys reach neither the focused field nor other programs.
+    // Platforms whose hook is system-wide anyway have nothing to do.
+    virtual void CaptureKeystrokes(bool capture) { (void)capture; }
 
     // True when this process is now the single instance; false when another one holds the
     // name (it has been asked to bring its window forward).

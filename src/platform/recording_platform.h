@@ -17,6 +17,7 @@ public:
     bool InstallKeyboardHook(KeyStrokeSink& sink) override;
     bool UninstallKeyboardHook() override;
     bool KeyboardHookInstalled() const override { return sink_ != nullptr; }
+    void CaptureKeystrokes(bool capture) override { keystrokesCaptured = capture; }
     bool ClaimSingleInstance(const QString& instanceName,
                              std::function<void()> onActivateRequest) override;
     void WatchDeviceChanges(std::function<void()> onChange) override;
@@ -42,6 +43,7 @@ public:
     QList<QUrl> openedUrls;
     int hookInstalls = 0;
     int hookUninstalls = 0;
+    bool keystrokesCaptured = false;  // the last CaptureKeystrokes request
     FileChooserOptions lastChooserOptions;
     QString claimedInstanceName;
 

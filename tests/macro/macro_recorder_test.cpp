@@ -1,5 +1,6 @@
 #include "macro/macro_recorder.h"
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -182,6 +183,84 @@ TEST(MacroRecorderLimit, EightiethStepIsAddedThenOneBoxPerBurst) {
     EXPECT_FALSE(recorder.OnMacroPageKeystroke(kMsgKeyDown, kVkA, true, state, dialog));
     EXPECT_EQ(dialog.limitMessages, 2);
     EXPECT_EQ(dialog.Group().ChildCount(), 80);
+}
+
+// One box per burst: what happens while it is open and after it closed within the same burst
+// (the Enter that closed it, releases, a held key repeating) opens no other box.
+TEST(MacroRecorderLimit, BurstsGetOneBoxEach) {
+    constexpr std::uint32_t kVkS = 0x53;
+    constexpr std::uint32_t kVkD = 0x44;
+    struct Stroke {
+        unsigned message;
+        std::uint32_t vk;
+        std::int32_t at;
+        bool whileBoxOpen = false;  // delivered from inside the box's loop
+    };
+    struct Case {
+        const char* what;
+        int existingSteps;
+        std::vector<Stroke> strokes;
+        int expectedBoxes;
+    };
+    const Case cases[] = {
+        {"a release fills past the limit; Enter closes the box; its release follows",
+         79,
+         {{kMsgKeyDown, kVkA, 0},
+          {kMsgKeyUp, kVkA, 120},
+          {kMsgKeyDown, kVkEnter, 900, true},
+          {kMsgKeyUp, kVkEnter, 990}},
+         1},
+        {"keys pressed together in one millisecond, released together",
+         78,
+         {{kMsgKeyDown, kVkA, 5},
+          {kMsgKeyDown, kVkS, 5},
+          {kMsgKeyDown, kVkD, 5},
+          {kMsgKeyUp, kVkA, 5},
+          {kMsgKeyUp, kVkS, 5},
+          {kMsgKeyUp, kVkD, 5}},
+         1},
+        {"a held key repeats its press, Enter closes the box meanwhile",
+         80,
+         {{kMsgKeyDown, kVkA, 0},
+          {kMsgKeyDown, kVkA, 40, true},
+          {kMsgKeyDown, kVkEnter, 70, true},
+          {kMsgKeyDown, kVkA, 80},
+          {kMsgKeyUp, kVkEnter, 100},
+          {kMsgKeyDown, kVkA, 120},
+          {kMsgKeyUp, kVkA, 160}},
+         1},
+        {"the next press after every key was released is a new burst",
+         80,
+         {{kMsgKeyDown, kVkA, 0}, {kMsgKeyUp, kVkA, 50}, {kMsgKeyDown, kVkB, 300}},
+         2},
+        {"a long pause begins a new burst even when a release went missing",
+         80,
+         {{kMsgKeyDown, kVkA, 0}, {kMsgKeyDown, kVkB, 1500}},
+         2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestClock clock;
+        MacroDialogState state("");
+        MacroRecorder recorder(clock);
+        FakeDialog dialog(c.existingSteps);
+        std::size_t next = 0;
+        auto deliver = [&](const Stroke& stroke) {
+            clock.now = stroke.at;
+            recorder.OnMacroPageKeystroke(stroke.message, stroke.vk, true, state, dialog);
+        };
+        // The box's loop delivers the strokes marked for it, then the box closes.
+        dialog.whileMessageOpen = [&] {
+            while (next < c.strokes.size() && c.strokes[next].whileBoxOpen) {
+                deliver(c.strokes[next++]);
+            }
+        };
+        while (next < c.strokes.size()) {
+            deliver(c.strokes[next++]);
+        }
+        EXPECT_EQ(dialog.limitMessages, c.expectedBoxes);
+        EXPECT_EQ(dialog.Group().ChildCount(), std::max(c.existingSteps, kMaxRecordedSteps));
+    }
 }
 
 TEST(MacroRecorderLimit, OverfullGroupFromAFileTakesNothing) {

@@ -43,6 +43,7 @@ MacroRecordDlg::MacroRecordDlg(const MacroDialogServices& services, const KeySel
 }
 
 MacroRecordDlg::~MacroRecordDlg() {
+    services_.platform.CaptureKeystrokes(false);
     KeyboardHook::UninstallHook();
     if (registeredListener_ != nullptr) {
         KeyboardHook::RemoveListener(registeredListener_);
@@ -59,13 +60,20 @@ bool MacroRecordDlg::OnHostMessage(unsigned msg, qintptr, qintptr, qintptr&) {
 
 void MacroRecordDlg::showEvent(QShowEvent* event) {
     ui::SHostDialog::showEvent(event);
-    // Desktop platforms point the interception at the window active when the hook goes in; it
-    // went in before this window showed, so it is put in again once the dialog is up.
+    // Desktop platforms capture keystrokes for the window active when capturing starts; it
+    // started before this window showed, so it starts again once the dialog is up.
     QTimer::singleShot(0, this, [this] {
-        if (KeyboardHook::IsInstalled() && KeyboardHook::UninstallHook()) {
-            KeyboardHook::InstallHook(services_.platform);
-        }
+        services_.platform.CaptureKeystrokes(false);
+        UpdateKeystrokeCapture();
     });
+}
+
+void MacroRecordDlg::UpdateKeystrokeCapture() {
+    // Only while the hook consumes keystrokes: otherwise typing must reach the focused field
+    // and other programs.
+    const int page = CurrentPage();
+    const bool consuming = page == 1 || (page == 0 && IsRecording());
+    services_.platform.CaptureKeystrokes(KeyboardHook::IsInstalled() && consuming);
 }
 
 void MacroRecordDlg::OnInitDialog() {
@@ -218,6 +226,7 @@ void MacroRecordDlg::OnInitDialog() {
         KeyboardHook::AddListener(this);
         registeredListener_ = this;
     }
+    UpdateKeystrokeCapture();
 }
 
 void MacroRecordDlg::OnMacroGroupClicked(int index, const QString& /*name*/) {
@@ -405,6 +414,7 @@ bool MacroRecordDlg::OnRecordCommand(ui::EventArgs& /*evt*/) {
     } else {
         KeyboardHook::UninstallHook();
     }
+    UpdateKeystrokeCapture();
     return true;
 }
 
@@ -437,6 +447,7 @@ bool MacroRecordDlg::OnTabChanged(ui::EventArgs& evt) {
     } else if (page == 2 || page == 3 || (page == 0 && !IsRecording())) {
         KeyboardHook::UninstallHook();
     }
+    UpdateKeystrokeCapture();
     return true;
 }
 

@@ -85,6 +85,8 @@ private:
     bool OnTabChanged(ui::EventArgs& evt);
     bool OnComboChanged(ui::EventArgs& evt);
     bool IsRecording() const;
+    // Keystrokes are captured from the whole desktop only while the hook consumes them.
+    void UpdateKeystrokeCapture();
     int CurrentPage() const;
     void SaveState();
 

@@ -71,7 +71,7 @@ bool LinuxPlatform::InstallKeyboardHook(KeyStrokeSink& sink) {
         qApp->installEventFilter(this);
     }
     hookSink_ = &sink;
-    GrabKeyboardForActiveWindow();
+    UpdateKeyboardGrab();
     return true;
 }
 
@@ -85,6 +85,19 @@ bool LinuxPlatform::UninstallKeyboardHook() {
     return true;
 }
 
+void LinuxPlatform::CaptureKeystrokes(bool capture) {
+    captureWanted_ = capture;
+    UpdateKeyboardGrab();
+}
+
+void LinuxPlatform::UpdateKeyboardGrab() {
+    if (hookSink_ != nullptr && captureWanted_) {
+        GrabKeyboardForActiveWindow();
+    } else {
+        ReleaseKeyboardGrab();
+    }
+}
+
 void LinuxPlatform::GrabKeyboardForActiveWindow() {
     QWidget* window = QApplication::activeModalWidget();
     if (window == nullptr) {
@@ -94,7 +107,8 @@ void LinuxPlatform::GrabKeyboardForActiveWindow() {
         return;
     }
     ReleaseKeyboardGrab();
-    // On X11 the grab is global, so keystrokes the hook consumes reach no other program.
+    // On X11 the grab is global, so keystrokes the hook consumes reach no other program. It
+    // follows the active window, so a box opened over the grabbing window gets its keys.
     window->grabKeyboard();
     grabber_ = window;
 }
@@ -143,29 +157,26 @@ bool LinuxPlatform::eventFilter(QObject* watched, QEvent* event) {
             return true;
         case QEvent::KeyPress:
         case QEvent::KeyRelease: {
-            auto* key = static_cast<QKeyEvent*>(event);
-            // An unconsumed key event climbs from the focus widget to its parents, passing here
-            // each time; the hook sees it once.
-            if (key == lastKey_ && key->timestamp() == lastKeyTime_ &&
-                key->type() == lastKeyType_) {
+            // Qt hands each native key event to exactly one window, which passes it on to the
+            // focus widget, and from there it may climb to the parents, passing here each time.
+            // The hook takes it at the window, so every native event is seen once, however
+            // alike two events are (keys pressed in the same millisecond) and wherever Qt
+            // keeps them. Consuming it there keeps it from every widget.
+            if (!watched->isWindowType()) {
                 return false;
             }
-            lastKey_ = key;
-            lastKeyTime_ = key->timestamp();
-            lastKeyType_ = key->type();
             KeyStroke stroke;
-            if (!KeyStrokeOfEvent(*key, stroke)) {
+            if (!KeyStrokeOfEvent(*static_cast<QKeyEvent*>(event), stroke)) {
                 return true;
             }
             return hookSink_->OnKeyStroke(0, stroke);
         }
         case QEvent::WindowActivate:
-            GrabKeyboardForActiveWindow();
+            UpdateKeyboardGrab();
             break;
         default:
             break;
     }
-    (void)watched;
     return false;
 }
 

@@ -15,9 +15,10 @@ struct udev_monitor;
 
 namespace kb::platform {
 
-// Linux: the keyboard hook is an application-wide key filter plus a keyboard grab (global on
-// X11), single instance is a lock plus a local socket in the user's private runtime folder,
-// device notifications come from a udev monitor.
+// Linux: the keyboard hook is an application-wide key filter; while keystrokes are captured
+// the active window also grabs the keyboard (global on X11, within the program on Wayland).
+// Single instance is a lock plus a local socket in the user's private runtime folder, device
+// notifications come from a udev monitor.
 class LinuxPlatform : public QObject, public PlatformServices {
     Q_OBJECT
 public:
@@ -27,6 +28,7 @@ public:
     bool InstallKeyboardHook(KeyStrokeSink& sink) override;
     bool UninstallKeyboardHook() override;
     bool KeyboardHookInstalled() const override { return hookSink_ != nullptr; }
+    void CaptureKeystrokes(bool capture) override;
     bool ClaimSingleInstance(const QString& instanceName,
                              std::function<void()> onActivateRequest) override;
     void WatchDeviceChanges(std::function<void()> onChange) override;
@@ -46,14 +48,14 @@ protected:
 
 private:
     void OnDeviceEvent();
+    // Grabs for the active window while the hook is installed and capture is on; else releases.
+    void UpdateKeyboardGrab();
     void GrabKeyboardForActiveWindow();
     void ReleaseKeyboardGrab();
     void AskRunningInstanceToComeForward(const QString& socketPath);
 
     KeyStrokeSink* hookSink_ = nullptr;
-    const QKeyEvent* lastKey_ = nullptr;
-    quint64 lastKeyTime_ = 0;
-    QEvent::Type lastKeyType_ = QEvent::None;
+    bool captureWanted_ = false;
     QPointer<QWidget> grabber_;
     QLocalServer* server_ = nullptr;
     int instanceLock_ = -1;  // the single-instance lock, held for the process's life
