@@ -294,6 +294,15 @@ def scenario_elsewhere(demo, shots):
         dialog.click_button("btnOK")
         # F3 is 0x3c; the notepad's Return came after x, so Enter (0x28) was captured last.
         wait_until("the remap report", lambda: demo.sends(mark, "07 fa 01 01 3c 01 28 01"))
+
+    # The next dialog opens on the single-key page showing Enter: OK assigns what it shows.
+    time.sleep(0.5)
+    mark = len(demo.trace())
+    dialog = Dialog(demo).open("F6")
+    demo.screenshot(shots, "keys-single-key-remembered")
+    dialog.click_button("btnOK")
+    sent = wait_until("the remap report", lambda: demo.sends(mark, "07 fa"))
+    expect(sent[0].endswith(" 3f 01 28 01"), f"F6 should get Enter (0x28), got {sent[0]}")
     demo.stop()
 
 

@@ -228,16 +228,19 @@ TEST_F(MacroDialogTest, OkOnTheMacroPageEncodesTheSelectedGroup) {
               (std::vector<std::uint8_t>{0, 0, 0x2B, 3, 0x04, 0x0A, 0x04, 0x82, 0, 0}));
 }
 
-TEST_F(MacroDialogTest, OkOnTheSingleKeyPageSendsOnlyAKeyCapturedNow) {
+// What the single-key page shows is what OK assigns: the key remembered from an earlier
+// dialog, a key captured now, or nothing (code 0) after a key outside the table.
+TEST_F(MacroDialogTest, OkOnTheSingleKeyPageAssignsTheShownKey) {
     State().page = 1;
-    State().sgcode = 0x05;  // B, remembered from an earlier dialog
+    State().sgcode = 0x1A;  // W, remembered from an earlier dialog
     EXPECT_EQ(RunWith([&] {
-                  EXPECT_EQ(Find("edit_single_key")->GetText(), QStringLiteral("B"));
+                  EXPECT_EQ(Find("edit_single_key")->GetText(), QStringLiteral("W"));
                   Click("btnOK");
               }),
               1);
-    EXPECT_EQ(record_, AssignmentRecord{}) << "the remembered key is shown, not assigned";
+    EXPECT_EQ(Bytes(record_, 0, 6), (std::vector<std::uint8_t>{0, 0, 0x1A, 0, 0, 0}));
 
+    record_ = {};
     EXPECT_EQ(RunWith([&] {
                   EXPECT_TRUE(Press(kKeyDown, kVkA));
                   EXPECT_TRUE(Press(kKeyUp, kVkA));
@@ -251,11 +254,20 @@ TEST_F(MacroDialogTest, OkOnTheSingleKeyPageSendsOnlyAKeyCapturedNow) {
     EXPECT_EQ(RunWith([&] {
                   Press(kKeyDown, kVkA);
                   Press(kKeyDown, kVkOutsideTable);
-                  EXPECT_EQ(Find("edit_single_key")->GetText(), QStringLiteral("A"));
+                  EXPECT_EQ(Find("edit_single_key")->GetText(), QString());
                   Click("btnOK");
               }),
               1);
     EXPECT_EQ(record_[2], 0) << "a key outside the table clears the captured code";
+
+    record_ = {};
+    State().sgcode = 0;  // nothing remembered: nothing shown, code 0
+    EXPECT_EQ(RunWith([&] {
+                  EXPECT_EQ(Find("edit_single_key")->GetText(), QString());
+                  Click("btnOK");
+              }),
+              1);
+    EXPECT_EQ(record_, AssignmentRecord{});
 }
 
 TEST_F(MacroDialogTest, OkOnTheMediaAndFunctionPagesUsesTheChosenEntry) {

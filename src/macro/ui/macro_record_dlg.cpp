@@ -205,13 +205,14 @@ void MacroRecordDlg::OnInitDialog() {
         singleRecord_->SetCheck(false);
     }
 
-    // 13: the remembered key is shown, but only a key captured now is assigned.
+    // 13: the remembered key. What the page shows is what OK assigns, so the shown key
+    // carries its code; with nothing shown the code is 0.
     if (singleKey_ != nullptr) {
         const auto name = state.sgcode >= 0 && state.sgcode <= 0xFF
                               ? KeyNameOfCode(static_cast<std::uint8_t>(state.sgcode))
                               : std::nullopt;
         singleKey_->SetText(name ? FromUtf8(*name) : QString());
-        singleKey_->SetUserData(0);
+        singleKey_->SetUserData(name ? state.sgcode : 0);
     }
 
     // 14
@@ -480,9 +481,8 @@ bool MacroRecordDlg::OnKeyboardHook(int /*code*/, unsigned message,
             const SingleKeyCapture capture =
                 CaptureSingleKey(message, stroke.vkCode, services_.state);
             if (capture.keyDown && singleKey_ != nullptr) {
-                if (capture.name) {
-                    singleKey_->SetText(FromUtf8(*capture.name));
-                }
+                // A key outside the table assigns nothing, and the page says so.
+                singleKey_->SetText(capture.name ? FromUtf8(*capture.name) : QString());
                 singleKey_->SetUserData(capture.code);
             }
             return true;
