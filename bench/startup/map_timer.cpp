@@ -1,0 +1,144 @@
+// Starts a program under the current X server and reports how long it took until its first
+// top-level window was mapped, its resident memory a few seconds later and its CPU use while it
+// sits idle. One line on standard output: "map_ms=… rss_kb=… idle_cpu_pct=…".
+//
+//   map_timer [--settle S] [--idle S] -- COMMAND [ARGS...]
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long ResidentKb(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+        }
+    }
+    return -1;
+}
+
+// User plus system time of the process in clock ticks.
+long long CpuTicks(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    std::getline(stat, text);
+    // The command name may hold spaces: fields are counted after its closing parenthesis.
+    const auto close = text.rfind(')');
+    if (close == std::string::npos) {
+        return -1;
+    }
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    long long utime = 0;
+    long long stime = 0;
+    for (int i = 3; fields >> field; ++i) {
+        if (i == 14) {
+            utime = std::stoll(field);
+        } else if (i == 15) {
+            stime = std::stoll(field);
+            break;
+        }
+    }
+    return utime + stime;
+}
+
+void Stop(pid_t pid) {
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 50; ++i) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    double settleSeconds = 3.0;
+    double idleSeconds = 10.0;
+    int first = 1;
+    for (; first < argc; ++first) {
+        if (std::strcmp(argv[first], "--") == 0) {
+            ++first;
+            break;
+        }
+        if (std::strcmp(argv[first], "--settle") == 0 && first + 1 < argc) {
+            settleSeconds = std::atof(argv[++first]);
+        } else if (std::strcmp(argv[first], "--idle") == 0 && first + 1 < argc) {
+            idleSeconds = std::atof(argv[++first]);
+        }
+    }
+    if (first >= argc) {
+        std::fprintf(stderr, "usage: map_timer [--settle S] [--idle S] -- COMMAND [ARGS...]\n");
+        return 2;
+    }
+
+    int screenNumber = 0;
+    xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
+    if (xcb_connection_has_error(connection)) {
+        std::fprintf(stderr, "map_timer: cannot connect to the X server\n");
+        return 77;
+    }
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(connection, screen->root, XCB_CW_EVENT_MASK, &mask);
+    // The selection is in place before the program starts, so no map can be missed.
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+
+    const auto start = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execvp(argv[first], argv + first);
+        std::perror("map_timer: exec");
+        _exit(127);
+    }
+
+    double mapMs = -1;
+    while (xcb_generic_event_t* event = xcb_wait_for_event(connection)) {
+        const std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> owned(event, &std::free);
+        if ((event->response_type & 0x7f) != XCB_MAP_NOTIFY) {
+            continue;
+        }
+        const auto* map = reinterpret_cast<const xcb_map_notify_event_t*>(event);
+        // Pop-ups and tooltips bypass the window manager; the program's window does not.
+        if (map->override_redirect) {
+            continue;
+        }
+        mapMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        break;
+    }
+    xcb_disconnect(connection);
+
+    std::this_thread::sleep_for(std::chrono::duration<double>(settleSeconds));
+    const long rssKb = ResidentKb(pid);
+    const long long ticksBefore = CpuTicks(pid);
+    const auto idleStart = Clock::now();
+    std::this_thread::sleep_for(std::chrono::duration<double>(idleSeconds));
+    const long long ticksAfter = CpuTicks(pid);
+    const double idleElapsed = std::chrono::duration<double>(Clock::now() - idleStart).count();
+    const double cpuPct = 100.0 * static_cast<double>(ticksAfter - ticksBefore) /
+                          static_cast<double>(sysconf(_SC_CLK_TCK)) / idleElapsed;
+    Stop(pid);
+
+    std::printf("map_ms=%.1f rss_kb=%ld idle_cpu_pct=%.2f\n", mapMs, rssKb, cpuPct);
+    return mapMs < 0 ? 1 : 0;
+}
