@@ -128,6 +128,7 @@ int RunConfigurator(char* argv0, const Composition& composition) {
     window->SetKeyDialogRunner(MakeKeyDialogRunner(*platform, *config, DataFolder()));
 #endif
     window->CreateHost(QApplication::activeWindow());
+    window->DeferStartupConnection();
     window->SendHostMessage(ui::kWmInitDialog);
     window->CenterOnScreen();
     window->showNormal();

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QPointer>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QUrl>
 #include <QVariant>
 #include <pugixml.hpp>
@@ -28,6 +29,7 @@ using ui::SWindow;
 // of the group (choosing it leaves the group without a checked member).
 // Larger indices select nothing on the keyboard; -1 (nothing chosen) still passes.
 constexpr int kLastProfileIndex = kProfileCount - 1;
+constexpr int kStartupConnectionFallbackMs = 1000;
 
 constexpr std::array kDirectionIds = {65593, 65594};
 constexpr int kColourNoneId = 65596;  // bar_color0: colour cycle
@@ -243,6 +245,40 @@ void CMainDlg::OnInitDialog() {
 
     SyncLightingControls(LightingSync::ToControls);
 
+    if (startupConnection_ == StartupConnection::Deferred) {
+        if (SWindow* status = FindChildByID(kIdVersion)) {
+            status->SetText(Text(kTextConnecting), true);
+        }
+        startupConnection_ = StartupConnection::AfterFirstFrame;
+        // Should no frame ever be drawn (a platform without expose events), connect anyway. The
+        // window as the timers' context drops them when it goes.
+        QTimer::singleShot(kStartupConnectionFallbackMs, this, [this] {
+            if (!IsDestroyed() && startupConnection_ == StartupConnection::AfterFirstFrame) {
+                ConnectAtStartup();
+            }
+        });
+        return;
+    }
+    ConnectAtStartup();
+}
+
+// The first paint of the window is on screen once the event loop comes round again.
+bool CMainDlg::event(QEvent* event) {
+    const bool result = ui::SHostWnd::event(event);
+    if (event->type() == QEvent::Paint &&
+        startupConnection_ == StartupConnection::AfterFirstFrame) {
+        startupConnection_ = StartupConnection::Done;
+        QTimer::singleShot(0, this, [this] {
+            if (!IsDestroyed()) {
+                ConnectAtStartup();
+            }
+        });
+    }
+    return result;
+}
+
+void CMainDlg::ConnectAtStartup() {
+    startupConnection_ = StartupConnection::Done;
     if (OpenDeviceChannel()) {
         SetConnectionStatus(true);
     } else {

@@ -48,6 +48,7 @@ inline constexpr const char* kMainLayout = "LAYOUT:XML_MAINWND";
 inline constexpr const char* kVendorSiteUrl = "https://www.example.com";
 inline constexpr const char* kTextConnected = "Connected";
 inline constexpr const char* kTextDisconnected = "Disconnected";
+inline constexpr const char* kTextConnecting = "Connecting…";
 inline constexpr const char* kTextWarningCaption = "Warning";
 inline constexpr const char* kTextOpenFailed = "Failed to open USB";
 inline constexpr const char* kTextRestoreConfirm =
@@ -105,16 +106,22 @@ public:
     int ProfileListIndex() const override;
 
     void SetKeyDialogRunner(KeyDialogRunner runner) { dialogRunner_ = std::move(runner); }
+    // Leaves the start-up exchange with the keyboard out of the initialisation: it runs once the
+    // window has drawn its first frame, so the user sees the window at once. Call before the
+    // initialisation message.
+    void DeferStartupConnection() { startupConnection_ = StartupConnection::Deferred; }
     KeyboardProtocol& Protocol() { return protocol_; }
     const KeySelection& Selection() const { return selection_; }
     int CurrentProfileIndex() const { return protocol_.CurrentProfileIndex(); }
 
 protected:
     bool OnEvent(ui::EventArgs& evt) override;
+    bool event(QEvent* event) override;
     bool OnHostMessage(unsigned msg, qintptr wParam, qintptr lParam, qintptr& result) override;
 
 private:
     void OnInitDialog();
+    void ConnectAtStartup();
     bool OnProfileChanged(ui::EventArgs& evt);
     bool OnLedModeChanged(ui::EventArgs& evt);
     bool OnCommandEvent(const ui::EventArgs& evt);
@@ -136,7 +143,10 @@ private:
 
     using Group = std::vector<ui::SWindow*>;
 
+    enum class StartupConnection { InInitialisation, Deferred, AfterFirstFrame, Done };
+
     MainWindowServices services_;
+    StartupConnection startupConnection_ = StartupConnection::InInitialisation;
     DeviceChannel channel_;
     KeySelection selection_;
     KeyboardProtocol protocol_;  // slot tables, current profile index, lighting table

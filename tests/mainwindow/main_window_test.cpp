@@ -243,6 +243,42 @@ TEST_F(MainWindowTest, StartsDisconnectedWithOneWarningAndStillReadsBack) {
     EXPECT_EQ(Keys()->GetCheck(0x04), 0);
 }
 
+// The program shows its window first: the same start-up exchange follows the first frame.
+TEST_F(MainWindowTest, DeferredStartupConnectsAfterTheFirstFrame) {
+    for (const bool plugged : {true, false}) {
+        SCOPED_TRACE(plugged ? "plugged" : "unplugged");
+        if (!plugged) {
+            keyboard_.Unplug();
+        }
+        boxes_.clear();
+        trace_.Clear();
+        MainWindowServices services{backend_, gate_, pacer_, platform_, config_, nullptr, &trace_};
+        window_ = std::make_unique<CMainDlg>(services);
+        ASSERT_TRUE(window_->CreateHost());
+        window_->DeferStartupConnection();
+        window_->SendHostMessage(ui::kWmInitDialog);
+
+        EXPECT_TRUE(trace_.Lines().empty());
+        EXPECT_EQ(Status(), "Connecting\u2026");
+        window_->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !trace_.Lines().empty(); }, 2000));
+        QTest::qWait(20);
+
+        if (plugged) {
+            EXPECT_TRUE(boxes_.empty());
+            EXPECT_EQ(Status(), "Connected");
+            EXPECT_EQ(trace_.Lines(), Join({SelectProfile(1), EmptyReadBack(1)}));
+        } else {
+            ASSERT_EQ(boxes_.size(), 1u);
+            EXPECT_EQ(boxes_[0].text, "Failed to open USB");
+            EXPECT_EQ(Status(), "Disconnected");
+        }
+        window_->DestroyWindow();
+        window_.reset();
+    }
+}
+
 TEST_F(MainWindowTest, InitialisationResetsTheGroupsAndShowsEffectZero) {
     Start();
     // Effect 0's record checks the first colour and the left direction; the second colour row
