@@ -279,24 +279,33 @@ bool SApplication::LoadSkinTable(const QString& typeAndName) {
             continue;
         }
         const QString name = Attr(item, "name");
-        QPixmap image = LoadPixmap(Attr(item, "src"));
-        if (name.isEmpty() || image.isNull()) {
-            continue;  // a skin without its image is left out
+        if (name.isEmpty()) {
+            continue;
         }
+        const QString source = Attr(item, "src");
         const int states = std::max(1, ParseIntegerAttribute(item.attribute("states").value()));
         const bool vertical = ParseIntegerAttribute(item.attribute("vertical").value()) != 0;
+        QMargins margins;
         if (frame) {
             const QStringList m = Attr(item, "margin").split(QLatin1Char(','));
-            QMargins margins;
             if (m.size() == 4) {
                 margins = QMargins(ParseIntValue(m[0]), ParseIntValue(m[1]), ParseIntValue(m[2]),
                                    ParseIntValue(m[3]));
             }
-            skins_.Add(
-                name, std::make_shared<SSkinImgFrame>(std::move(image), states, vertical, margins));
-        } else {
-            skins_.Add(name, std::make_shared<SSkinImgList>(std::move(image), states, vertical));
         }
+        // Decoded when a widget first draws it; a skin without its image stays unknown.
+        skins_.AddLazy(
+            name, [this, source, states, vertical, frame, margins]() -> std::shared_ptr<ISkinObj> {
+                QPixmap image = LoadPixmap(source);
+                if (image.isNull()) {
+                    return nullptr;
+                }
+                if (frame) {
+                    return std::make_shared<SSkinImgFrame>(std::move(image), states, vertical,
+                                                           margins);
+                }
+                return std::make_shared<SSkinImgList>(std::move(image), states, vertical);
+            });
     }
     return true;
 }

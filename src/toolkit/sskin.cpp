@@ -93,12 +93,31 @@ void SSkinPool::Add(const QString& name, std::shared_ptr<ISkinObj> skin) {
         return;
     }
     skin->SetName(name);
-    skins_[name.toLower()] = std::move(skin);
+    skins_[name.toLower()] = Entry{std::move(skin), {}};
+}
+
+void SSkinPool::AddLazy(const QString& name, Maker make) {
+    if (!make) {
+        return;
+    }
+    skins_[name.toLower()] = Entry{nullptr, std::move(make)};
 }
 
 ISkinObj* SSkinPool::Get(const QString& name) const {
     const auto it = skins_.find(name.toLower());
-    return it == skins_.end() ? nullptr : it->second.get();
+    if (it == skins_.end()) {
+        return nullptr;
+    }
+    Entry& entry = it->second;
+    if (entry.make) {
+        const Maker make = std::move(entry.make);
+        entry.make = nullptr;
+        entry.skin = make();
+        if (entry.skin) {
+            entry.skin->SetName(name);
+        }
+    }
+    return entry.skin.get();
 }
 
 }  // namespace kb::ui

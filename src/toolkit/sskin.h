@@ -4,6 +4,7 @@
 #include <QPixmap>
 #include <QRect>
 #include <QString>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -70,14 +71,23 @@ private:
 // Skins by name (compared without case).
 class SSkinPool {
 public:
+    using Maker = std::function<std::shared_ptr<ISkinObj>()>;
+
     // Replaces a skin of the same name. The skin's name is set from `name`.
     void Add(const QString& name, std::shared_ptr<ISkinObj> skin);
+    // A skin made on its first Get, so images no window shows are never decoded. A maker that
+    // gives nothing leaves the name unknown.
+    void AddLazy(const QString& name, Maker make);
     ISkinObj* Get(const QString& name) const;  // nullptr when unknown
     void Clear() { skins_.clear(); }
     size_t Count() const { return skins_.size(); }
 
 private:
-    std::map<QString, std::shared_ptr<ISkinObj>> skins_;  // key lower-cased
+    struct Entry {
+        std::shared_ptr<ISkinObj> skin;
+        Maker make;  // set until the skin is made
+    };
+    mutable std::map<QString, Entry> skins_;  // key lower-cased
 };
 
 }  // namespace kb::ui
