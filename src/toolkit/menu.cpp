@@ -23,8 +23,13 @@ bool IsSeparator(const pugi::xml_node& node) {
     return std::strcmp(node.name(), "sep") == 0 || std::strcmp(node.name(), "separator") == 0;
 }
 
-void ParseItems(const pugi::xml_node& parent, const char* itemTag, const SMenuTextFn& text,
-                std::vector<SMenuItem>& out) {
+// Items nest at most this deep below the root; a deeper menu is refused rather than parsed (and
+// later built) by recursion that could exhaust the stack.
+constexpr int kMaxMenuDepth = 256;
+
+// False when the items nest too deep.
+bool ParseItems(const pugi::xml_node& parent, const char* itemTag, const SMenuTextFn& text,
+                int depth, std::vector<SMenuItem>& out) {
     for (const pugi::xml_node node : parent.children()) {
         if (node.type() != pugi::node_element) {
             continue;
@@ -38,6 +43,9 @@ void ParseItems(const pugi::xml_node& parent, const char* itemTag, const SMenuTe
         if (std::strcmp(node.name(), itemTag) != 0) {
             continue;
         }
+        if (depth > kMaxMenuDepth) {
+            return false;
+        }
         SMenuItem item;
         item.id = ParseIntegerAttribute(node.attribute("id").value());
         // The text may be an attribute or the element's own text.
@@ -48,9 +56,12 @@ void ParseItems(const pugi::xml_node& parent, const char* itemTag, const SMenuTe
         const pugi::xml_attribute enable = node.attribute("enable");
         item.enabled = (!enable || ParseIntegerAttribute(enable.value()) != 0) &&
                        ParseIntegerAttribute(node.attribute("disable").value()) == 0;
-        ParseItems(node, itemTag, text, item.children);
+        if (!ParseItems(node, itemTag, text, depth + 1, item.children)) {
+            return false;
+        }
         out.push_back(std::move(item));
     }
+    return true;
 }
 
 void Fill(QMenu& menu, const std::vector<SMenuItem>& items, const SMenuIconFn& icon) {
@@ -90,7 +101,9 @@ std::optional<SMenuModel> ParseMenu(const pugi::xml_node& root, const SMenuTextF
     } else {
         return std::nullopt;
     }
-    ParseItems(root, itemTag, text, model.items);
+    if (!ParseItems(root, itemTag, text, 1, model.items)) {
+        return std::nullopt;
+    }
     return model;
 }
 

@@ -41,7 +41,7 @@ using SMenuIconFn = std::function<QIcon(const QString& ref)>;
 
 // Classic menus have the root "menu" with "item" entries; extended ones the root "menuRoot" or
 // "menuItem" with "menuItem" entries. Both use "sep" for separators and nest entries for
-// submenus. Any other root gives no menu.
+// submenus. Any other root, or entries nested more than 256 levels deep, give no menu.
 std::optional<SMenuModel> ParseMenu(const pugi::xml_node& root, const SMenuTextFn& text = {});
 
 // Style sheet of every pop-up menu: dark, to match the windows.

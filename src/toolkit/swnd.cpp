@@ -22,9 +22,41 @@ DebugHook& Hook() {
     return hook;
 }
 
-// Nested includes deeper than this are ignored, so an include loop cannot recurse forever.
+// Limits on building one layout, so that a hostile or looping layout file can neither exhaust the
+// stack nor keep loading for minutes: elements nested deeper (includes counted through) are left
+// out, as are includes nested deeper or beyond the total count.
+constexpr int kMaxNestingDepth = 256;
 constexpr int kMaxIncludeDepth = 8;
-int g_includeDepth = 0;
+constexpr int kMaxIncludes = 64;
+
+struct LayoutBuild {
+    int open = 0;   // build calls under way; the outermost one starts a new build
+    int depth = 0;  // levels of elements open above the children being built
+    int includeDepth = 0;
+    int includes = 0;  // includes followed so far in this build
+    bool warned = false;
+};
+LayoutBuild g_build;
+
+// Marks one build call; the outermost resets the counts.
+class BuildCall {
+public:
+    BuildCall() {
+        if (g_build.open++ == 0) {
+            g_build = LayoutBuild{1};
+        }
+    }
+    ~BuildCall() { --g_build.open; }
+    BuildCall(const BuildCall&) = delete;
+    BuildCall& operator=(const BuildCall&) = delete;
+};
+
+void WarnLayoutLimit(const char* what) {
+    if (!g_build.warned) {
+        g_build.warned = true;
+        qWarning("Layout: %s; the rest is left out", what);
+    }
+}
 
 // Direct toolkit children of a widget, looking through plain Qt widgets in between.
 void CollectChildren(const QObject* parent, std::vector<SWindow*>& out) {
@@ -445,7 +477,14 @@ bool SWindow::InitFromXml(const pugi::xml_node& element) {
     if (!pos.isEmpty()) {
         SetAttribute(QStringLiteral("pos"), pos, true);
     }
-    CreateChildren(element);
+    const BuildCall call;
+    if (g_build.depth + 1 < kMaxNestingDepth) {
+        ++g_build.depth;
+        CreateChildren(element);
+        --g_build.depth;
+    } else if (element.first_child()) {
+        WarnLayoutLimit("elements nested too deep");
+    }
     OnCreated();
     return true;
 }
@@ -535,22 +574,28 @@ bool SWindow::SetAttribute(const QString& name, const QString& value, bool /*loa
 }
 
 bool SWindow::CreateChildren(const pugi::xml_node& element) {
+    const BuildCall call;
     for (const pugi::xml_node& child : element.children()) {
         if (child.type() != pugi::node_element) {
             continue;
         }
         if (std::strcmp(child.name(), "include") == 0) {
             const SApplication* app = SApplication::Instance();
-            if (!app || g_includeDepth >= kMaxIncludeDepth) {
+            if (!app) {
                 continue;
             }
+            if (g_build.includeDepth >= kMaxIncludeDepth || g_build.includes >= kMaxIncludes) {
+                WarnLayoutLimit("too many includes");
+                continue;
+            }
+            ++g_build.includes;
             pugi::xml_document doc;
             if (!app->LoadXml(doc, QString::fromUtf8(child.attribute("src").as_string()))) {
                 continue;
             }
-            ++g_includeDepth;
+            ++g_build.includeDepth;
             CreateChildren(doc.document_element());
-            --g_includeDepth;
+            --g_build.includeDepth;
             continue;
         }
         CreateChildFromXml(child);

@@ -78,6 +78,105 @@ TEST_F(LayoutTest, UnknownTagsIncludesAndLoopsAreHandled) {
     EXPECT_EQ(nopic->GetSkin(), nullptr);
 }
 
+// Layouts written here, served by a second resource folder next to the fixture's.
+class HostileLayoutTest : public ToolkitEnv {
+protected:
+    void AddLayouts(const std::vector<std::pair<QString, std::string>>& layouts) {
+        ASSERT_TRUE(extra_.isValid());
+        QString index = QStringLiteral("<resource><LAYOUT>");
+        for (const auto& [name, text] : layouts) {
+            index += QStringLiteral("<file name=\"%1\" path=\"%1.xml\"/>").arg(name);
+            QFile file(extra_.filePath(name + QStringLiteral(".xml")));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(text.data(), static_cast<qint64>(text.size()));
+        }
+        QFile file(extra_.filePath(QStringLiteral("uires.idx")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write((index + QStringLiteral("</LAYOUT></resource>")).toUtf8());
+        file.close();
+        auto provider = std::make_shared<SResProviderFiles>();
+        ASSERT_TRUE(provider->Init(extra_.path()));
+        app_->AddResProvider(provider, QString());
+    }
+
+    // Windows named prefix0, prefix1, ... each inside the one before, around `inner`.
+    static std::string Nested(const char* prefix, int levels, const std::string& inner = {}) {
+        std::string xml;
+        for (int i = 0; i < levels; ++i) {
+            xml += "<window name=\"" + std::string(prefix) + std::to_string(i) + "\">";
+        }
+        xml += inner;
+        for (int i = 0; i < levels; ++i) {
+            xml += "</window>";
+        }
+        return xml;
+    }
+
+    static int CountNamed(const SHostWnd& host, const QString& name) {
+        int count = 0;
+        for (const SWindow* w : host.GetRoot()->findChildren<SWindow*>()) {
+            count += w->GetName() == name ? 1 : 0;
+        }
+        return count;
+    }
+
+    QTemporaryDir extra_;
+};
+
+// Elements nested deeper than 256 levels are left out instead of being built until the stack
+// overflows; the levels count on across includes.
+TEST_F(HostileLayoutTest, NestingDeeperThanTheLimitIsNotBuilt) {
+    std::string tabs;
+    for (int i = 0; i < 100000; ++i) {
+        tabs += "<tabctrl><page>";
+    }
+    for (int i = 0; i < 100000; ++i) {
+        tabs += "</page></tabctrl>";
+    }
+    AddLayouts(
+        {{"deep", "<layout>" + Nested("w", 100000) + "</layout>"},
+         {"tabs", "<layout>" + tabs + "</layout>"},
+         {"outer", "<layout>" + Nested("a", 200, "<include src=\"LAYOUT:inner\"/>") + "</layout>"},
+         {"inner", "<layout>" + Nested("b", 200) + "</layout>"}});
+
+    SHostWnd deep("LAYOUT:deep");
+    ASSERT_TRUE(deep.CreateHost());
+    EXPECT_NE(deep.FindChildByName("w255"), nullptr);
+    EXPECT_EQ(deep.FindChildByName("w256"), nullptr);
+
+    SHostWnd tabsHost("LAYOUT:tabs");
+    ASSERT_TRUE(tabsHost.CreateHost());
+    int pages = 0;
+    for (SWindow* w : tabsHost.GetRoot()->findChildren<SWindow*>()) {
+        pages += dynamic_cast<STabPage*>(w) != nullptr ? 1 : 0;
+    }
+    EXPECT_EQ(pages, 128);  // levels 2, 4, ... 256
+
+    SHostWnd outer("LAYOUT:outer");
+    ASSERT_TRUE(outer.CreateHost());
+    EXPECT_NE(outer.FindChildByName("a199"), nullptr);
+    EXPECT_NE(outer.FindChildByName("b55"), nullptr);
+    EXPECT_EQ(outer.FindChildByName("b56"), nullptr);
+}
+
+// A small layout that includes itself several times would otherwise be loaded thousands of
+// times (3^8 within the depth limit alone); the includes of one layout are limited in number.
+TEST_F(HostileLayoutTest, IncludesAreLimitedInTotal) {
+    AddLayouts({{"fan", R"(<layout><include src="LAYOUT:fan"/><include src="LAYOUT:fan"/>
+<include src="LAYOUT:fan"/><text name="fan_text"/></layout>)"},
+                {"twice", R"(<layout><include src="LAYOUT:fan"/><include src="LAYOUT:fan"/>
+<text name="twice_text"/></layout>)"}});
+    SHostWnd host("LAYOUT:fan");
+    ASSERT_TRUE(host.CreateHost());
+    EXPECT_EQ(CountNamed(host, "fan_text"), 1 + 64);
+
+    // The count belongs to one layout: the next one gets its own.
+    SHostWnd twice("LAYOUT:twice");
+    ASSERT_TRUE(twice.CreateHost());
+    EXPECT_EQ(CountNamed(twice, "twice_text"), 1);
+    EXPECT_EQ(CountNamed(twice, "fan_text"), 64);
+}
+
 TEST_F(LayoutTest, BadLayoutsBuildNothing) {
     for (const char* name : {"LAYOUT:broken", "LAYOUT:NoFile", "LAYOUT:unlisted", "nocolon"}) {
         SHostWnd host(name);

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <map>
 #include <pugixml.hpp>
+#include <string>
 
 #include "toolkit/sapp.h"
 #include "toolkit/shostwnd.h"
@@ -82,6 +83,31 @@ TEST(ParseMenu, UnknownRootsGiveNoMenu) {
     ASSERT_TRUE(model);
     EXPECT_EQ(model->items[0].id, 0);
     EXPECT_EQ(model->items[1].id, 12);
+}
+
+// Nesting is bounded so that a hostile menu file cannot exhaust the stack: 256 levels of items
+// below the root are a menu, one more (or 100,000 more) is refused.
+TEST(ParseMenu, NestingDeeperThanTheLimitIsRefused) {
+    const auto nested = [](int levels) {
+        std::string xml = "<menu>";
+        for (int i = 0; i < levels; ++i) {
+            xml += "<item text='x'>";
+        }
+        for (int i = 0; i < levels; ++i) {
+            xml += "</item>";
+        }
+        return xml + "</menu>";
+    };
+    const auto model = Parse(nested(256).c_str());
+    ASSERT_TRUE(model);
+    const SMenuItem* item = &model->items.at(0);
+    int levels = 1;
+    for (; !item->children.empty(); item = &item->children.front()) {
+        ++levels;
+    }
+    EXPECT_EQ(levels, 256);
+    EXPECT_FALSE(Parse(nested(257).c_str()));
+    EXPECT_FALSE(Parse(nested(100000).c_str()));
 }
 
 // The widget tests need a QApplication; it must be gone before static destruction starts.
