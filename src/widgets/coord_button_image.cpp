@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QRegion>
 #include <QToolTip>
 #include <pugixml.hpp>
 #include <string>
@@ -331,8 +332,14 @@ void CoordButtonImage::OnLButtonUp(QMouseEvent& event) {
 void CoordButtonImage::OnMouseMove(QMouseEvent& event) {
     const QPoint pt = ToClient(event);
     QString tip;
+    // Only the keys whose hover changed are drawn again: most moves stay inside one key.
+    QRegion changed;
     for (CoordKey& key : keys_) {
-        key.hover = key.Contains(pt.x(), pt.y()) ? 1 : 0;
+        const int hover = key.Contains(pt.x(), pt.y()) ? 1 : 0;
+        if (hover != key.hover) {
+            key.hover = hover;
+            changed += key.Rect();
+        }
         if (key.hover != 0) {
             tip = key.name;  // the last key holding the point names the tooltip
         }
@@ -350,15 +357,23 @@ void CoordButtonImage::OnMouseMove(QMouseEvent& event) {
             }
         }
     }
-    update();
+    if (!changed.isEmpty()) {
+        update(changed);
+    }
 }
 
 void CoordButtonImage::OnMouseLeave() {
+    QRegion changed;
     for (CoordKey& key : keys_) {
-        key.hover = 0;
+        if (key.hover != 0) {
+            key.hover = 0;
+            changed += key.Rect();
+        }
     }
     SetToolTipText(QString());
-    update();
+    if (!changed.isEmpty()) {
+        update(changed);
+    }
 }
 
 }  // namespace kb::ui
