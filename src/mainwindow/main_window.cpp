@@ -549,6 +549,7 @@ void CMainDlg::SwitchLanguage(int language) {
     if (!translator) {
         return;
     }
+    translationNames_[language == 1 ? 1 : 0] = translator->Name().left(kMaxLanguageName);
     manager->SetLanguage(translator->Name().left(kMaxLanguageName));
     manager->InstallTranslator(translator);
     if (SWindow* root = GetRoot()) {
@@ -563,10 +564,25 @@ int CMainDlg::ActiveLanguage() const {
     if (!manager || manager->Language().isEmpty()) {
         return -1;
     }
+    // Names already known first, then the translations in the order the configured language
+    // comes first, so the one not in use is not read at start-up.
     for (const int language : {1, 0}) {
-        const std::shared_ptr<ui::STranslator> translator = LoadTranslator(*app, language);
-        if (translator && translator->Name().left(kMaxLanguageName) == manager->Language()) {
+        const QString& name = translationNames_[static_cast<std::size_t>(language)];
+        if (!name.isEmpty() && name == manager->Language()) {
             return language;
+        }
+    }
+    const int configured = services_.config.chineseUi ? 1 : 0;
+    for (const int language : {configured, 1 - configured}) {
+        QString& name = translationNames_[static_cast<std::size_t>(language)];
+        if (!name.isEmpty()) {
+            continue;
+        }
+        if (const std::shared_ptr<ui::STranslator> translator = LoadTranslator(*app, language)) {
+            name = translator->Name().left(kMaxLanguageName);
+            if (name == manager->Language()) {
+                return language;
+            }
         }
     }
     return -1;

@@ -165,6 +165,8 @@ private:
     ui::SComboBox* ledMode_ = nullptr;
     ui::SComboBox* profile_ = nullptr;
     std::array<LanguageButton, 2> languageButtons_{};
+    // The names of the English (0) and Chinese (1) translations, once read.
+    mutable std::array<QString, 2> translationNames_{};
     KeyDialogRunner dialogRunner_;
     bool inDeviceChange_ = false;
     bool deviceChangePending_ = false;
