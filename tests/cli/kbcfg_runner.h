@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "temp_folder.h"
+
 extern char** environ;
 
 namespace kb::test {
@@ -32,40 +34,14 @@ struct RunResult {
     }
 };
 
-inline std::string ReadText(const std::filesystem::path& path) {
-    std::ifstream stream(path, std::ios::binary);
-    std::ostringstream text;
-    text << stream.rdbuf();
-    return text.str();
-}
-
 // A fresh folder per test holding a copy of config.xml; removed afterwards.
 class KbcfgFolder {
 public:
-    KbcfgFolder() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = "kbcfg_" + std::to_string(getpid()) + "_" + info->test_suite_name() +
-                           "_" + info->name();
-        for (char& c : name) {
-            if (c == '/') {
-                c = '_';
-            }
-        }
-        path_ = std::filesystem::temp_directory_path() / name;
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-        std::filesystem::copy_file(KB_SOURCE_CONFIG, path_ / "config.xml");
-    }
-    ~KbcfgFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    KbcfgFolder(const KbcfgFolder&) = delete;
-    KbcfgFolder& operator=(const KbcfgFolder&) = delete;
+    KbcfgFolder() { std::filesystem::copy_file(KB_SOURCE_CONFIG, folder_.Path() / "config.xml"); }
 
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
+    std::string File(const std::string& name) const { return folder_.File(name); }
     void Write(const std::string& name, const std::string& text) const {
-        std::ofstream(path_ / name, std::ios::binary) << text;
+        folder_.Write(name, text);
     }
 
     // Runs kbcfg with args, stdout and stderr captured apart.
@@ -96,8 +72,8 @@ public:
         int status = 0;
         waitpid(pid, &status, 0);
         result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.out = ReadText(outFile);
-        result.err = ReadText(errFile);
+        result.out = ReadFile(outFile);
+        result.err = ReadFile(errFile);
         return result;
     }
 
@@ -109,7 +85,7 @@ public:
     }
 
 private:
-    std::filesystem::path path_;
+    TempFolder folder_;
 };
 
 }  // namespace kb::test

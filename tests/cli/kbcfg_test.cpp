@@ -8,6 +8,7 @@
 
 #include "kbcfg_runner.h"
 #include "sim/sim_state.h"
+#include "wire_script.h"
 
 namespace kb::test {
 namespace {
@@ -104,32 +105,17 @@ TEST_F(KbcfgTest, AssignsEveryKindClearsSwitchesProfilesAndResets) {
     EXPECT_EQ(LoadState(folder_), SimKeyboardState{});
 }
 
-// One read-back: the query, then four reads whose replies are given.
-void AddReadBack(std::vector<std::string>& lines, const std::vector<std::string>& replies) {
-    lines.insert(lines.end(), {"wait 50", "send 07 fb 01 00 00 00 00 00", "wait 10"});
-    for (const std::string& reply : replies) {
-        lines.push_back("wait 10");
-        lines.push_back("read 07 " + reply);
-    }
-}
-
 TEST_F(KbcfgTest, TracesEveryReportAndWaitOfAMacroAssignment) {
     const RunResult result = folder_.Sim(
         {"--trace", "assign", "F1", "--macro", "Hello", "--library", folder_.File("lib.xml")});
     ASSERT_EQ(result.exitCode, 0) << result.err;
 
-    const std::string zeros = "00 00 00 00 00 00 00";
-    std::vector<std::string> expected{"send 07 fc 01 00 00 00 00 00", "wait 50"};
-    AddReadBack(expected, {"01 00 00 00 00 00 00", zeros, zeros, zeros});
+    using namespace wire;
     // Profile 1, slot 1, key F1 (0x3a), repeat 1, then the two steps.
-    expected.insert(expected.end(), {"send 07 f1 01 01 3a 01 04 0a", "wait 8",
-                                     "send 07 00 04 82 00 00 00 00", "wait 8"});
-    for (int k = 2; k < 28; ++k) {
-        expected.insert(expected.end(), {"send 07 00 00 00 00 00 00 00", "wait 8"});
-    }
-    expected.push_back("wait 20");
-    AddReadBack(expected, {"01 3a 00 00 00 00 00", zeros, zeros, zeros});
-    EXPECT_EQ(result.ErrLines(), expected);
+    EXPECT_EQ(result.ErrLines(),
+              Join({SelectProfile(1), EmptyReadBack(1),
+                    Transfer({"07 f1 01 01 3a 01 04 0a", "07 00 04 82 00 00 00 00"}, true),
+                    ReadBack("01 3a 00 00 00 00 00", kZeros, kZeros, kZeros)}));
     EXPECT_EQ(result.out, Tables(1, {{1, "F1"}}, {}));
 }
 
@@ -249,7 +235,7 @@ TEST_F(KbcfgTest, KeepsAnUnreadableStateFileAndABrokenConfiguration) {
     RunResult result = folder_.Sim({"slots"});
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_NE(result.err.find("cannot read simulator state"), std::string::npos) << result.err;
-    EXPECT_EQ(ReadText(folder_.File("state.xml")),
+    EXPECT_EQ(ReadFile(folder_.File("state.xml")),
               "<simkeyboard version=\"1\" activeprofile=\"7\"/>");
 
     // A state file whose folder is missing could never be kept.
@@ -394,7 +380,7 @@ TEST_F(KbcfgTest, RefusesBadBackupsBeforeSendingAnything) {
     Ok({"assign", "B", "--key", "Esc"});
     const std::string good = folder_.File("good.kbbackup");
     Ok({"backup", good});
-    const std::string text = ReadText(good);
+    const std::string text = ReadFile(good);
     const SimKeyboardState state = LoadState(folder_);
 
     auto replaced = [&](const std::string& from, const std::string& to) {

@@ -16,6 +16,7 @@
 #include "protocol/pacers.h"
 #include "sim/simulated_hid_backend.h"
 #include "sim/simulated_keyboard.h"
+#include "temp_folder.h"
 
 namespace kb {
 namespace {
@@ -25,35 +26,8 @@ namespace fs = std::filesystem;
 constexpr std::uint8_t kA = 0x04, kB = 0x05, kC = 0x06, kD = 0x07, kEsc = 0x29;
 constexpr KeyboardIdentity kIdentity{0x258a, 0x0049, 1, 2};
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream stream(path, std::ios::binary);
-    std::ostringstream text;
-    text << stream.rdbuf();
-    return text.str();
-}
-
-// A fresh folder per test, removed afterwards.
-class TempFolder {
-public:
-    TempFolder() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path_ =
-            fs::temp_directory_path() / ("keymap_" + std::to_string(getpid()) + "_" + info->name());
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    void Write(const std::string& name, const std::string& text) const {
-        std::ofstream(path_ / name, std::ios::binary) << text;
-    }
-
-private:
-    fs::path path_;
-};
+using test::ReadFile;
+using test::TempFolder;
 
 class View : public KeyboardView {
 public:
@@ -294,7 +268,7 @@ TEST(KeymapFileTest, MissingOrUnreadableFilesGiveAnEmptyMemoryAndAreKeptAside) {
     EXPECT_EQ(memory.Memory(), KeyboardMemory{});
     memory.LightingSent(2, InitialLightingTable());
     EXPECT_TRUE(memory.Saved());
-    EXPECT_EQ(ReadText(path + ".unreadable"), broken);
+    EXPECT_EQ(ReadFile(path + ".unreadable"), broken);
     EXPECT_EQ(LoadKeymap(path, kIdentity).lighting->effect, 2);
 
     // A folder in the file's place cannot be read or replaced: nothing crashes.
@@ -347,7 +321,7 @@ TEST(KeymapFileTest, BackupsHoldKnownKeysOnlyAndComeBackForTheSameKeyboard) {
     memory.lighting = RememberedLighting{8, InitialLightingTable()};
     const std::string path = folder.File("b.kbbackup");
     ASSERT_TRUE(WriteBackup(path, kIdentity, memory));
-    EXPECT_NE(ReadText(path).find("<items name=\"Hello\">"), std::string::npos);
+    EXPECT_NE(ReadFile(path).find("<items name=\"Hello\">"), std::string::npos);
 
     const BackupReadResult read = ReadBackup(path, kIdentity);
     ASSERT_TRUE(read.memory) << read.error;

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "macro/macro_dialog_state.h"
-#include "test_files.h"
+#include "temp_folder.h"
 
 namespace kb {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "macro/atomic_file.h"
 #include "macro/macro_library.h"
-#include "test_files.h"
+#include "temp_folder.h"
 
 namespace kb {
 namespace {

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "macro/macro_library.h"
-#include "test_files.h"
+#include "temp_folder.h"
 
 namespace kb {
 namespace {

@@ -16,12 +16,13 @@
 #include "device/device_gate.h"
 #include "device/trace_sink.h"
 #include "macro/ui/macro_record_dlg.h"
-#include "macro_ui_test_env.h"
 #include "mainwindow/main_window.h"
 #include "platform/recording_platform.h"
+#include "program_env.h"
 #include "protocol/pacers.h"
 #include "sim/simulated_hid_backend.h"
 #include "sim/simulated_keyboard.h"
+#include "temp_folder.h"
 #include "toolkit/slistview.h"
 #include "toolkit/stabctrl.h"
 #include "toolkit/swidgets.h"
@@ -62,10 +63,6 @@ protected:
           pacer_(&trace_) {}
 
     void SetUp() override {
-        // The one data folder of this process: the dialog state is the run's single one.
-        folder_ = std::filesystem::temp_directory_path() / "kb_macro_ui_flow";
-        std::filesystem::remove_all(folder_);
-        std::filesystem::create_directories(folder_);
         MainWindowServices services{backend_, gate_, pacer_, platform_, config_, nullptr, &trace_};
         window_ = std::make_unique<CMainDlg>(services);
         ASSERT_TRUE(window_->CreateHost());
@@ -73,8 +70,8 @@ protected:
         window_->show();
         window_->SetKeyDialogRunner(
             [this](CMainDlg& owner, const KeySelection& keys, AssignmentRecord& record) {
-                return RunKeyAssignmentDialog(&owner, platform_, config_, folder_.string(), keys,
-                                              record);
+                return RunKeyAssignmentDialog(&owner, platform_, config_, temp_.Path().string(),
+                                              keys, record);
             });
         trace_.Clear();
     }
@@ -132,7 +129,7 @@ protected:
     Trace trace_;
     RecordingPacer pacer_;
     platform::RecordingPlatform platform_;
-    std::filesystem::path folder_;
+    test::TempFolder temp_;
     std::unique_ptr<CMainDlg> window_;
     MacroRecordDlg* dialog_ = nullptr;
 };

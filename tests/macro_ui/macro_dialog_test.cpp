@@ -14,8 +14,9 @@
 #include <vector>
 
 #include "macro/macro_dialog_state.h"
-#include "macro_ui_test_env.h"
 #include "platform/recording_platform.h"
+#include "program_env.h"
+#include "temp_folder.h"
 #include "toolkit/msgbox.h"
 #include "toolkit/slistview.h"
 #include "toolkit/stabctrl.h"
@@ -32,17 +33,8 @@ constexpr std::uint32_t kVkA = 0x41;
 constexpr std::uint32_t kVkB = 0x42;
 constexpr std::uint32_t kVkOutsideTable = 0xFF;
 
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
+using test::ReadFile;
+using test::WriteFile;
 
 // A library file: each group a name and its steps as {code, name, state, delay}.
 struct GroupSpec {
@@ -92,13 +84,7 @@ public:
 
 class MacroDialogTest : public ::testing::Test {
 protected:
-    MacroDialogTest() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder_ = std::filesystem::temp_directory_path() /
-                  (std::string("kb_macro_ui_") + info->test_suite_name() + "_" + info->name());
-        std::filesystem::remove_all(folder_);
-        std::filesystem::create_directories(folder_);
-    }
+    MacroDialogTest() : folder_(temp_.Path()) {}
 
     void SetUp() override {
         ui::SetMessageBoxHook([this](QWidget* box) {
@@ -116,8 +102,6 @@ protected:
     void TearDown() override {
         dialog_.reset();
         ui::SetMessageBoxHook({});
-        std::error_code ec;
-        std::filesystem::remove_all(folder_, ec);
     }
 
     std::string MacroPath() const { return (folder_ / "macro.xml").string(); }
@@ -197,6 +181,7 @@ protected:
         return platform_.PressKey(message, vk);
     }
 
+    test::TempFolder temp_;
     std::filesystem::path folder_;
     platform::RecordingPlatform platform_;
     TestClock clock_;

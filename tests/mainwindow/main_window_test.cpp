@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "device/trace_sink.h"
-#include "mainwindow_test_env.h"
 #include "platform/recording_platform.h"
+#include "program_env.h"
 #include "protocol/pacers.h"
 #include "sim/simulated_hid_backend.h"
 #include "sim/simulated_keyboard.h"
@@ -24,41 +24,13 @@
 #include "toolkit/swidgets.h"
 #include "toolkit/translator.h"
 #include "widgets/shell_notify_icon.h"
+#include "wire_script.h"
 
 namespace kb {
 namespace {
 
-using Lines = std::vector<std::string>;
+using namespace wire;
 using ui::SWindow;
-
-Lines Join(std::initializer_list<Lines> parts) {
-    Lines all;
-    for (const Lines& part : parts) {
-        all.insert(all.end(), part.begin(), part.end());
-    }
-    return all;
-}
-
-// The wire of one read-back, given the four replies.
-Lines ReadBack(const std::string& r1, const std::string& r2, const std::string& r3,
-               const std::string& r4) {
-    return {"wait 50",       "send 07 fb 01 00 00 00 00 00",
-            "wait 10",       "wait 10",
-            "read 07 " + r1, "wait 10",
-            "read 07 " + r2, "wait 10",
-            "read 07 " + r3, "wait 10",
-            "read 07 " + r4};
-}
-
-const std::string kZeros = "00 00 00 00 00 00 00";
-
-Lines EmptyReadBack(int profile) {
-    return ReadBack("0" + std::to_string(profile) + " 00 00 00 00 00 00", kZeros, kZeros, kZeros);
-}
-
-Lines SelectProfile(int profile) {
-    return {"send 07 fc 0" + std::to_string(profile) + " 00 00 00 00 00", "wait 50"};
-}
 
 struct Box {
     QString text;

@@ -14,11 +14,12 @@
 #include "protocol/pacers.h"
 #include "sim/simulated_hid_backend.h"
 #include "sim/simulated_keyboard.h"
+#include "wire_script.h"
 
 namespace kb {
 namespace {
 
-using Lines = std::vector<std::string>;
+using namespace wire;
 
 class FakeView : public KeyboardView {
 public:
@@ -35,45 +36,6 @@ public:
     std::vector<std::string> warnings;
     int profileListIndex = 0;
 };
-
-Lines Join(std::initializer_list<Lines> parts) {
-    Lines all;
-    for (const Lines& part : parts) {
-        all.insert(all.end(), part.begin(), part.end());
-    }
-    return all;
-}
-
-// The wire of one read-back, given the four replies.
-Lines ReadBack(const std::string& r1, const std::string& r2, const std::string& r3,
-               const std::string& r4) {
-    return {"wait 50",    "send 07 fb 01 00 00 00 00 00",
-            "wait 10",    "wait 10",
-            "read " + r1, "wait 10",
-            "read " + r2, "wait 10",
-            "read " + r3, "wait 10",
-            "read " + r4};
-}
-
-// A read-back of a profile whose slots are all free; the keyboard puts the profile first.
-Lines EmptyReadBack(int profile = 1) {
-    return ReadBack("07 0" + std::to_string(profile) + " 00 00 00 00 00 00",
-                    "07 00 00 00 00 00 00 00", "07 00 00 00 00 00 00 00",
-                    "07 00 00 00 00 00 00 00");
-}
-
-// The 28 reports of a record transfer: the given ones, then zero continuations.
-Lines Transfer(const Lines& reports, bool assignment) {
-    Lines lines;
-    for (std::size_t k = 0; k < 28; ++k) {
-        lines.push_back("send " + (k < reports.size() ? reports[k] : "07 00 00 00 00 00 00 00"));
-        lines.push_back("wait 8");
-    }
-    if (assignment) {
-        lines.push_back("wait 20");
-    }
-    return lines;
-}
 
 SimMacroRecord StoredMacro(int profile, int slot, std::uint8_t key) {
     SimMacroRecord record{};
@@ -128,8 +90,8 @@ TEST_F(KeyboardProtocolTest, ReadSlotTablesTakesBothTablesAndMarksTheirKeys) {
 
     protocol.ReadSlotTables();
 
-    EXPECT_EQ(trace.Lines(), ReadBack("07 02 04 00 00 00 00 00", "07 00 00 00 00 00 e0 00",
-                                      "07 29 00 00 00 00 00 00", "07 00 00 00 00 2c 00 00"));
+    EXPECT_EQ(trace.Lines(), ReadBack("02 04 00 00 00 00 00", "00 00 00 00 00 e0 00",
+                                      "29 00 00 00 00 00 00", "00 00 00 00 2c 00 00"));
     EXPECT_EQ(protocol.MacroSlots(), (SlotTable{0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xE0}));
     EXPECT_EQ(protocol.RemapSlots(), (SlotTable{0x29, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x2C}));
     EXPECT_EQ(view.marked, (std::set<int>{0x04, 0xE0, 0x29, 0x2C}));
@@ -214,10 +176,9 @@ TEST_F(KeyboardProtocolTest, ChangingProfileSelectsAndReadsBackOnlyTheFirstThree
     keyboard.SetState(state);
 
     protocol.ChangeProfile(1);
-    EXPECT_EQ(trace.Lines(),
-              Join({{"send 07 fc 02 00 00 00 00 00", "wait 50"},
-                    ReadBack("07 02 00 00 00 00 00 00", "07 00 00 00 00 00 00 00",
-                             "07 29 00 00 00 00 00 00", "07 00 00 00 00 00 00 00")}));
+    EXPECT_EQ(trace.Lines(), Join({{"send 07 fc 02 00 00 00 00 00", "wait 50"},
+                                   ReadBack("02 00 00 00 00 00 00", "00 00 00 00 00 00 00",
+                                            "29 00 00 00 00 00 00", "00 00 00 00 00 00 00")}));
     EXPECT_EQ(view.marked, std::set<int>{0x29});
 
     // A fourth entry sends nothing and keeps the marks of the previous profile.
@@ -288,8 +249,8 @@ TEST_F(KeyboardProtocolTest, MacroReusesTheKeysSlot) {
 
     EXPECT_EQ(trace.Lines(),
               Join({Transfer({"07 f1 01 05 e0 03 04 0a", "07 00 04 82 00 00 00 00"}, true),
-                    ReadBack("07 01 04 00 00 00 e0 00", "07 00 00 00 00 00 00 00",
-                             "07 00 00 00 00 00 00 00", "07 00 00 00 00 00 00 00")}));
+                    ReadBack("01 04 00 00 00 e0 00", "00 00 00 00 00 00 00", "00 00 00 00 00 00 00",
+                             "00 00 00 00 00 00 00")}));
     EXPECT_EQ(keyboard.MacroRecord(1, 5)[3], 3);
     EXPECT_EQ(view.marked, (std::set<int>{0x04, 0xE0}));
 }
@@ -439,8 +400,8 @@ TEST_F(KeyboardProtocolTest, ClearFreesWhatEachKeyHoldsThenReadsBackOnce) {
     Prepare(state);
     view.profileListIndex = -1;
     protocol.ClearAssignment({{0x29, "Esc"}, {0x2C, "Space"}});
-    EXPECT_EQ(trace.Lines(), ReadBack("07 01 00 00 00 00 00 00", "07 00 00 00 00 00 00 00",
-                                      "07 00 00 00 29 00 00 00", "07 00 00 00 00 00 00 00"));
+    EXPECT_EQ(trace.Lines(), ReadBack("01 00 00 00 00 00 00", "00 00 00 00 00 00 00",
+                                      "00 00 00 29 00 00 00", "00 00 00 00 00 00 00"));
 }
 
 }  // namespace

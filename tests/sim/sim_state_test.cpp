@@ -2,29 +2,21 @@
 #include <fstream>
 
 #include "sim_test_support.h"
+#include "temp_folder.h"
 
 namespace kb::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path FreshFolder() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    fs::path folder = fs::temp_directory_path() /
-                      ("kb_sim_" + std::string(info->test_suite_name()) + "_" + info->name());
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
-}
+// Made before the keyboard, which takes its state file from it.
+struct StateFolder {
+    TempFolder temp;
+};
 
-void WriteText(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-class SimStateTest : public SimKeyboardTest {
+class SimStateTest : private StateFolder, public SimKeyboardTest {
 protected:
-    SimStateTest() : SimKeyboardTest((FreshFolder() / "state.xml").string()) {}
-    ~SimStateTest() override { fs::remove_all(Folder()); }
+    SimStateTest() : SimKeyboardTest(temp.File("state.xml")) {}
 
     fs::path Folder() const { return fs::path(keyboard_.StateFile()).parent_path(); }
     SimKeyboardState Reloaded() const {
@@ -79,7 +71,7 @@ TEST_F(SimStateTest, UnusableFilesGiveAFreshKeyboard) {
         "<simkeyboard version=\"1\" activeprofile=\"2\" effect=\"3\">\n"
         "<profile number=\"1\"><remap slot=\"4\" key=\"2c\" target=\"05\"/>"
         "</profile></simkeyboard>";
-    WriteText(keyboard_.StateFile(), good);
+    WriteFile(keyboard_.StateFile(), good);
     ASSERT_EQ(Reloaded().activeProfile, 2);  // the baseline file is accepted
     ASSERT_EQ(Reloaded().profiles[0].remaps[3], (SimRemapEntry{0x2C, 0x05}));
 
@@ -115,24 +107,24 @@ TEST_F(SimStateTest, UnusableFilesGiveAFreshKeyboard) {
     };
     for (const std::string& text : cases) {
         SCOPED_TRACE(text.substr(0, 200));
-        WriteText(keyboard_.StateFile(), text);
+        WriteFile(keyboard_.StateFile(), text);
         EXPECT_EQ(Reloaded(), SimKeyboardState{});
     }
 
     // The macro line itself is valid when its key and repeat count are set.
-    WriteText(keyboard_.StateFile(), replace("</profile>", macro + "</profile>"));
+    WriteFile(keyboard_.StateFile(), replace("</profile>", macro + "</profile>"));
     EXPECT_EQ(Reloaded().profiles[0].macros[0][2], 0x11);
 }
 
 TEST(SimStateFileTest, MissingFolderOrFileIsHarmless) {
-    const fs::path folder = FreshFolder();
+    const TempFolder temp;
+    const fs::path& folder = temp.Path();
     SimulatedKeyboard keyboard(0x258a, 0x0049, 1, 2, (folder / "none" / "state.xml").string());
     EXPECT_EQ(keyboard.State(), SimKeyboardState{});
     auto handle = keyboard.Open(keyboard.ProtocolPath());
     EXPECT_TRUE(handle->SetFeature(Frame({7, 0xFC, 2})));  // the save fails quietly
     EXPECT_EQ(keyboard.ActiveProfile(), 2);
     EXPECT_FALSE(fs::exists(folder / "none"));
-    fs::remove_all(folder);
 }
 
 }  // namespace

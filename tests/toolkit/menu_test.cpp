@@ -12,6 +12,7 @@
 #include <pugixml.hpp>
 #include <string>
 
+#include "memory_resources.h"
 #include "toolkit/sapp.h"
 #include "toolkit/shostwnd.h"
 #include "toolkit/translator.h"
@@ -109,45 +110,6 @@ TEST(ParseMenu, NestingDeeperThanTheLimitIsRefused) {
     EXPECT_FALSE(Parse(nested(257).c_str()));
     EXPECT_FALSE(Parse(nested(100000).c_str()));
 }
-
-// The widget tests need a QApplication; it must be gone before static destruction starts.
-class QtAppEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (!QApplication::instance()) {
-            app_ = std::make_unique<QApplication>(argc_, argv_);
-        }
-    }
-    void TearDown() override { app_.reset(); }
-
-private:
-    int argc_ = 1;
-    char name_[16] = "menu_test";
-    char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QApplication> app_;
-};
-[[maybe_unused]] ::testing::Environment* const kQtApp =
-    ::testing::AddGlobalTestEnvironment(new QtAppEnvironment);
-
-class MemProvider : public IResProvider {
-public:
-    void Add(const QString& typeAndName, const QByteArray& data) {
-        data_[typeAndName.toLower()] = data;
-    }
-    bool HasResource(const QString& type, const QString& name) const override {
-        return data_.count(Key(type, name)) != 0;
-    }
-    QByteArray LoadData(const QString& type, const QString& name) const override {
-        const auto it = data_.find(Key(type, name));
-        return it == data_.end() ? QByteArray() : it->second;
-    }
-
-private:
-    static QString Key(const QString& type, const QString& name) {
-        return (type + QLatin1Char(':') + name).toLower();
-    }
-    std::map<QString, QByteArray> data_;
-};
 
 // Records the menu commands that reach its message hook.
 class RecordingHost : public SHostWnd {

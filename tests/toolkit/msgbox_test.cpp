@@ -11,6 +11,7 @@
 #include <map>
 #include <pugixml.hpp>
 
+#include "memory_resources.h"
 #include "toolkit/sapp.h"
 #include "toolkit/shostwnd.h"
 #include "toolkit/swidgets.h"
@@ -18,46 +19,6 @@
 
 namespace kb::ui {
 namespace {
-
-// The widget tests need a QApplication; it must be gone before static destruction starts.
-class QtAppEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (!QApplication::instance()) {
-            app_ = std::make_unique<QApplication>(argc_, argv_);
-        }
-    }
-    void TearDown() override { app_.reset(); }
-
-private:
-    int argc_ = 1;
-    char name_[16] = "msgbox_test";
-    char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QApplication> app_;
-};
-[[maybe_unused]] ::testing::Environment* const kQtApp =
-    ::testing::AddGlobalTestEnvironment(new QtAppEnvironment);
-
-// Resources held in memory, keyed "type:name" in lower case.
-class MemProvider : public IResProvider {
-public:
-    void Add(const QString& typeAndName, const QByteArray& data) {
-        data_[typeAndName.toLower()] = data;
-    }
-    bool HasResource(const QString& type, const QString& name) const override {
-        return data_.count(Key(type, name)) != 0;
-    }
-    QByteArray LoadData(const QString& type, const QString& name) const override {
-        const auto it = data_.find(Key(type, name));
-        return it == data_.end() ? QByteArray() : it->second;
-    }
-
-private:
-    static QString Key(const QString& type, const QString& name) {
-        return (type + QLatin1Char(':') + name).toLower();
-    }
-    std::map<QString, QByteArray> data_;
-};
 
 // A small message-box layout: title, text, and the buttons inside the switch bar, as the
 // program's own layout has them.

@@ -1,13 +1,10 @@
-// Sets up what start-up sets up for the main window: an offscreen Qt application and the toolkit
-// application over the build's resource folder, with the English translator and the program's
-// widget classes.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <memory>
 #include <pugixml.hpp>
 
-#include "mainwindow_test_env.h"
+#include "program_env.h"
 #include "toolkit/named_ids.h"
 #include "toolkit/sapp.h"
 #include "toolkit/translator.h"
@@ -19,6 +16,20 @@ const DeviceConfig& Config() {
     static const DeviceConfig config = DeviceConfig::LoadFrom(
         (ui::SApplication::ProgramFolder() + QStringLiteral("/config.xml")).toStdString());
     return config;
+}
+
+bool UseLanguage(const QString& name) {
+    ui::SApplication* app = ui::SApplication::Instance();
+    auto translators = std::make_shared<ui::STranslatorMgr>();
+    pugi::xml_document doc;
+    if (!app->LoadXml(doc, QStringLiteral("translator:lang_") + name)) {
+        return false;
+    }
+    auto translator = std::make_shared<ui::STranslator>();
+    translator->Load(doc.child("language"));
+    translators->InstallTranslator(translator);
+    app->SetTranslator(translators);
+    return true;
 }
 
 }  // namespace kb::testenv
@@ -35,13 +46,8 @@ int main(int argc, char** argv) {
     }
     app.AddResProvider(files, QStringLiteral("uidef:xml_init"));
     app.RegisterNamedIds(kb::ui::ProgramNamedIds());
-    auto translators = std::make_shared<kb::ui::STranslatorMgr>();
-    app.SetTranslator(translators);
-    pugi::xml_document doc;
-    if (app.LoadXml(doc, QStringLiteral("translator:lang_en"))) {
-        auto english = std::make_shared<kb::ui::STranslator>();
-        english->Load(doc.child("language"));
-        translators->InstallTranslator(english);
+    if (!kb::testenv::UseLanguage(QStringLiteral("en"))) {
+        return 3;
     }
     kb::ui::RegisterProgramWidgets(app);
     return RUN_ALL_TESTS();

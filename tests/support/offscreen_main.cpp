@@ -1,9 +1,10 @@
+// main() of the Qt test programs: the offscreen platform unless the run names another (widgets
+// need one even when the tests are only listed), one QApplication, then the tests.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
-    // Widgets need a platform even when listing the tests.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
