@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -292,6 +293,15 @@ void SHostDialog::EndDialog(int code) {
     if (loop_) {
         loop_->quit();
     }
+}
+
+void SHostDialog::keyPressEvent(QKeyEvent* event) {
+    // Escape that no control took closes the dialog, as its close command does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        SendHostMessage(kWmClose);
+        return;
+    }
+    SHostWnd::keyPressEvent(event);
 }
 
 qintptr SHostDialog::DefHostMessage(unsigned msg, qintptr wParam, qintptr lParam) {

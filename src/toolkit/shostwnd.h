@@ -148,6 +148,8 @@ public:
 protected:
     // kWmClose ends the dialog with kIdCancel.
     qintptr DefHostMessage(unsigned msg, qintptr wParam, qintptr lParam) override;
+    // Escape sends kWmClose.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QEventLoop* loop_ = nullptr;

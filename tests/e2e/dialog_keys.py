@@ -168,6 +168,8 @@ def scenario_fields(demo, shots):
         replace_field_text(repeat)
         wait_until(f"repeat {repeat} after opening on page {page}",
                    lambda: store_value(demo, "repeat") == repeat, timeout=5)
+        key("Return")  # a field's Enter leaves the dialog open
+        expect(not dialog.closed(), "Enter in the repeat field closed the dialog")
         if page != 0:
             dialog.click_button("btnCancel")
             wait_until("the dialog to close", dialog.closed)
@@ -207,8 +209,8 @@ def scenario_fields(demo, shots):
                timeout=5)
     time.sleep(0.3)
     demo.screenshot(shots, "keys-imported")
-    dialog.click_button("btnCancel")
-    wait_until("the dialog to close", dialog.closed)
+    key("Escape")
+    wait_until("Escape to cancel the dialog", dialog.closed)
     demo.stop()
 
 
@@ -309,10 +311,10 @@ def scenario_elsewhere(demo, shots):
 def scenario_together(demo, shots):
     """Five times a, s, d pressed together, then released together: 30 steps in order."""
     write_store(demo, 0, dlymode=2)
-    write_library(os.path.join(demo.app, "macro.xml"), [("Together", [])])
+    write_library(os.path.join(demo.app, "macro.xml"), [("Earlier", [])])
     demo.launch()
     dialog = Dialog(demo).open("F4")
-    dialog.click(dialog.group_row(0))
+    dialog.click_page_control("groupAdd")  # the added group is the one recorded into
     dialog.click_page_control("chk_macro_record")
     for _ in range(5):
         run("xdotool", "keydown", "--delay", "0", "a", "s", "d")
@@ -321,7 +323,10 @@ def scenario_together(demo, shots):
     time.sleep(0.5)
     demo.screenshot(shots, "keys-together-recorded")
     dialog.click_page_control("chk_macro_record")
-    steps = [(code, state) for code, state, _ in read_library(demo)[0][1]]
+    library = read_library(demo)
+    expect([name for name, _ in library] == ["Earlier", "Group 1"],
+           f"unexpected groups {library}")
+    steps = [(code, state) for code, state, _ in library[1][1]]
     burst = [(CODE_A, 0), (CODE_S, 0), (CODE_D, 0), (CODE_A, 1), (CODE_S, 1), (CODE_D, 1)]
     expect(steps == burst * 5, f"expected 30 steps a s d down, a s d up; got {steps}")
     dialog.click_button("btnCancel")

@@ -331,14 +331,19 @@ TEST_F(MacroDialogTest, GroupsAreNumberedByTheCountAndSavedAtOnce) {
     EXPECT_EQ(DescribeLibrary(MacroPath()), (std::vector<std::string>{"Group 1:", "Group 1:"}));
 }
 
-TEST_F(MacroDialogTest, AddingMovesTheSelectionDownAndDeletingKeepsItInTheList) {
+TEST_F(MacroDialogTest, AddedGroupIsSelectedAndDeletingKeepsTheSelectionInTheList) {
     WriteLibrary(MacroPath(), {{"a", {}}, {"b", TwoSteps()}, {"c", {{"5", "B", "0", "0"}}}});
     Open();
     ClickGroupRow(0);
-    Click("groupAdd");
+    Click("groupAdd");  // the new group is the one to record into
     EXPECT_EQ(Groups()->GetItemCount(), 4);
-    EXPECT_EQ(Groups()->GetSel(), 1);
-    EXPECT_EQ(ShownSteps().size(), 2u);
+    EXPECT_EQ(Groups()->GetSel(), 3);
+    EXPECT_TRUE(ShownSteps().empty());
+    Click("chk_macro_record");
+    EXPECT_TRUE(Find("chk_macro_record")->IsChecked());
+    EXPECT_TRUE(Press(kKeyDown, kVkA));
+    Click("chk_macro_record");
+    EXPECT_EQ(DescribeLibrary(MacroPath()).back(), "Group 3: 4/0/0");
 
     ClickGroupRow(3);
     Click("groupDel");  // the last row: the one above becomes selected
@@ -458,14 +463,34 @@ TEST_F(MacroDialogTest, RecordingInEachDelayMode) {
     }
 }
 
-TEST_F(MacroDialogTest, RecordingNeedsASelectedGroup) {
+TEST_F(MacroDialogTest, RecordingNeedsASelectedGroupAndSaysSo) {
     WriteLibrary(MacroPath(), {{"g", {}}});
     Open();
     Groups()->SetSel(-1);
     Click("chk_macro_record");
     EXPECT_FALSE(Find("chk_macro_record")->IsChecked());
     EXPECT_FALSE(platform_.KeyboardHookInstalled());
-    EXPECT_TRUE(boxes_.empty());
+    EXPECT_FALSE(platform_.keystrokesCaptured);
+    EXPECT_EQ(boxes_, std::vector<QString>{QString::fromLatin1(kNoGroupToRecordInto)});
+}
+
+TEST_F(MacroDialogTest, StepListFollowsRecordingAndEscapeCancels) {
+    WriteLibrary(MacroPath(), {{"g", Steps(30, {"4", "A", "0", "5"})}});
+    const int result = RunWith([&] {
+        ClickGroupRow(0);
+        Click("chk_macro_record");
+        EXPECT_TRUE(platform_.keystrokesCaptured);
+        Press(kKeyDown, kVkB);
+        // The newest row lies inside the list's visible part.
+        QWidget* newest = StepList()->GetItemPanel(30);
+        ASSERT_NE(newest, nullptr);
+        const QRect shown(newest->mapTo(StepList(), QPoint(0, 0)), newest->size());
+        EXPECT_TRUE(StepList()->rect().contains(shown)) << "row at " << shown.y();
+        Click("chk_macro_record");
+        EXPECT_FALSE(platform_.keystrokesCaptured);
+        QTest::keyClick(dialog_.get(), Qt::Key_Escape);
+    });
+    EXPECT_EQ(result, ui::kIdCancel);
 }
 
 TEST_F(MacroDialogTest, FullGroupShowsTheLimitOnceAndLetsKeysThrough) {

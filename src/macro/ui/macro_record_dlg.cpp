@@ -338,10 +338,10 @@ void MacroRecordDlg::OnGroupAdd() {
         return;
     }
     groupAdapter_->AddNumberedGroup();
-    const int sel = groupList_->GetSel();
-    if (sel >= 0) {
-        groupList_->SetSel(sel + 1, false);
-    }
+    // A new group is there to be filled: it becomes the selected group, so recording can start.
+    const int added = groupAdapter_->GetCount() - 1;
+    groupList_->SetSel(added, false);
+    groupList_->EnsureVisible(added);
     OnMacroGroupClicked(groupList_->GetSel(), QString());
 }
 
@@ -403,7 +403,9 @@ void MacroRecordDlg::SetDelayMode(int mode) {
 }
 
 bool MacroRecordDlg::OnRecordCommand(ui::EventArgs& /*evt*/) {
-    if (groupList_ == nullptr || groupList_->GetSel() < 0) {
+    const bool withoutGroup = groupList_ == nullptr || groupList_->GetSel() < 0;
+    const bool refused = withoutGroup && recordCheck_->IsChecked();
+    if (withoutGroup) {
         recordCheck_->SetCheck(false);
     } else {
         recordCheck_->SetText(recordCheck_->IsChecked() ? QStringLiteral("Stop record")
@@ -416,6 +418,11 @@ bool MacroRecordDlg::OnRecordCommand(ui::EventArgs& /*evt*/) {
         KeyboardHook::UninstallHook();
     }
     UpdateKeystrokeCapture();
+    if (refused) {
+        // Say why the box did not stay ticked.
+        ui::SMessageBox(this, QString::fromLatin1(kNoGroupToRecordInto), QStringLiteral("Warning"),
+                        ui::kMbOk);
+    }
     return true;
 }
 
@@ -513,6 +520,10 @@ void MacroRecordDlg::ShowStepLimitMessage() {
 void MacroRecordDlg::RefreshSteps() {
     if (stepAdapter_ != nullptr) {
         stepAdapter_->NotifyDataSetChanged();
+    }
+    // Recording follows the newest step.
+    if (stepList_ != nullptr && stepList_->GetItemCount() > 0) {
+        stepList_->EnsureVisible(stepList_->GetItemCount() - 1);
     }
 }
 

@@ -28,6 +28,8 @@ class STabCtrl;
 inline constexpr const char* kMacroLayout = "LAYOUT:macro";
 inline constexpr const char* kMacroDialogClass = "macrorecordlg";
 inline constexpr int kMacroDialogDelete = 65580;  // id of "btnDelete"
+inline constexpr const char* kNoGroupToRecordInto =
+    "Select a macro group first, then start recording.";
 
 // What the dialog works with besides the caller's key selection and record.
 struct MacroDialogServices {
