@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <pugixml.hpp>
 
+#include "app/key_dialog_runner.h"
 #include "config/atomic_file.h"
 #include "config/data_folder.h"
 #include "mainwindow/main_window.h"
@@ -13,10 +14,6 @@
 #include "toolkit/sapp.h"
 #include "toolkit/translator.h"
 #include "widgets/register_widgets.h"
-
-#ifdef KBCONFIG_HAVE_KEY_DIALOG
-#include "app/key_dialog_runner.h"
-#endif
 
 namespace kb {
 
@@ -124,9 +121,7 @@ int RunConfigurator(char* argv0, const Composition& composition) {
                                       *platform,        *config,       devices.diagnostics,
                                       devices.trace};
     auto window = std::make_unique<CMainDlg>(services);
-#ifdef KBCONFIG_HAVE_KEY_DIALOG
     window->SetKeyDialogRunner(MakeKeyDialogRunner(*platform, *config, DataFolder()));
-#endif
     window->CreateHost(QApplication::activeWindow());
     window->DeferStartupConnection();
     window->SendHostMessage(ui::kWmInitDialog);
