@@ -66,13 +66,14 @@ import statistics, sys
 
 def figures(path):
     rows = [dict(f.split("=") for f in line.split()) for line in open(path) if line.strip()]
-    return {k: statistics.median(float(r[k]) for r in rows) for k in ("map_ms", "rss_kb", "idle_cpu_pct")}, len(rows)
+    return {k: statistics.median(float(r[k]) for r in rows) for k in ("map_ms", "map_cpu_ms", "rss_kb", "idle_cpu_pct")}, len(rows)
 
 base, n = figures(sys.argv[1])
 demo, _ = figures(sys.argv[2])
 print(f"{n} alternating starts each, medians")
 print(f"{'':24}{'minimal':>12}{'kbconfig-demo':>16}{'ratio':>8}   target")
 print(f"{'first window (ms)':24}{base['map_ms']:12.1f}{demo['map_ms']:16.1f}{demo['map_ms']/base['map_ms']:8.2f}   <= 1.5x")
+print(f"{'  CPU time until then (ms)':24}{base['map_cpu_ms']:12.0f}{demo['map_cpu_ms']:16.0f}{demo['map_cpu_ms']/max(base['map_cpu_ms'],1):8.2f}")
 print(f"{'memory at 3 s (MB)':24}{base['rss_kb']/1024:12.1f}{demo['rss_kb']/1024:16.1f}{demo['rss_kb']/base['rss_kb']:8.2f}   <= 1.3x")
 print(f"{'idle CPU (%)':24}{base['idle_cpu_pct']:12.2f}{demo['idle_cpu_pct']:16.2f}{'':>8}   < 0.5 %")
 PY
