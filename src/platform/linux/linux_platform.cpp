@@ -13,8 +13,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QThread>
@@ -22,12 +20,12 @@
 
 #include "config/runtime_folder.h"
 #include "platform/key_mapping.h"
+#include "platform/linux/instance_socket.h"
 
 namespace kb::platform {
 
 namespace {
 
-constexpr char kActivateRequest[] = "activate\n";
 constexpr const char* kInstanceLockWhat = "single instance";
 constexpr const char* kRunsUnclaimed = "running without the single-instance check";
 // How long a second start waits for the running instance to listen.
@@ -52,8 +50,7 @@ LinuxPlatform::~LinuxPlatform() {
     }
     // The socket goes while the lock is still held: once it is released, a new instance may
     // already have put its own socket under the same name.
-    delete server_;
-    server_ = nullptr;
+    server_.reset();
     if (instanceLock_ >= 0) {
         ::close(instanceLock_);
     }
@@ -215,38 +212,21 @@ bool LinuxPlatform::ClaimSingleInstance(const QString& instanceName,
         return true;
     }
     instanceLock_ = lock;
-    onActivateRequest_ = std::move(onActivateRequest);
-    server_ = new QLocalServer(this);
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
     // Only the lock's holder gets here, so a socket in the way is one a dead instance left.
-    QLocalServer::removeServer(socketPath);
-    if (!server_->listen(socketPath)) {
-        return true;  // run without hand-over rather than not at all
+    server_ = std::make_unique<InstanceSocketServer>(std::move(onActivateRequest));
+    if (!server_->Listen(QFile::encodeName(socketPath).toStdString())) {
+        server_.reset();  // run without hand-over rather than not at all
     }
-    connect(server_, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* client = server_->nextPendingConnection()) {
-            connect(client, &QLocalSocket::readyRead, client, [this, client] {
-                if (client->readAll().contains("activate") && onActivateRequest_) {
-                    onActivateRequest_();
-                }
-            });
-            connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
-        }
-    });
     return true;
 }
 
 void LinuxPlatform::AskRunningInstanceToComeForward(const QString& socketPath) {
     // The instance holding the lock may not be listening yet: it has just started.
+    const std::string path = QFile::encodeName(socketPath).toStdString();
     QElapsedTimer timer;
     timer.start();
     do {
-        QLocalSocket probe;
-        probe.connectToServer(socketPath);
-        if (probe.waitForConnected(500)) {
-            probe.write(kActivateRequest);
-            probe.waitForBytesWritten(500);
-            probe.disconnectFromServer();
+        if (SendActivateRequest(path)) {
             return;
         }
         QThread::msleep(50);

@@ -7,13 +7,14 @@
 
 #include "platform/platform_services.h"
 
-class QLocalServer;
 class QSocketNotifier;
 class QKeyEvent;
 struct udev;
 struct udev_monitor;
 
 namespace kb::platform {
+
+class InstanceSocketServer;
 
 // Linux: the keyboard hook is an application-wide key filter; while keystrokes are captured
 // the active window also grabs the keyboard (global on X11, within the program on Wayland).
@@ -57,9 +58,8 @@ private:
     KeyStrokeSink* hookSink_ = nullptr;
     bool captureWanted_ = false;
     QPointer<QWidget> grabber_;
-    QLocalServer* server_ = nullptr;
+    std::unique_ptr<InstanceSocketServer> server_;
     int instanceLock_ = -1;  // the single-instance lock, held for the process's life
-    std::function<void()> onActivateRequest_;
     udev* udev_ = nullptr;
     udev_monitor* monitor_ = nullptr;
     QSocketNotifier* deviceNotifier_ = nullptr;
