@@ -50,6 +50,8 @@ const CommandSpec kCommands[] = {
 
 using CommandOptions = std::vector<std::pair<std::string, std::string>>;
 
+constexpr std::uint32_t kMaxUnplugAfter = 1000000;
+
 std::string Quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }
@@ -277,6 +279,19 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             }
             continue;
         }
+        if (name == "unplug-after") {
+            if (!value && i + 1 < args.size()) {
+                value = args[++i];
+            }
+            const auto count = value ? ParseNumber(*value) : std::nullopt;
+            if (!count || *count > kMaxUnplugAfter) {
+                result.error = "--unplug-after must be a number of exchanges from 0 to " +
+                               std::to_string(kMaxUnplugAfter);
+                return result;
+            }
+            out.unplugAfter = static_cast<int>(*count);
+            continue;
+        }
         if (name == "trace" || name == "verbose" || name == "yes") {
             if (value) {
                 result.error = "--" + name + " takes no value";
@@ -316,6 +331,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         options.emplace_back(name, value.value_or(""));
     }
 
+    if (out.unplugAfter && !out.simulate) {
+        result.error = "--unplug-after needs --simulate";
+        return result;
+    }
     if (positional.empty()) {
         result.error = "missing command";
         return result;
@@ -360,11 +379,13 @@ options:
                             folder; with --simulate=STATEFILE, STATEFILE's name with
                             "-keymap.xml" in place of its extension)
   --simulate[=STATEFILE]    talk to the simulated keyboard, keeping its state in STATEFILE
+  --unplug-after N          with --simulate: the keyboard is unplugged after N exchanges
   --trace                   every report and wait on standard error
   --verbose                 device discovery's diagnostic lines
 
 KEY is a key name ("A", "Ctrl Left", "Pad Enter") or a code (decimal or 0x hex).
-Exit status: 0 done, 1 keyboard missing or no free slot, 2 bad usage or input.
+Exit status: 0 done, 1 keyboard missing, no free slot or a report the keyboard did not
+take, 2 bad usage or input.
 )";
 }
 

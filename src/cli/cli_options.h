@@ -42,6 +42,8 @@ struct Options {
     std::optional<std::string> keymapFile;  // --keymap
     bool simulate = false;
     std::string stateFile;  // empty: the simulated keyboard forgets its state at exit
+    // The simulated keyboard is unplugged after this many exchanges (to try failures).
+    std::optional<int> unplugAfter;
     bool trace = false;
     bool verbose = false;
 

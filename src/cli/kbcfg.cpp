@@ -382,7 +382,7 @@ int RunCommand(const Options& options, Session& session,
             return Restore(*backup, session);
         case Command::Assign:
             SelectAndRead(session, options.profile);
-            // A refusal has already been reported by the view.
+            // A refusal, or a report the keyboard did not take, has been told by the view.
             if (!protocol.ApplyAssignment(assignment->record,
                                           {{options.key, KeyDisplayName(options.key)}})) {
                 return kExitKeyboard;
@@ -394,7 +394,9 @@ int RunCommand(const Options& options, Session& session,
             return kExitDone;
         case Command::Clear:
             SelectAndRead(session, options.profile);
-            protocol.ClearAssignment({{options.key, KeyDisplayName(options.key)}});
+            if (!protocol.ClearAssignment({{options.key, KeyDisplayName(options.key)}})) {
+                return kExitKeyboard;
+            }
             PrintTables(protocol);
             return kExitDone;
         case Command::Reset:
@@ -485,6 +487,9 @@ int Run(const std::vector<std::string>& args) {
     if (options.simulate) {
         keyboard = std::make_unique<SimulatedKeyboard>(
             config.vid, config.pid, config.interfaceNumber, config.subdevice, options.stateFile);
+        if (options.unplugAfter) {
+            keyboard->UnplugAfterExchanges(*options.unplugAfter);
+        }
         backend = std::make_unique<SimulatedHidBackend>(*keyboard);
         gate = std::make_unique<OpenGate>();
         // The simulated keyboard needs no pacing: the waits are traced, not slept.

@@ -59,7 +59,10 @@ RestoreResult RestoreBackup(KeyboardProtocol& protocol, const KeyboardMemory& ba
             if (clear.empty()) {
                 break;
             }
-            protocol.ClearAssignment(clear);
+            if (!protocol.ClearAssignment(clear)) {
+                result.error = "profile " + std::to_string(p + 1) + ": keys could not be cleared";
+                return result;
+            }
         }
         std::vector<const RememberedKey*> order;
         for (const auto& [code, key] : wanted) {

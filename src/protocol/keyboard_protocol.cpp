@@ -108,19 +108,28 @@ bool KeyboardProtocol::SendWithRetries(const Report& report) {
     return false;
 }
 
-void KeyboardProtocol::SendAssignmentRecord(const AssignmentRecord& record, bool assignment) {
+bool KeyboardProtocol::SendAssignmentRecord(const AssignmentRecord& record, bool assignment) {
     Report report = MakeReport(kCommandWriteMacro);
     for (int k = 0; k < kReportsPerRecord; ++k) {
         const auto start = record.begin() + 6 * k;
         std::copy(start, start + 6, report.begin() + 2);
-        // A report that fails every attempt is lost; the rest of the record still goes out.
-        SendWithRetries(report);
+        // The rest of a record with a gap would be stored as a different macro.
+        if (!SendWithRetries(report)) {
+            return false;
+        }
         report[1] = kCommandContinuation;
         pacer_.Wait(kWaitMacroReportMs);
     }
     if (assignment) {
         pacer_.Wait(kWaitAfterAssignMs);
     }
+    return true;
+}
+
+bool KeyboardProtocol::ReportNotTaken(const char* warning) {
+    ReadSlotTables();
+    view_.ShowWarning(warning);
+    return false;
 }
 
 bool KeyboardProtocol::ApplyAssignment(AssignmentRecord record, const KeySelection& keys) {
@@ -135,7 +144,9 @@ bool KeyboardProtocol::ApplyAssignment(AssignmentRecord record, const KeySelecti
             record[2] = key;
             record[1] = static_cast<std::uint8_t>(*macroSlot + 1);
             record[0] = ProfileNumber(currentProfile_);
-            SendAssignmentRecord(record, true);
+            if (!SendAssignmentRecord(record, true)) {
+                return ReportNotTaken(kNotTakenWarning);
+            }
             ReadSlotTables();
             continue;
         }
@@ -148,14 +159,16 @@ bool KeyboardProtocol::ApplyAssignment(AssignmentRecord record, const KeySelecti
         if (profileIndex < 0) {
             continue;
         }
-        channel_.SendFeature(RemapReport(profileIndex, *remapSlot, key, record[2]));
+        if (channel_.SendFeature(RemapReport(profileIndex, *remapSlot, key, record[2])) == 0) {
+            return ReportNotTaken(kNotTakenWarning);
+        }
         pacer_.Wait(kWaitAfterAssignMs);
         ReadSlotTables();
     }
     return true;
 }
 
-void KeyboardProtocol::ClearAssignment(const KeySelection& keys) {
+bool KeyboardProtocol::ClearAssignment(const KeySelection& keys) {
     AssignmentRecord record{};
     for (const auto& [key, name] : keys) {
         if (const auto macroSlot = FindSlot(macroSlots_, key)) {
@@ -163,16 +176,21 @@ void KeyboardProtocol::ClearAssignment(const KeySelection& keys) {
             record[1] = static_cast<std::uint8_t>(*macroSlot + 1);
             record[2] = 0;
             record[3] = 0;
-            SendAssignmentRecord(record, false);
+            if (!SendAssignmentRecord(record, false)) {
+                return ReportNotTaken(kNotClearedWarning);
+            }
         } else if (const auto remapSlot = FindSlot(remapSlots_, key)) {
             const int profileIndex = view_.ProfileListIndex();
             if (profileIndex >= 0) {
-                channel_.SendFeature(RemapReport(profileIndex, *remapSlot, 0, 0));
+                if (channel_.SendFeature(RemapReport(profileIndex, *remapSlot, 0, 0)) == 0) {
+                    return ReportNotTaken(kNotClearedWarning);
+                }
                 pacer_.Wait(kWaitAfterClearMs);
             }
         }
     }
     ReadSlotTables();
+    return true;
 }
 
 }  // namespace kb

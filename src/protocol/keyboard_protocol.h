@@ -31,6 +31,10 @@ public:
 
 inline constexpr const char* kNoSpaceWarning =
     "Insufficient space, please delete the record button first.";
+inline constexpr const char* kNotTakenWarning =
+    "The keyboard did not take the assignment. Check that it is connected and try again.";
+inline constexpr const char* kNotClearedWarning =
+    "The keyboard did not clear the assignment. Check that it is connected and try again.";
 
 // The keyboard's command set over one device channel, with the state the commands rely on:
 // the slot tables last read back, the current profile index and the lighting table.
@@ -53,15 +57,20 @@ public:
     void SendLighting(int effect);
 
     // Carries the record in 28 reports, each tried up to four times. An assignment waits a
-    // little longer at the end than a clear.
-    void SendAssignmentRecord(const AssignmentRecord& record, bool assignment);
+    // little longer at the end than a clear. False when a report failed every attempt: the
+    // transfer stops there, and nothing further of the record is sent.
+    bool SendAssignmentRecord(const AssignmentRecord& record, bool assignment);
 
     // Writes the dialog's record for each selected key, then reads the tables back. False when
-    // a key found no free slot: the warning was shown and the rest was dropped.
+    // a key found no free slot (kNoSpaceWarning) or the keyboard did not take a report (the
+    // tables are read back, then kNotTakenWarning): the warning was shown once and the rest
+    // was dropped.
     bool ApplyAssignment(AssignmentRecord record, const KeySelection& keys);
 
-    // Frees whatever slot each selected key holds, then reads the tables back once.
-    void ClearAssignment(const KeySelection& keys);
+    // Frees whatever slot each selected key holds, then reads the tables back once. False when
+    // the keyboard did not take a report: the rest was dropped, and kNotClearedWarning shown
+    // after the read-back.
+    bool ClearAssignment(const KeySelection& keys);
 
     // Sends the factory-reset report. The caller resets its own copies (ResetLightingTable,
     // the profile index), waits kWaitFactoryResetMs and reads the tables back.
@@ -85,6 +94,8 @@ private:
     Block ReadBlock();
     void MarkKeys(const SlotTable& table);
     bool SendWithRetries(const Report& report);
+    // Reads the tables back to show what the keyboard holds, then warns; false.
+    bool ReportNotTaken(const char* warning);
 
     DeviceChannel& channel_;
     Pacer& pacer_;

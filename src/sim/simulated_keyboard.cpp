@@ -93,6 +93,7 @@ struct SimulatedKeyboard::Shared {
     int garbage = 0;
     std::optional<std::array<std::uint8_t, 7>> garbageBytes;
     bool openFails = false;
+    int unplugAfter = -1;
     std::mt19937 random{0x5eed};
     std::deque<SimExchange> exchanges;
 
@@ -107,6 +108,31 @@ struct SimulatedKeyboard::Shared {
         if (!stateFile.empty()) {
             SaveSimState(stateFile, state);  // a failed save leaves the old file; keep running
         }
+    }
+
+    void UnplugLocked() {
+        if (plugged) {
+            plugged = false;
+            ++session;
+            replies.clear();
+            transfer.reset();
+        }
+    }
+
+    // True while the handle's session is current; counts the exchange towards an unplug.
+    bool Reachable(unsigned handleSession) {
+        if (!plugged || handleSession != session) {
+            return false;
+        }
+        if (unplugAfter == 0) {
+            unplugAfter = -1;
+            UnplugLocked();
+            return false;
+        }
+        if (unplugAfter > 0) {
+            --unplugAfter;
+        }
+        return true;
     }
 
     // Exchange faults; true when this exchange must fail.
@@ -228,7 +254,7 @@ struct SimulatedKeyboard::Shared {
 
     bool SetFeature(unsigned handleSession, const Report& report) {
         std::lock_guard lock(mutex);
-        if (!plugged || handleSession != session) {
+        if (!Reachable(handleSession)) {
             return false;
         }
         const bool ok = !ExchangeFails();
@@ -245,7 +271,7 @@ struct SimulatedKeyboard::Shared {
 
     bool GetFeature(unsigned handleSession, Report& report) {
         std::lock_guard lock(mutex);
-        if (!plugged || handleSession != session) {
+        if (!Reachable(handleSession)) {
             return false;
         }
         // Only report 7 exists; asking for another one fails like on the device.
@@ -503,8 +529,14 @@ void SimulatedKeyboard::SetOpenFailure(bool fail) {
     shared_->openFails = fail;
 }
 
+void SimulatedKeyboard::UnplugAfterExchanges(int count) {
+    std::lock_guard lock(shared_->mutex);
+    shared_->unplugAfter = std::max(count, -1);
+}
+
 void SimulatedKeyboard::ClearFaults() {
     std::lock_guard lock(shared_->mutex);
+    shared_->unplugAfter = -1;
     shared_->failAll = false;
     shared_->failNext = 0;
     shared_->wrongLength = 0;
@@ -515,12 +547,7 @@ void SimulatedKeyboard::ClearFaults() {
 
 void SimulatedKeyboard::Unplug() {
     std::lock_guard lock(shared_->mutex);
-    if (shared_->plugged) {
-        shared_->plugged = false;
-        ++shared_->session;
-        shared_->replies.clear();
-        shared_->transfer.reset();
-    }
+    shared_->UnplugLocked();
 }
 
 void SimulatedKeyboard::Plug() {

@@ -82,6 +82,9 @@ public:
     // Reads answered as success with non-protocol bytes 1-7: the given ones, or random ones.
     void ReplyWithGarbage(int count, std::optional<std::array<std::uint8_t, 7>> bytes = {});
     void SetOpenFailure(bool fail);
+    // The next `count` exchanges with the protocol interface go through; the one after finds
+    // the keyboard unplugged, as if its cable came out there. A negative count never unplugs.
+    void UnplugAfterExchanges(int count);
     void ClearFaults();
 
     // Unplugging ends the current session: enumeration is empty and every open handle fails

@@ -182,6 +182,61 @@ TEST_F(KbcfgTest, RefusesAnAssignmentWithoutAFreeMacroSlot) {
     EXPECT_NE(out.find("\n   3  C "), std::string::npos) << out;
 }
 
+TEST_F(KbcfgTest, ExitsOneWhenTheKeyboardDoesNotTakeAnAssignmentOrAClear) {
+    const std::string notTaken =
+        "The keyboard did not take the assignment. Check that it is connected and try again.";
+    Ok({"assign", "B", "--key", "C"});
+    const SimKeyboardState before = LoadState(folder_);
+
+    // The cable comes out at the fifth report of the macro's transfer: after the profile
+    // select, the read-back and four reports.
+    const RunResult macro = folder_.Sim({"--trace", "--unplug-after", "10", "assign", "A",
+                                         "--macro", "Hello", "--library", folder_.File("lib.xml")});
+    EXPECT_EQ(macro.exitCode, 1);
+    EXPECT_EQ(macro.out, "");
+    using namespace wire;
+    Lines transfer = Transfer({"07 f1 01 01 04 01 04 0a", "07 00 04 82 00 00 00 00"}, true);
+    transfer.resize(2 * 4);  // four reports and their waits
+    const std::string lost = "send 07 " + kZeros + " failed";
+    EXPECT_EQ(macro.ErrLines(),
+              Join({SelectProfile(1),
+                    ReadBack("01 00 00 00 00 00 00", kZeros, "05 00 00 00 00 00 00", kZeros),
+                    transfer,
+                    {lost, lost, lost, lost},
+                    LostReadBack(),
+                    {notTaken}}));
+    EXPECT_EQ(LoadState(folder_), before);
+
+    // A single code and a clear: their one report finds the keyboard gone.
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"assign", "A", "--key", "D"}, notTaken},
+        {{"clear", "B"},
+         "The keyboard did not clear the assignment. Check that it is connected and try again."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        std::vector<std::string> args{"--unplug-after", "6"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const RunResult result = folder_.Sim(args);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, c.message + "\n");
+        EXPECT_EQ(LoadState(folder_), before);
+    }
+
+    const RunResult real =
+        folder_.Run({"--config", folder_.File("config.xml"), "--unplug-after=3", "status"});
+    EXPECT_EQ(real.exitCode, 2);
+    EXPECT_NE(real.err.find("--unplug-after needs --simulate"), std::string::npos) << real.err;
+    const RunResult bad = folder_.Sim({"--unplug-after", "x", "status"});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_NE(bad.err.find("--unplug-after must be a number"), std::string::npos) << bad.err;
+}
+
 TEST_F(KbcfgTest, RejectsBadUsageAndInputBeforeTalkingToTheKeyboard) {
     const std::string lib = folder_.File("lib.xml");
     struct Case {

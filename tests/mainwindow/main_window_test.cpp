@@ -33,7 +33,8 @@ using namespace wire;
 using ui::SWindow;
 
 struct Box {
-    QString text;
+    QString text;   // as the program gave it
+    QString shown;  // translated
     QString caption;
     bool owned = false;
     bool busyCursor = false;
@@ -68,6 +69,7 @@ public:
         Box seen;
         if (SWindow* text = dialog->FindChildByName(QStringLiteral("msgtext"))) {
             seen.text = text->GetText(true);
+            seen.shown = text->GetText();
         }
         if (SWindow* title = dialog->FindChildByName(QStringLiteral("msgtitle"))) {
             seen.caption = title->GetText(true);
@@ -839,6 +841,55 @@ TEST_F(MainWindowTest, NoFreeSlotWarningShowsWithoutTheBusyCursor) {
     EXPECT_TRUE(boxes_[0].owned);
     EXPECT_FALSE(boxes_[0].busyCursor);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainWindowTest, KeyboardLostDuringAnAssignmentIsToldOnceAfterTheReadBack) {
+    SetKeyboardState([](SimKeyboardState& s) { s.profiles[0].remaps[0] = {0x2B, 0x04}; });
+    Start();
+    int result = ui::kIdOk;
+    window_->SetKeyDialogRunner([&](CMainDlg&, const KeySelection&, AssignmentRecord& record) {
+        record[3] = 1;  // a macro of one step
+        record[4] = 0x05;
+        record[5] = 0x01;
+        return result;
+    });
+    bool marksAtTheBox = true;
+    onBox_ = [&] { marksAtTheBox = Keys()->GetCheck(0x2B) != 0; };
+
+    // The cable comes out after the second report of the macro's transfer.
+    keyboard_.UnplugAfterExchanges(2);
+    window_->OnCoordButtonClick(0x04, QStringLiteral("A"), 1, 0, 0, 0);
+    const std::string lost = "send 07 00 00 00 00 00 00 00 failed";
+    EXPECT_EQ(trace_.Lines(),
+              Join({{"send 07 f1 01 01 04 01 05 01", "wait 8", "send 07 00 00 00 00 00 00 00",
+                     "wait 8", lost, lost, lost, lost},
+                    LostReadBack()}));
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text,
+              "The keyboard did not take the assignment. Check that it is "
+              "connected and try again.");
+    EXPECT_EQ(boxes_[0].caption, "Warning");
+    EXPECT_TRUE(boxes_[0].owned);
+    EXPECT_FALSE(boxes_[0].busyCursor);
+    EXPECT_FALSE(marksAtTheBox);  // the box comes after the read-back
+    EXPECT_EQ(keyboard_.MacroRecord(1, 1), SimMacroRecord{});
+
+    // Plugged in again, then gone at the delete: one report, the read-back, one box in the
+    // language in use.
+    keyboard_.Plug();
+    window_->OnDeviceChange();
+    ASSERT_EQ(Keys()->GetCheck(0x2B), 1);
+    keyboard_.UnplugAfterExchanges(0);
+    window_->SwitchLanguage(1);
+    trace_.Clear();
+    boxes_.clear();
+    result = kIdBtnDelete;
+    window_->OnCoordButtonClick(0x2B, QStringLiteral("Tab"), 1, 0, 0, 0);
+    EXPECT_EQ(trace_.Lines(), Join({{"send 07 fa 01 01 00 01 00 01 failed"}, LostReadBack()}));
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, kNotClearedWarning);
+    EXPECT_EQ(boxes_[0].shown, QString::fromUtf8("键盘未能清除该按键设置，请检查键盘连接后重试。"));
+    window_->SwitchLanguage(0);
 }
 
 TEST_F(MainWindowTest, KeyClickWithDeleteClearsTheKeysSlot) {

@@ -122,15 +122,11 @@ TEST_F(KeyboardProtocolTest, UnpluggedKeyboardReadsAsEmptyAndTransfersGiveUpPerR
     EXPECT_EQ(protocol.RemapSlots(), SlotTable{});
     EXPECT_TRUE(view.marked.empty());
 
+    // The first report fails four times and the transfer stops there.
     trace.Clear();
-    const long long waitedBefore = pacer.TotalMilliseconds();
-    protocol.SendAssignmentRecord(AssignmentRecord{}, true);
-    const auto failedSends =
-        std::count_if(trace.Lines().begin(), trace.Lines().end(), [](const std::string& line) {
-            return line.starts_with("send ") && line.ends_with(" failed");
-        });
-    EXPECT_EQ(failedSends, 28 * 4);
-    EXPECT_EQ(pacer.TotalMilliseconds() - waitedBefore, 28 * 8 + 20);
+    EXPECT_FALSE(protocol.SendAssignmentRecord(AssignmentRecord{}, true));
+    const std::string failed = "send 07 f1 00 00 00 00 00 00 failed";
+    EXPECT_EQ(trace.Lines(), (Lines{failed, failed, failed, failed}));
 }
 
 TEST_F(KeyboardProtocolTest, SingleReportCommands) {
@@ -220,18 +216,122 @@ TEST_F(KeyboardProtocolTest, TransferRetriesEachReportUpToFourTimes) {
               Join({{failed, failed, failed}, Transfer({"07 f1 01 02 3a 01 04 0a"}, true)}));
     EXPECT_EQ(keyboard.MacroRecord(1, 2), record);
 
-    // Five failures: the first report is lost after four attempts and the rest still goes out
-    // as continuations, which the keyboard ignores without a first report.
+    // Four failures: the first report is lost and nothing further of the record is sent.
     trace.Clear();
     record[1] = 3;
-    keyboard.FailNextExchanges(5);
-    protocol.SendAssignmentRecord(record, false);
+    keyboard.FailNextExchanges(4);
+    EXPECT_FALSE(protocol.SendAssignmentRecord(record, false));
     const std::string lost = "send 07 f1 01 03 3a 01 04 0a failed";
-    const Lines continuations = Transfer({}, false);
-    EXPECT_EQ(trace.Lines(),
-              Join({{lost, lost, lost, lost, "wait 8", "send 07 00 00 00 00 00 00 00 failed"},
-                    Lines(continuations.begin() + 2, continuations.end())}));
+    EXPECT_EQ(trace.Lines(), (Lines{lost, lost, lost, lost}));
     EXPECT_EQ(keyboard.MacroRecord(1, 3), SimMacroRecord{});
+}
+
+TEST_F(KeyboardProtocolTest, KeyboardLostDuringAnAssignmentStopsItReadsBackAndWarnsOnce) {
+    AssignmentRecord macro{};
+    macro[3] = 1;
+    for (std::size_t i = 4; i < 40; ++i) {
+        macro[i] = static_cast<std::uint8_t>(i);
+    }
+    AssignmentRecord single{};
+    single[2] = 0x29;
+    // The reports of the macro transfer for key 0x3A in slot 2, from the second on.
+    const Lines later = {"07 00 06 07 08 09 0a 0b", "07 00 0c 0d 0e 0f 10 11",
+                         "07 00 12 13 14 15 16 17", "07 00 18 19 1a 1b 1c 1d"};
+    struct Case {
+        const char* name;
+        int exchangesBefore;  // how many get through before the cable comes out
+        bool clear;
+        AssignmentRecord record;
+        KeySelection keys;
+        Lines sent;  // before the read-back
+    };
+    const auto failedTimes4 = [](const std::string& report) {
+        const std::string line = "send " + report + " failed";
+        return Lines{line, line, line, line};
+    };
+    const Case cases[] = {
+        {"macro, first report",
+         0,
+         false,
+         macro,
+         {{0x3A, "CapsLock"}},
+         failedTimes4("07 f1 01 02 3a 01 04 05")},
+        {"macro, fifth report",
+         4,
+         false,
+         macro,
+         {{0x3A, "CapsLock"}},
+         Join({{"send 07 f1 01 02 3a 01 04 05", "wait 8"},
+               {"send " + later[0], "wait 8", "send " + later[1], "wait 8", "send " + later[2],
+                "wait 8"},
+               failedTimes4(later[3])})},
+        {"macro, last report",
+         27,
+         false,
+         macro,
+         {{0x3A, "CapsLock"}},
+         [&] {
+             Lines lines =
+                 Transfer({"07 f1 01 02 3a 01 04 05", later[0], later[1], later[2], later[3],
+                           "07 00 1e 1f 20 21 22 23", "07 00 24 25 26 27 00 00"},
+                          false);
+             lines.resize(2 * 27);  // the first 27 reports and their waits
+             return Join({lines, failedTimes4("07 00 00 00 00 00 00 00")});
+         }()},
+        {"single code",
+         0,
+         false,
+         single,
+         {{0x3A, "CapsLock"}},
+         {"send 07 fa 01 02 3a 01 29 01 failed"}},
+        {"second key after the first went out",
+         6,
+         false,
+         single,
+         {{0x3A, "CapsLock"}, {0x3B, "F2"}},
+         Join({{"send 07 fa 01 02 3a 01 29 01", "wait 20"},
+               ReadBack("01 04 00 00 00 00 00", kZeros, "29 3a 00 00 00 00 00", kZeros),
+               {"send 07 fa 01 03 3b 01 29 01 failed"}})},
+        {"clear a macro",
+         2,
+         true,
+         {},
+         {{0x04, "A"}},
+         Join({{"send 07 f1 01 01 00 00 00 00", "wait 8", "send 07 00 00 00 00 00 00 00", "wait 8"},
+               failedTimes4("07 00 00 00 00 00 00 00")})},
+        {"clear a single code",
+         0,
+         true,
+         {},
+         {{0x29, "Esc"}},
+         {"send 07 fa 01 01 00 01 00 01 failed"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        keyboard.Plug();
+        ASSERT_EQ(channel.OpenChannel(keyboard.VendorId(), keyboard.ProductId(),
+                                      keyboard.InterfaceNumber(), keyboard.Collection()),
+                  1);
+        SimKeyboardState state;
+        Profile1Macro(state, 1, 0x04);
+        state.profiles[0].remaps[0] = {0x29, 0x05};
+        Prepare(state);
+        view.warnings.clear();
+
+        keyboard.UnplugAfterExchanges(c.exchangesBefore);
+        const bool done =
+            c.clear ? protocol.ClearAssignment(c.keys) : protocol.ApplyAssignment(c.record, c.keys);
+
+        EXPECT_FALSE(done);
+        EXPECT_EQ(trace.Lines(), Join({c.sent, LostReadBack()}));
+        EXPECT_EQ(view.warnings,
+                  std::vector<std::string>{c.clear ? kNotClearedWarning : kNotTakenWarning});
+        EXPECT_TRUE(view.marked.empty());
+        // What the keyboard had stored stays; a partial record is never stored.
+        EXPECT_EQ(keyboard.State().profiles[0].macros[0], StoredMacro(1, 1, 0x04));
+        EXPECT_EQ(keyboard.MacroRecord(1, 2), SimMacroRecord{});
+        EXPECT_EQ(keyboard.Remap(1, 1), (SimRemapEntry{0x29, 0x05}));
+    }
 }
 
 TEST_F(KeyboardProtocolTest, MacroReusesTheKeysSlot) {

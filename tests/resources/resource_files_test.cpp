@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "macro/key_codes.h"
+#include "protocol/keyboard_protocol.h"
 
 namespace {
 
@@ -537,7 +538,8 @@ TEST(Translations, EveryShownTextHasAChineseAndAnEnglishTranslation) {
     for (const char* t : {"Failed to open USB", "Warning",
                           "All settings will be restored, are you sure you want to continue?",
                           "Insufficient space, recording up to 40 buttons!",
-                          "Insufficient space, please delete the record button first."}) {
+                          "Insufficient space, please delete the record button first.",
+                          kb::kNotTakenWarning, kb::kNotClearedWarning}) {
         shown.emplace_back("msgbox", t);
     }
 

@@ -147,6 +147,26 @@ TEST_F(SimFaultTest, UnplugLosesAPartialTransferButKeepsTheStoredState) {
     EXPECT_EQ(keyboard_.MacroRecord(1, 2), SimMacroRecord{});
 }
 
+TEST_F(SimFaultTest, UnplugAfterExchangesCutsTheCableMidTransfer) {
+    keyboard_.UnplugAfterExchanges(3);  // a send, a read, a send go through
+    EXPECT_TRUE(Send({7, 0xFC, 2}));
+    Report report = Frame({7});
+    EXPECT_TRUE(handle_->GetFeature(report));
+    SendRecord(MacroRecordOf({2, 1, 0x04, 1}), 1);
+    EXPECT_FALSE(Send({7, 0}));
+    EXPECT_FALSE(keyboard_.IsPlugged());
+    EXPECT_TRUE(backend_.Enumerate().empty());
+    EXPECT_EQ(keyboard_.MacroRecord(2, 1), SimMacroRecord{});
+    EXPECT_EQ(keyboard_.ActiveProfile(), 2);
+
+    // Plugged in again, the fault is used up.
+    keyboard_.Plug();
+    handle_ = backend_.Open(keyboard_.ProtocolPath());
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_TRUE(Send({7, 0xFC, 1}));
+    }
+}
+
 TEST_F(SimFaultTest, FailedExchangesNeverReachTheFirmware) {
     keyboard_.FailNextExchanges(2);
     EXPECT_FALSE(Send({7, 0xFC, 2}));

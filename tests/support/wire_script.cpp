@@ -24,6 +24,16 @@ Lines ReadBack(const std::string& r1, const std::string& r2, const std::string& 
             "read 07 " + r4};
 }
 
+Lines LostReadBack() {
+    const std::string failedRead = "read 07 " + kZeros + " failed";
+    return {"wait 50",  "send 07 fb 01 00 00 00 00 00 failed",
+            "wait 10",  "wait 10",
+            failedRead, "wait 10",
+            failedRead, "wait 10",
+            failedRead, "wait 10",
+            failedRead};
+}
+
 Lines EmptyReadBack(int profile) {
     return ReadBack("0" + std::to_string(profile) + " 00 00 00 00 00 00", kZeros, kZeros, kZeros);
 }

@@ -24,6 +24,9 @@ Lines ReadBack(const std::string& r1, const std::string& r2, const std::string& 
 // The read-back of a profile whose slots are all free; the keyboard puts the profile first.
 Lines EmptyReadBack(int profile = 1);
 
+// The read-back of a keyboard that has gone away: the query and every read fail.
+Lines LostReadBack();
+
 // The profile selection report and the wait after it.
 Lines SelectProfile(int profile);
 
