@@ -232,13 +232,32 @@ class Demo:
         self.click_at((px + x, py + y, w, h))
 
     def choose(self, combo, steps_down):
-        """Opens a combo box's list with a click and moves the selection down."""
+        """Opens a combo box's list with a click and moves the selection down (up when
+        negative)."""
         self.click(combo)
-        for _ in range(steps_down):
-            run("xdotool", "key", "Down")
+        for _ in range(abs(steps_down)):
+            run("xdotool", "key", "Down" if steps_down > 0 else "Up")
             time.sleep(0.05)
         run("xdotool", "key", "Return")
         time.sleep(0.3)
+
+    def panel_rect(self, name):
+        """A control of the lighting panel: its containers are placed in the window, their
+        controls within them."""
+        panel = ET.parse(os.path.join(self.app, "uires", "layout", "ledmode.xml")).getroot()
+        for container in panel:
+            px, py, _, _ = (int(v) for v in container.get("pos").split(","))
+            for control in container:
+                if control.get("name") == name:
+                    x, y, w, h = (int(v) for v in control.get("pos").split(","))
+                    return px + x, py + y, w, h
+        raise Failure(f"no {name} in the lighting panel")
+
+    def window_name(self):
+        """The title the window manager shows (_NET_WM_NAME)."""
+        out = run("xprop", "-id", self.window, "-notype", "_NET_WM_NAME", check=False)
+        found = re.search(r'_NET_WM_NAME = "(.*)"', out)
+        return found.group(1) if found else None
 
     def sends(self, start, prefix):
         lines = self.trace()[start:]
@@ -547,9 +566,58 @@ def scenario_chinese(demo, shots):
     demo.stop()
 
 
+def scenario_lighting(demo, shots):
+    """Colour cycle chosen for Wave stays chosen after another effect showed its colour."""
+    demo.launch()
+    mark = len(demo.trace())
+    demo.choose("cmb_led_mode", 1)  # Wave
+    wait_until("Wave", lambda: demo.sends(mark, "07 f7 01 01 01 02 03 00"))
+    demo.click_at(demo.panel_rect("bar_color0"))
+    wait_until("colour cycle", lambda: demo.sends(mark, "07 f7 01 00 01 02 03 00"))
+    demo.choose("cmb_led_mode", 3)  # Breathing, on its red
+    wait_until("Breathing", lambda: demo.sends(mark, "07 f7 04 01 01 02 03 00"))
+    demo.screenshot(shots, "lighting-breathing-red")
+    demo.choose("cmb_led_mode", -3)  # Wave again
+    wait_until("Wave again", lambda: len(demo.sends(mark, "07 f7 01 00 01 02 03 00")) == 2)
+    time.sleep(0.3)
+    demo.screenshot(shots, "lighting-wave-colour-cycle")
+
+    # The speed slider at its second step: Wave keeps colour cycle.
+    x, y, w, h = demo.panel_rect("bar_speed")
+    mark = len(demo.trace())
+    demo.click_at((x + w // 3 - 10, y, 20, h))
+    sent = wait_until("the speed change", lambda: demo.sends(mark, "07 f7"))
+    expect(sent == ["send 07 f7 01 00 01 01 03 00"],
+           f"the slider move must keep colour cycle, sent {sent}")
+
+    # Spectrum after Static shows no colour row.
+    demo.choose("cmb_led_mode", 2)  # Static
+    demo.choose("cmb_led_mode", 2)  # Spectrum
+    wait_until("Spectrum", lambda: demo.sends(mark, "07 f7 05"))
+    time.sleep(0.3)
+    demo.screenshot(shots, "lighting-spectrum")
+    demo.stop()
+
+
+def scenario_title(demo, shots):
+    """The title the window manager shows follows a language switch."""
+    demo.launch()
+    expect(demo.window_name() == TITLE, f"start-up title {demo.window_name()!r}")
+    demo.click("zh_cn")
+    wait_until("the Chinese title", lambda: demo.window_name() == TITLE_CN, timeout=5)
+    expect(run("xdotool", "getwindowname", demo.window).strip() == TITLE_CN,
+           "xdotool reads another title")
+    demo.screenshot(shots, "title-chinese")
+    demo.click("jp")
+    wait_until("the English title", lambda: demo.window_name() == TITLE, timeout=5)
+    demo.screenshot(shots, "title-english")
+    expect(demo.close_with_button() == 1, "closing must end with exit code 1")
+
+
 SCENARIOS = {"flow": scenario_flow, "handover": scenario_handover, "burst": scenario_burst,
              "tray": scenario_tray, "plug": scenario_plug, "assign": scenario_assign,
-             "macro": scenario_macro, "chinese": scenario_chinese}
+             "macro": scenario_macro, "chinese": scenario_chinese,
+             "lighting": scenario_lighting, "title": scenario_title}
 NEEDS_TRAY = {"handover", "tray"}
 
 
