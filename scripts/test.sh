@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything and runs every test; then builds the Qt-free core
-# with AddressSanitizer and UndefinedBehaviorSanitizer and runs its tests again.
+# with AddressSanitizer and UndefinedBehaviorSanitizer and runs its tests again, and last
+# cross-builds the Windows side and runs its tests under Wine (scripts/test-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,3 +35,5 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKBCONFIG_CORE_ONLY=
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+bash scripts/test-windows.sh

@@ -17,6 +17,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
+#include "cli/command_line.h"
 #include "cli/key_text.h"
 #include "config/data_folder.h"
 #include "config/device_config.h"
@@ -90,6 +91,15 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     return bytes;
 }
 
+// The file name in folder, with the platform's separator as users see paths there.
+std::string InFolder(const std::string& folder, const char* name) {
+#ifdef _WIN32
+    return folder + "\\" + name;
+#else
+    return folder + "/" + name;
+#endif
+}
+
 // The simulated keyboard's memory goes with its state; without a state file both are forgotten
 // at exit.
 std::string KeymapPath(const Options& options) {
@@ -99,14 +109,14 @@ std::string KeymapPath(const Options& options) {
     if (options.simulate) {
         return SimulatedKeymapPath(options.stateFile);
     }
-    return DataFolder() + "/" + kKeymapFileName;
+    return InFolder(DataFolder(), kKeymapFileName);
 }
 
 std::string ConfigPath(const Options& options) {
     if (options.configFile) {
         return *options.configFile;
     }
-    return ProgramFolder() + "/config.xml";
+    return InFolder(ProgramFolder(), "config.xml");
 }
 
 // The model alone cannot tell a broken file from an empty one, so the file is checked first.
@@ -136,7 +146,7 @@ const KeyFunctionEntry& FindEntry(const std::vector<KeyFunctionEntry>& entries,
 }
 
 std::vector<RememberedStep> GroupSteps(const Options& options) {
-    const std::string path = options.library.value_or(DataFolder() + "/macro.xml");
+    const std::string path = options.library.value_or(InFolder(DataFolder(), "macro.xml"));
     MacroLibrary library;
     if (!library.Load(path)) {
         throw UsageError{"cannot read macro library " + path};
@@ -528,7 +538,7 @@ int Run(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
     try {
-        return kb::cli::Run(std::vector<std::string>(argv + 1, argv + argc));
+        return kb::cli::Run(kb::cli::CommandLineArguments(argc, argv));
     } catch (const kb::cli::UsageError& error) {
         std::cerr << "kbcfg: " << error.message << " (see kbcfg --help)" << std::endl;
         return kb::cli::kExitUsage;

@@ -7,8 +7,15 @@
 #include "config/program_folder.h"
 
 #ifdef _WIN32
+#include <windows.h>
+
+#include <knownfolders.h>
+#include <shlobj.h>
+
 #include <fstream>
 #include <string_view>
+
+#include "config/wide_text.h"
 #else
 #include <pwd.h>
 #include <unistd.h>
@@ -21,9 +28,31 @@ namespace {
 constexpr const char* kFolderName = "kbconfig";
 
 std::string Variable(const char* name) {
+#ifdef _WIN32
+    // The narrow environment is in the ANSI code page; UTF-8 comes from the wide one.
+    const wchar_t* value = _wgetenv(WideFromUtf8(name).c_str());
+    return value != nullptr ? Utf8FromWide(value) : "";
+#else
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
+#endif
 }
+
+#ifdef _WIN32
+// The user's roaming application data folder, as the shell knows it; %APPDATA% when the shell
+// cannot tell.
+std::string RoamingAppData() {
+    PWSTR folder = nullptr;
+    std::string utf8;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr,
+                                       &folder)) &&
+        folder != nullptr) {
+        utf8 = Utf8FromWide(folder);
+    }
+    CoTaskMemFree(folder);
+    return utf8.empty() ? Variable("APPDATA") : utf8;
+}
+#endif
 
 std::filesystem::path PathFromUtf8(const std::string& text) {
     return std::filesystem::path(std::u8string(text.begin(), text.end()));
@@ -34,7 +63,11 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
         return name;
     }
     const char last = folder.back();
+#ifdef _WIN32
+    return (last == '/' || last == '\\') ? folder + name : folder + "\\" + name;
+#else
     return (last == '/' || last == '\\') ? folder + name : folder + "/" + name;
+#endif
 }
 
 }  // namespace
@@ -44,16 +77,17 @@ std::string UserDataFolder(const DataFolderEnvironment& env) {
     if (!env.appData.empty()) {
         return JoinPath(env.appData, kFolderName);
     }
+    return {};
 #else
     // A relative XDG_DATA_HOME is to be ignored, as the base-directory rules say.
     if (!env.xdgDataHome.empty() && env.xdgDataHome.front() == '/') {
         return JoinPath(env.xdgDataHome, kFolderName);
     }
-#endif
     if (!env.home.empty()) {
         return JoinPath(JoinPath(env.home, ".local/share"), kFolderName);
     }
     return {};
+#endif
 }
 
 std::string DataFolderFor(const std::string& programFolder, bool programFolderWritable,
@@ -64,20 +98,26 @@ std::string DataFolderFor(const std::string& programFolder, bool programFolderWr
     return UserDataFolder(env);
 }
 
-std::string DataFolder() {
+DataFolderEnvironment ProcessDataFolderEnvironment() {
     DataFolderEnvironment env;
+#ifdef _WIN32
+    env.appData = RoamingAppData();
+#else
     env.xdgDataHome = Variable("XDG_DATA_HOME");
     env.home = Variable("HOME");
-    env.appData = Variable("APPDATA");
-#ifndef _WIN32
     if (env.home.empty()) {
         if (const passwd* account = getpwuid(getuid()); account != nullptr && account->pw_dir) {
             env.home = account->pw_dir;
         }
     }
 #endif
+    return env;
+}
+
+std::string DataFolder() {
     const std::string programFolder = ProgramFolder();
-    return DataFolderFor(programFolder, IsWritableFolder(programFolder), env);
+    return DataFolderFor(programFolder, IsWritableFolder(programFolder),
+                         ProcessDataFolderEnvironment());
 }
 
 bool IsWritableFolder(const std::string& folder) {

@@ -22,6 +22,9 @@ std::string UserDataFolder(const DataFolderEnvironment& env);
 std::string DataFolderFor(const std::string& programFolder, bool programFolderWritable,
                           const DataFolderEnvironment& env);
 
+// The process's environment for the rule (Windows: the shell's roaming application data folder).
+DataFolderEnvironment ProcessDataFolderEnvironment();
+
 // The rule above for the running program and the process's environment.
 std::string DataFolder();
 

@@ -1,6 +1,11 @@
 #include "config/data_folder.h"
 
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -19,6 +24,20 @@ TEST(DataFolderTest, ProgramFolderWhenWritableElseTheUsersFolder) {
         DataFolderEnvironment env;
         std::string expected;
     };
+#ifdef _WIN32
+    const std::vector<Case> cases{
+        {"C:\\kb", true, {"", "", "C:\\Users\\u\\AppData\\Roaming"}, "C:\\kb"},
+        {"C:\\Program Files\\kb",
+         false,
+         {"", "", "C:\\Users\\u\\AppData\\Roaming"},
+         "C:\\Users\\u\\AppData\\Roaming\\kbconfig"},
+        {"C:\\Program Files\\kb",
+         false,
+         {"", "", "Z:\\tmp\\数据\\"},
+         "Z:\\tmp\\数据\\kbconfig"},
+        {"C:\\Program Files\\kb", false, {"", "", ""}, ""},
+    };
+#else
     const std::vector<Case> cases{
         {"/opt/kb", true, {"/xdg", "/home/u", ""}, "/opt/kb"},
         {"/usr/bin", false, {"/xdg", "/home/u", ""}, "/xdg/kbconfig"},
@@ -29,6 +48,7 @@ TEST(DataFolderTest, ProgramFolderWhenWritableElseTheUsersFolder) {
         {"", true, {"", "/home/u", ""}, "/home/u/.local/share/kbconfig"},
         {"/usr/bin", false, {"", "", ""}, ""},
     };
+#endif
     for (const Case& c : cases) {
         EXPECT_EQ(DataFolderFor(c.programFolder, c.writable, c.env), c.expected)
             << c.programFolder << " " << c.env.xdgDataHome << " " << c.env.home;
@@ -46,6 +66,7 @@ TEST(DataFolderTest, WritableFolderIsADirectoryWeMayWriteIn) {
     EXPECT_FALSE(IsWritableFolder(file.string()));
     EXPECT_FALSE(IsWritableFolder((folder / "missing").string()));
     EXPECT_FALSE(IsWritableFolder(""));
+#ifndef _WIN32
     if (geteuid() != 0) {  // root may write anywhere
         std::filesystem::permissions(folder, std::filesystem::perms::owner_write,
                                      std::filesystem::perm_options::remove);
@@ -53,6 +74,7 @@ TEST(DataFolderTest, WritableFolderIsADirectoryWeMayWriteIn) {
         std::filesystem::permissions(folder, std::filesystem::perms::owner_write,
                                      std::filesystem::perm_options::add);
     }
+#endif
     std::filesystem::remove_all(folder);
 
     // The test runs from the build tree, which is writable.

@@ -1,9 +1,13 @@
 #pragma once
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -15,9 +19,63 @@
 
 #include "temp_folder.h"
 
+#ifndef _WIN32
 extern char** environ;
+#endif
 
 namespace kb::test {
+
+#ifdef _WIN32
+// The console streams end lines with CR LF on Windows.
+inline std::string OutputText(const std::filesystem::path& path) {
+    std::string text = ReadFile(path);
+    std::erase(text, '\r');
+    return text;
+}
+
+inline std::wstring Widen(const std::string& utf8) {
+    const int length =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
+                        length);
+    return wide;
+}
+
+// One argument quoted as the C runtime splits a command line: backslashes are literal except
+// before a quote, where they and the quote are escaped.
+inline std::wstring QuoteArgument(const std::wstring& arg) {
+    std::wstring quoted = L"\"";
+    std::size_t backslashes = 0;
+    for (const wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+        } else if (c == L'"') {
+            quoted.append(backslashes * 2 + 1, L'\\');
+            backslashes = 0;
+        } else {
+            backslashes = 0;
+        }
+        quoted += c;
+    }
+    quoted.append(backslashes, L'\\');
+    return quoted + L"\"";
+}
+
+// kbcfg.exe sits next to the test executable.
+inline std::wstring KbcfgExecutable() {
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    path.resize(path.find_last_of(L"\\/") + 1);
+    return path + L"kbcfg.exe";
+}
+
+inline HANDLE InheritableFile(const std::filesystem::path& path) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+#endif
 
 struct RunResult {
     int exitCode = -1;
@@ -40,10 +98,52 @@ public:
     KbcfgFolder() { std::filesystem::copy_file(KB_SOURCE_CONFIG, folder_.Path() / "config.xml"); }
 
     std::string File(const std::string& name) const { return folder_.File(name); }
+    const std::filesystem::path& Path() const { return folder_.Path(); }
     void Write(const std::string& name, const std::string& text) const {
         folder_.Write(name, text);
     }
 
+#ifdef _WIN32
+    // Runs kbcfg.exe with args (UTF-8), stdout and stderr captured apart.
+    RunResult Run(const std::vector<std::string>& args) const {
+        return RunExecutable(KbcfgExecutable(), args);
+    }
+
+    // The same with a copy of kbcfg.exe somewhere else.
+    RunResult RunExecutable(const std::wstring& exe, const std::vector<std::string>& args) const {
+        RunResult result;
+        const HANDLE out = InheritableFile(Path() / "stdout.txt");
+        const HANDLE err = InheritableFile(Path() / "stderr.txt");
+        std::wstring line = QuoteArgument(exe);
+        for (const std::string& arg : args) {
+            line += L" " + QuoteArgument(Widen(arg));
+        }
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = out;
+        startup.hStdError = err;
+        PROCESS_INFORMATION process{};
+        const BOOL started = CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, 0,
+                                            nullptr, nullptr, &startup, &process);
+        CloseHandle(out);
+        CloseHandle(err);
+        if (!started) {
+            ADD_FAILURE() << "cannot start kbcfg.exe";
+            return result;
+        }
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        result.exitCode = static_cast<int>(code);
+        result.out = OutputText(Path() / "stdout.txt");
+        result.err = OutputText(Path() / "stderr.txt");
+        return result;
+    }
+#else
     // Runs kbcfg with args, stdout and stderr captured apart.
     RunResult Run(const std::vector<std::string>& args) const {
         const std::string outFile = File("stdout.txt");
@@ -76,6 +176,7 @@ public:
         result.err = ReadFile(errFile);
         return result;
     }
+#endif
 
     // kbcfg on the simulated keyboard with this folder's config.xml and state file.
     RunResult Sim(std::vector<std::string> args) const {

@@ -176,7 +176,11 @@ TEST(ProgramFolder, IsTheExecutablesFolder) {
     const std::string folder = ProgramFolder();
     ASSERT_FALSE(folder.empty());
     EXPECT_NE(folder.back(), '/');
+#ifdef _WIN32
+    EXPECT_TRUE(std::filesystem::exists(folder + "/config_tests.exe"));
+#else
     EXPECT_TRUE(std::filesystem::exists(folder + "/config_tests"));
+#endif
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <vector>
 
@@ -20,11 +21,27 @@ TempFolder::TempFolder() {
             c = '_';
         }
     }
+#ifdef _WIN32
+    // No mkdtemp: a folder that create_directory makes new is ours alone.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        const auto candidate =
+            std::filesystem::temp_directory_path() / (name + std::to_string(random() % 1000000000));
+        std::error_code ec;
+        if (std::filesystem::create_directory(candidate, ec)) {
+            path_ = candidate;
+        }
+    }
+    if (path_.empty()) {
+        ADD_FAILURE() << "no temporary folder for " << name;
+    }
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / (name + "XXXXXX")).string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         ADD_FAILURE() << "no temporary folder " << pattern;
     }
     path_ = pattern;
+#endif
 }
 
 TempFolder::~TempFolder() {

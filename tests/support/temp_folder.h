@@ -15,7 +15,11 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
 
     const std::filesystem::path& Path() const { return path_; }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
+    // The path of the named file in UTF-8, as the program takes paths.
+    std::string File(const std::string& name) const {
+        const std::u8string text = (path_ / name).u8string();
+        return std::string(text.begin(), text.end());
+    }
     // Writes text into the named file of the folder.
     void Write(const std::string& name, const std::string& text) const;
     // Names of the entries in the folder, sorted, joined by spaces.
