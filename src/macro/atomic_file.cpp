@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <string>
 #include <system_error>
 
 #ifndef _WIN32
@@ -73,6 +75,20 @@ std::size_t FindNulCharacter(const char* text, std::size_t size, pugi::xml_encod
     return std::string::npos;
 }
 
+// Parses a buffer from pugixml's allocator, which the document takes over (or frees here).
+pugi::xml_parse_result LoadOwnedBuffer(pugi::xml_document& document, char* buffer, std::size_t size,
+                                       unsigned int options, pugi::xml_encoding encoding) {
+    if (const std::size_t nul = FindNulCharacter(buffer, size, encoding);
+        nul != std::string::npos) {
+        pugi::get_memory_deallocation_function()(buffer);
+        pugi::xml_parse_result result;
+        result.status = pugi::status_bad_pcdata;
+        result.offset = static_cast<std::ptrdiff_t>(nul);
+        return result;
+    }
+    return document.load_buffer_inplace_own(buffer, size, options, encoding);
+}
+
 }  // namespace
 
 pugi::xml_parse_result LoadXmlFile(pugi::xml_document& document, const fs::path& file,
@@ -117,24 +133,38 @@ pugi::xml_parse_result LoadXmlFile(pugi::xml_document& document, const fs::path&
         result.status = pugi::status_io_error;
         return result;
     }
-    if (const std::size_t nul = FindNulCharacter(buffer, size, encoding);
-        nul != std::string::npos) {
-        pugi::get_memory_deallocation_function()(buffer);
-        result.status = pugi::status_bad_pcdata;
-        result.offset = static_cast<std::ptrdiff_t>(nul);
-        return result;
-    }
-    return document.load_buffer_inplace_own(buffer, size, options, encoding);
+    return LoadOwnedBuffer(document, buffer, size, options, encoding);
 #else
+    pugi::xml_parse_result result;
     std::error_code ec;
     const fs::file_status status = fs::status(file, ec);
     if (status.type() != fs::file_type::regular) {
-        pugi::xml_parse_result result;
         result.status = status.type() == fs::file_type::not_found ? pugi::status_file_not_found
                                                                   : pugi::status_io_error;
         return result;
     }
-    return document.load_file(file.c_str(), options, encoding);
+    std::FILE* stream = _wfopen(file.c_str(), L"rb");
+    if (stream == nullptr) {
+        result.status = pugi::status_io_error;
+        return result;
+    }
+    std::string bytes;
+    char chunk[16384];
+    for (std::size_t n = 0; (n = std::fread(chunk, 1, sizeof chunk, stream)) > 0;) {
+        bytes.append(chunk, n);
+    }
+    const bool failed = std::ferror(stream) != 0;
+    std::fclose(stream);
+    // One spare byte, so that an empty file still gets a buffer of its own.
+    auto* buffer =
+        failed ? nullptr
+               : static_cast<char*>(pugi::get_memory_allocation_function()(bytes.size() + 1));
+    if (buffer == nullptr) {
+        result.status = failed ? pugi::status_io_error : pugi::status_out_of_memory;
+        return result;
+    }
+    std::copy(bytes.begin(), bytes.end(), buffer);
+    return LoadOwnedBuffer(document, buffer, bytes.size(), options, encoding);
 #endif
 }
 

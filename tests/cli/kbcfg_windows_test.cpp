@@ -101,8 +101,8 @@ TEST(KbcfgWindows, NonAsciiProgramFolderConfigPathAndGroupName) {
     EXPECT_EQ(slots.out, assigned.out);
 
     // A group name the library does not have is reported in UTF-8.
-    const RunResult missing = folder.RunExecutable(
-        exe, {"--simulate=" + state, "assign", "B", "--macro", "宏2"});
+    const RunResult missing =
+        folder.RunExecutable(exe, {"--simulate=" + state, "assign", "B", "--macro", "宏2"});
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_NE(missing.err.find("宏2"), std::string::npos) << missing.err;
 }
@@ -113,8 +113,8 @@ class UserShellFolder {
 public:
     explicit UserShellFolder(const wchar_t* value) : value_(value) {
         RegOpenKeyExW(HKEY_CURRENT_USER,
-                      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", 0,
-                      KEY_QUERY_VALUE | KEY_SET_VALUE, &key_);
+                      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                      0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key_);
         wchar_t text[1024] = {};
         DWORD size = sizeof text - sizeof(wchar_t);
         if (key_ != nullptr && RegQueryValueExW(key_, value_, nullptr, &type_,
