@@ -224,29 +224,31 @@ Assignment BuildAssignment(const Options& options, const DeviceConfig& config) {
 }
 
 LightingRecord BuildLighting(const LightRequest& request) {
+    // The same controls the lighting panel has: colours 1-7 are the group's members 0-6, an
+    // area's 15 is none.
     LightingRecord record = InitialLightingTable()[static_cast<std::size_t>(request.effect)];
-    auto setBits = [&](std::size_t byte, std::uint8_t mask, std::uint8_t value) {
-        record[byte] = static_cast<std::uint8_t>((record[byte] & ~mask) | (value & mask));
-    };
+    LightingControls controls;
+    LoadLightingControls(request.effect, record, controls);
     if (request.areas) {
-        const auto& areas = *request.areas;
-        for (std::size_t pair = 0; pair < 3; ++pair) {
-            record[pair] =
-                static_cast<std::uint8_t>((areas[2 * pair] << 4) | (areas[2 * pair + 1] & 0x0F));
+        for (std::size_t area = 0; area < kAreaCount; ++area) {
+            const int value = (*request.areas)[area];
+            controls.areas[area] = value == 0xF ? -1 : value;
         }
     }
     if (request.colour) {
-        setBits(0, 0x07, *request.colour);
+        (request.effect == kSecondColourEffect ? controls.secondColour : controls.colour) =
+            *request.colour - 1;
     }
     if (request.direction) {
-        setBits(1, 0x03, *request.direction);
+        controls.direction = *request.direction == 2 ? 1 : 0;
     }
     if (request.speed) {
-        setBits(2, 0x03, *request.speed);
+        controls.speed = *request.speed;
     }
     if (request.brightness) {
-        setBits(3, 0x03, *request.brightness);
+        controls.brightness = *request.brightness;
     }
+    StoreLightingControls(request.effect, controls, record);
     return record;
 }
 
@@ -310,9 +312,7 @@ struct Session {
 
 void SelectAndRead(Session& session, int profile) {
     session.view.SetProfile(profile);
-    session.protocol.SetCurrentProfileIndex(profile - 1);
-    session.protocol.SelectProfile();
-    session.protocol.ReadSlotTables();
+    session.protocol.ChangeProfile(profile - 1);
 }
 
 void PrintKeys(const KeyMemory& memory, int profile) {
@@ -410,12 +410,7 @@ int RunCommand(const Options& options, Session& session,
             PrintTables(protocol);
             return kExitDone;
         case Command::Reset:
-            protocol.SendFactoryReset();
-            session.memory.FactoryRestored();
-            protocol.SetCurrentProfileIndex(0);
-            protocol.ResetLightingTable();
-            session.pacer.Wait(kWaitFactoryResetMs);
-            protocol.ReadSlotTables();
+            protocol.RestoreFactorySettings([&session] { session.memory.FactoryRestored(); });
             PrintTables(protocol);
             return kExitDone;
         case Command::Light: {

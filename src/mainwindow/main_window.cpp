@@ -284,9 +284,7 @@ void CMainDlg::ConnectAtStartup() {
     } else {
         ReportOpenFailure();
     }
-    if (protocol_.CurrentProfileIndex() <= kLastProfileIndex) {
-        SelectProfileAndReadBack();
-    }
+    SelectProfileAndReadBack(protocol_.CurrentProfileIndex());
 
     QPointer<CMainDlg> self(this);
     services_.platform.WatchDeviceChanges([self] {
@@ -308,11 +306,9 @@ void CMainDlg::ReportOpenFailure() {
     SetConnectionStatus(false);
 }
 
-void CMainDlg::SelectProfileAndReadBack() {
+void CMainDlg::SelectProfileAndReadBack(int index) {
     BusyCursor busy;
-    if (protocol_.SelectProfile() != 0) {
-        protocol_.ReadSlotTables();
-    }
+    protocol_.ChangeProfile(index);
 }
 
 bool CMainDlg::OnEvent(EventArgs& evt) {
@@ -372,10 +368,7 @@ void CMainDlg::MinimizeToTray() {
 // ---- profiles and restore ------------------------------------------------------------------
 
 bool CMainDlg::OnProfileChanged(EventArgs& /*evt*/) {
-    protocol_.SetCurrentProfileIndex(profile_ ? profile_->GetCurSel() : -1);
-    if (protocol_.CurrentProfileIndex() <= kLastProfileIndex) {
-        SelectProfileAndReadBack();
-    }
+    SelectProfileAndReadBack(profile_ ? profile_->GetCurSel() : -1);
     return true;
 }
 
@@ -385,20 +378,17 @@ void CMainDlg::RestoreFactorySettings() {
         return;
     }
     BusyCursor busy;
-    protocol_.SendFactoryReset();
-    protocol_.SetCurrentProfileIndex(0);
-    protocol_.ResetLightingTable();
-    // The lighting report and the profile select reach the keyboard only through these
-    // notifications, that is only when a selection actually changes.
-    if (ledMode_) {
-        ledMode_->SetCurSel(0, true);
-    }
-    SyncLightingControls(LightingSync::ToControls);
-    if (profile_) {
-        profile_->SetCurSel(protocol_.CurrentProfileIndex(), true);
-    }
-    services_.pacer.Wait(kWaitFactoryResetMs);
-    protocol_.ReadSlotTables();
+    protocol_.RestoreFactorySettings([this] {
+        // The lighting report and the profile select reach the keyboard only through these
+        // notifications, that is only when a selection actually changes.
+        if (ledMode_) {
+            ledMode_->SetCurSel(0, true);
+        }
+        SyncLightingControls(LightingSync::ToControls);
+        if (profile_) {
+            profile_->SetCurSel(protocol_.CurrentProfileIndex(), true);
+        }
+    });
 }
 
 // ---- lighting ------------------------------------------------------------------------------
@@ -500,9 +490,7 @@ qintptr CMainDlg::OnDeviceChange() {
             SetConnectionStatus(false);
         } else if (OpenDeviceChannel()) {
             SetConnectionStatus(true);
-            if (protocol_.CurrentProfileIndex() <= kLastProfileIndex) {
-                SelectProfileAndReadBack();
-            }
+            SelectProfileAndReadBack(protocol_.CurrentProfileIndex());
         } else {
             ReportOpenFailure();
         }

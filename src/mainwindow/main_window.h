@@ -126,7 +126,9 @@ private:
     bool OnLedModeChanged(ui::EventArgs& evt);
     bool OnCommandEvent(const ui::EventArgs& evt);
     void OnLightingControlChanged();
-    void SelectProfileAndReadBack();
+    // Makes `index` the current profile (see KeyboardProtocol::ChangeProfile) under the busy
+    // cursor.
+    void SelectProfileAndReadBack(int index);
     bool OpenDeviceChannel();
     void ReportOpenFailure();
     void MinimizeToTray();

@@ -94,9 +94,16 @@ void KeyboardProtocol::SendLighting(int effect) {
     channel_.SendFeature(LightingReport(effect, lighting_[static_cast<std::size_t>(effect)]));
 }
 
-void KeyboardProtocol::SendFactoryReset() {
+void KeyboardProtocol::RestoreFactorySettings(const std::function<void()>& resetApplied) {
     pacer_.Wait(kWaitBeforeCommandMs);
     channel_.SendFeature(FactoryResetReport());
+    currentProfile_ = 0;
+    ResetLightingTable();
+    if (resetApplied) {
+        resetApplied();
+    }
+    pacer_.Wait(kWaitFactoryResetMs);
+    ReadSlotTables();
 }
 
 bool KeyboardProtocol::SendWithRetries(const Report& report) {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -72,9 +73,11 @@ public:
     // after the read-back.
     bool ClearAssignment(const KeySelection& keys);
 
-    // Sends the factory-reset report. The caller resets its own copies (ResetLightingTable,
-    // the profile index), waits kWaitFactoryResetMs and reads the tables back.
-    void SendFactoryReset();
+    // The factory restore: the reset report, then the profile index and the lighting table
+    // back to their first values; `resetApplied` runs next (the caller brings its own copies
+    // and controls in line, and may send reports of its own), and after kWaitFactoryResetMs the
+    // tables are read back.
+    void RestoreFactorySettings(const std::function<void()>& resetApplied = {});
 
     // Null stops the notifications.
     void SetSlotTablesListener(SlotTablesListener* listener) { listener_ = listener; }

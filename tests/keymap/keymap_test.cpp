@@ -198,8 +198,7 @@ TEST_F(KeymapTest, FollowsAssignClearProfileChangeReadBackAndFactoryRestore) {
     EXPECT_EQ(LoadKeymap(folder.File("keymap.xml"), kIdentity), memory.Memory());
 
     memory.LightingSent(3, InitialLightingTable());
-    protocol.SendFactoryReset();
-    memory.FactoryRestored();
+    protocol.RestoreFactorySettings([&] { memory.FactoryRestored(); });
     EXPECT_EQ(memory.Memory(), KeyboardMemory{});
     EXPECT_EQ(LoadKeymap(folder.File("keymap.xml"), kIdentity), KeyboardMemory{});
 }

@@ -155,15 +155,24 @@ TEST_F(KeyboardProtocolTest, SingleReportCommands) {
                                     "send 07 f7 00 01 01 00 03 00"}));
     EXPECT_EQ(keyboard.LightingEffect(), 0);
     EXPECT_EQ(keyboard.LightingRecord(0), (SimLightingRecord{1, 1, 0, 3, 0}));
+}
 
+// The reset report; the caller's part runs on the reset profile index and lighting table and
+// may send reports of its own; then the long wait and one read-back.
+TEST_F(KeyboardProtocolTest, FactoryRestoreResetsThenLetsTheCallerFollowThenReadsBack) {
     SimKeyboardState state;
     Prepare(Profile1Macro(state, 1, 0x04));
-    protocol.SendFactoryReset();
-    EXPECT_EQ(trace.Lines(), (Lines{"wait 50", "send 07 f0 aa 00 00 00 00 00"}));
+    protocol.SetCurrentProfileIndex(2);
+    protocol.Lighting()[0][3] = 1;
+    protocol.RestoreFactorySettings([this] {
+        EXPECT_EQ(protocol.CurrentProfileIndex(), 0);
+        EXPECT_EQ(protocol.Lighting(), InitialLightingTable());
+        protocol.SendLighting(0);
+    });
+    EXPECT_EQ(trace.Lines(), Join({{"wait 50", "send 07 f0 aa 00 00 00 00 00", "wait 50",
+                                    "send 07 f7 00 01 01 02 03 00", "wait 800"},
+                                   EmptyReadBack()}));
     EXPECT_EQ(keyboard.State(), SimKeyboardState{});
-
-    protocol.ResetLightingTable();
-    EXPECT_EQ(protocol.Lighting(), InitialLightingTable());
 }
 
 TEST_F(KeyboardProtocolTest, ChangingProfileSelectsAndReadsBackOnlyTheFirstThree) {
