@@ -114,6 +114,8 @@ void SItemPanel::childEvent(QChildEvent* event) {
 
 SListView::SListView(QWidget* parent)
     : SWindow(parent), scroll_(new QScrollArea(this)), content_(new QWidget) {
+    // The rows' fields are the Tab stops, not the area they scroll in.
+    scroll_->setFocusPolicy(Qt::NoFocus);
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setStyleSheet(ThemeStyleSheet(QLatin1String(kScrollStyle)));
@@ -220,7 +222,29 @@ void SListView::Refresh() {
         panel->SetSelected(i == sel_);
         adapter_->GetView(i, panel, tmpl);
     }
+    PlaceRowsInTabOrder();
     LayoutRows();
+}
+
+void SListView::PlaceRowsInTabOrder() {
+    // Rows are built after the rest of the window, which puts their fields at the end of the
+    // Tab order; they belong where the list is, after the control that precedes it.
+    QWidget* previous = previousInFocusChain();
+    while (previous != nullptr && previous != window() &&
+           !(previous->focusPolicy() & Qt::TabFocus)) {
+        previous = previous->previousInFocusChain();
+    }
+    if (previous == nullptr || previous == window() || isAncestorOf(previous)) {
+        return;
+    }
+    for (SItemPanel* row : rows_) {
+        for (QWidget* field : row->findChildren<QWidget*>()) {
+            if (field->focusPolicy() & Qt::TabFocus) {
+                QWidget::setTabOrder(previous, field);
+                previous = field;
+            }
+        }
+    }
 }
 
 void SListView::LayoutRows() {

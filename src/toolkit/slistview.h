@@ -125,6 +125,7 @@ protected:
 
 private:
     void Refresh();
+    void PlaceRowsInTabOrder();
     std::shared_ptr<SAdapterBase> adapter_;
     std::unique_ptr<pugi::xml_document> template_;
     std::vector<SItemPanel*> rows_;

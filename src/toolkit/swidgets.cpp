@@ -62,6 +62,16 @@ void ForEachDescendant(SWindow* root, Fn fn) {
     }
 }
 
+// The accent ring of a control that has the keyboard focus.
+void DrawFocusRing(QPainter& painter, const QRect& rect) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(ThemeColor("accent"), 1.5));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(rect).adjusted(0.75, 0.75, -0.75, -0.75), 5, 5);
+    painter.restore();
+}
+
 }  // namespace
 
 // ---- caption ------------------------------------------------------------------------------
@@ -201,6 +211,39 @@ void SImageWnd::OnPaint(QPainter& painter) {
 SButton::SButton(QWidget* parent) : SWindow(parent) {
     SetTextAlign(Qt::AlignCenter);
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::TabFocus);
+}
+
+void SButton::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    const bool activates = key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (!activates || !focusFromKeyboard_ || event->modifiers() != Qt::NoModifier ||
+        event->isAutoRepeat()) {
+        SWindow::keyPressEvent(event);
+        return;
+    }
+    if (!IsDisabled()) {
+        OnClick();  // last: a handler may end a dialog
+    }
+}
+
+void SButton::DrawFocus(QPainter& painter) {
+    if (focusFromKeyboard_) {
+        DrawFocusRing(painter, rect());
+    }
+}
+
+void SButton::focusInEvent(QFocusEvent* event) {
+    focusFromKeyboard_ =
+        event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    SWindow::focusInEvent(event);
+    update();
+}
+
+void SButton::focusOutEvent(QFocusEvent* event) {
+    focusFromKeyboard_ = false;
+    SWindow::focusOutEvent(event);
+    update();
 }
 
 QSize SButton::GetDesiredSize() const {
@@ -226,6 +269,9 @@ void SButton::OnPaint(QPainter& painter) {
     const QString text = GetText();
     if (!text.isEmpty()) {
         DrawWndText(painter, GetTextRect(), text);
+    }
+    if (hasFocus()) {
+        DrawFocus(painter);
     }
 }
 
@@ -579,15 +625,6 @@ void SRadioBox::OnClick() {
 // ---- combo box ----------------------------------------------------------------------------
 
 namespace {
-
-void DrawFocusRing(QPainter& painter, const QRect& rect) {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(ThemeColor("accent"), 1.5));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRoundedRect(QRectF(rect).adjusted(0.75, 0.75, -0.75, -0.75), 5, 5);
-    painter.restore();
-}
 
 // The Qt box with a drop button of our own (the owner's btnSkin, else a chevron).
 class ChevronCombo : public QComboBox {

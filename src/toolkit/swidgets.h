@@ -77,6 +77,8 @@ private:
 
 // "button": a push button with text; skin states normal, hover, pressed, disabled.
 // A release over the button after a press raises kEvtCommand.
+// Tab reaches it (a click does not move the focus); Space or Enter then clicks it. Focus given
+// otherwise (a window coming up) neither shows nor clicks.
 class SButton : public SWindow {
     KB_UI_CLASS(SButton, SWindow, "button")
 public:
@@ -86,6 +88,13 @@ public:
 protected:
     void OnPaint(QPainter& painter) override;
     void OnClick() override;
+    void DrawFocus(QPainter& painter) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    bool focusFromKeyboard_ = false;
 };
 
 // "imgbtn": a button drawn from a 4-state skin only.

@@ -157,6 +157,10 @@ def scenario_fields(demo, shots):
     imported = os.path.join(demo.root, "other.mcr")
     write_library(imported, [("Imported", [(CODE_S, "S", 0, 0)])])
     demo.launch()
+    # The main window's controls are reachable with Tab.
+    run("xdotool", "windowfocus", "--sync", demo.window)
+    key("Tab", "Tab", "Tab")
+    demo.screenshot(shots, "keys-main-window-tab")
     dialog = Dialog(demo)
 
     for page, repeat in ((1, "2"), (2, "3"), (3, "4"), (0, "5")):
@@ -185,6 +189,10 @@ def scenario_fields(demo, shots):
     replace_field_text("Typed")
     wait_until("the group name", lambda: read_library(demo)[0][0] == "Typed", timeout=5)
     demo.screenshot(shots, "keys-fields-typed")
+
+    # Tab from the group name: the add button shows the keyboard focus.
+    key("Tab")
+    demo.screenshot(shots, "keys-dialog-tab")
 
     # The save chooser: a name typed without extension gets ".mcr".
     known = visible_windows(demo)

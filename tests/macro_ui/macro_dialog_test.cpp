@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -524,6 +526,64 @@ TEST_F(MacroDialogTest, HookFollowsThePageAndGoesWithTheDialog) {
     dialog_.reset();
     EXPECT_FALSE(platform_.KeyboardHookInstalled());
     EXPECT_TRUE(KeyboardHook::Listeners().empty());
+}
+
+// ---- keyboard use --------------------------------------------------------------------------
+
+// The toolkit control a focusable Qt widget belongs to (a line edit's box, say).
+QString ControlName(QWidget* widget) {
+    for (; widget != nullptr; widget = widget->parentWidget()) {
+        if (auto* control = dynamic_cast<ui::SWindow*>(widget);
+            control != nullptr && !control->GetName().isEmpty()) {
+            return control->GetName();
+        }
+    }
+    return {};
+}
+
+TEST_F(MacroDialogTest, TabWalksThePageInReadingOrderAndSpaceClicks) {
+    WriteLibrary(MacroPath(), {{"a", {}}, {"b", TwoSteps()}});
+    const int result = RunWith([&] {
+        dialog_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog_.get()));
+        ClickGroupRow(1);
+        // The stops of one round of Tab, from the repeat count on.
+        std::vector<QString> stops;
+        Find<ui::SEdit>("edit_macro_repeat_times")->LineEdit()->setFocus(Qt::TabFocusReason);
+        for (int i = 0; i < 60 && QApplication::focusWidget() != nullptr &&
+                        (stops.empty() || stops.back() != "edit_macro_repeat_times");
+             ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            stops.push_back(ControlName(QApplication::focusWidget()));
+        }
+        auto at = [&](const char* name) {
+            return std::find(stops.begin(), stops.end(), QString::fromLatin1(name)) - stops.begin();
+        };
+        const char* reading[] = {
+            "group_name", "groupAdd", "groupDel",   "groupImport",      "groupExport",
+            "key_delay",  "item_up",  "item_clear", "chk_macro_record", "edit_macro_repeat_times"};
+        for (std::size_t i = 1; i < std::size(reading); ++i) {
+            EXPECT_LT(at(reading[i - 1]), at(reading[i])) << reading[i - 1] << " " << reading[i];
+        }
+        const char* bottom[] = {"chk_macro_realy_delay", "chk_macro_no_delay", "btnDelete", "btnOK",
+                                "btnCancel"};
+        for (std::size_t i = 1; i < std::size(bottom); ++i) {
+            EXPECT_LT(at(bottom[i - 1]), at(bottom[i])) << bottom[i - 1] << " " << bottom[i];
+        }
+
+        // Space on the group add button, reached with Tab, adds a group.
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        while (ControlName(QApplication::focusWidget()) != "groupAdd") {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        EXPECT_EQ(Groups()->GetItemCount(), 3);
+        while (ControlName(QApplication::focusWidget()) != "btnCancel") {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    });
+    EXPECT_EQ(result, ui::kIdCancel);
 }
 
 // ---- remembered choices -------------------------------------------------------------------
