@@ -34,6 +34,7 @@
 #include "sim/sim_state.h"
 #include "sim/simulated_hid_backend.h"
 #include "sim/simulated_keyboard.h"
+#include "util/file_read.h"
 
 namespace kb::cli {
 
@@ -70,23 +71,10 @@ struct UsageError {
     std::string message;
 };
 
-std::filesystem::path PathFromUtf8(const std::string& text) {
-    return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
-
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(PathFromUtf8(path), error)) {
-        return std::nullopt;
-    }
-    std::ifstream stream(PathFromUtf8(path), std::ios::binary);
-    if (!stream) {
-        return std::nullopt;
-    }
     std::string bytes;
-    char chunk[4096];
-    while (stream.read(chunk, sizeof chunk) || stream.gcount() > 0) {
-        bytes.append(chunk, static_cast<std::size_t>(stream.gcount()));
+    if (ReadRegularFile(PathFromUtf8(path), bytes) != ReadFileStatus::Ok) {
+        return std::nullopt;
     }
     return bytes;
 }

@@ -1,4 +1,5 @@
 #include "config/data_folder.h"
+#include "util/file_read.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -44,8 +45,8 @@ std::string Variable(const char* name) {
 std::string RoamingAppData() {
     PWSTR folder = nullptr;
     std::string utf8;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr,
-                                       &folder)) &&
+    if (SUCCEEDED(
+            SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr, &folder)) &&
         folder != nullptr) {
         utf8 = Utf8FromWide(folder);
     }
@@ -53,10 +54,6 @@ std::string RoamingAppData() {
     return utf8.empty() ? Variable("APPDATA") : utf8;
 }
 #endif
-
-std::filesystem::path PathFromUtf8(const std::string& text) {
-    return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
     if (folder.empty()) {

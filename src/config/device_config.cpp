@@ -1,4 +1,5 @@
 #include "config/device_config.h"
+#include "util/file_read.h"
 
 #include <filesystem>
 #include <fstream>
@@ -59,10 +60,6 @@ namespace {
 // Far beyond any real configuration; a bigger file is not one.
 constexpr std::size_t kMaxFileSize = 16 * 1024 * 1024;
 
-std::filesystem::path PathFromUtf8(const std::string& text) {
-    return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
-
 std::vector<KeyFunctionEntry> ReadEntries(const pugi::xml_node& list) {
     std::vector<KeyFunctionEntry> entries;
     for (const pugi::xml_node child : list.children()) {
@@ -90,19 +87,9 @@ detail::DeviceConfigValues ReadDocument(const pugi::xml_document& doc);
 DeviceConfig DeviceConfig::LoadFrom(const std::string& path) {
     // Read here rather than by the XML library: it trusts the size the system reports, which for
     // a folder or a device node is meaningless.
-    const std::filesystem::path file = PathFromUtf8(path);
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(file, error)) {
-        return DeviceConfig();
-    }
-    std::ifstream stream(file, std::ios::binary);
     std::string bytes;
-    char chunk[4096];
-    while (stream.read(chunk, sizeof chunk) || stream.gcount() > 0) {
-        bytes.append(chunk, static_cast<std::size_t>(stream.gcount()));
-        if (bytes.size() > kMaxFileSize) {
-            return DeviceConfig();
-        }
+    if (ReadRegularFile(PathFromUtf8(path), bytes, kMaxFileSize) != ReadFileStatus::Ok) {
+        return DeviceConfig();
     }
     return LoadFromText(bytes);
 }

@@ -8,7 +8,7 @@
 #include <pugixml.hpp>
 
 #include "config/device_config.h"
-#include "macro/atomic_file.h"
+#include "macro/xml_file.h"
 #include "util/number_text.h"
 
 namespace kb {

@@ -5,7 +5,7 @@
 
 #include <pugixml.hpp>
 
-#include "macro/atomic_file.h"
+#include "macro/xml_file.h"
 #include "util/number_text.h"
 
 namespace kb {

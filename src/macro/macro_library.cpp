@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "macro/atomic_file.h"
+#include "macro/xml_file.h"
 
 namespace kb {
 namespace {

@@ -11,6 +11,7 @@
 #include <pugixml.hpp>
 
 #include "config/atomic_file.h"
+#include "util/file_read.h"
 
 namespace kb {
 namespace {
@@ -21,14 +22,6 @@ constexpr const char* kRootName = "simkeyboard";
 constexpr const char* kFormatVersion = "1";
 // Far above any file we write (about 13 KB when every slot is full).
 constexpr std::uintmax_t kMaxStateFileBytes = 1024 * 1024;
-
-fs::path PathFromUtf8(std::string_view utf8) {
-    std::u8string text(utf8.size(), u8'\0');
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        text[i] = static_cast<char8_t>(utf8[i]);
-    }
-    return fs::path(text);
-}
 
 std::string Hex(const std::uint8_t* bytes, std::size_t count, const char* separator = "") {
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -183,14 +176,12 @@ std::string DumpSimState(const SimKeyboardState& state) {
 }
 
 bool LoadSimState(const std::string& utf8Path, SimKeyboardState& state) {
-    const fs::path path = PathFromUtf8(utf8Path);
-    std::error_code ec;
-    const std::uintmax_t size = fs::file_size(path, ec);
-    if (ec || size > kMaxStateFileBytes) {
+    std::string bytes;
+    if (ReadRegularFile(PathFromUtf8(utf8Path), bytes, kMaxStateFileBytes) != ReadFileStatus::Ok) {
         return false;
     }
     pugi::xml_document document;
-    if (!document.load_file(path.c_str())) {
+    if (!document.load_buffer(bytes.data(), bytes.size())) {
         return false;
     }
     SimKeyboardState loaded;

@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #endif
 
-#include "macro/atomic_file.h"
+#include "macro/xml_file.h"
 #include "macro/macro_library.h"
 #include "temp_folder.h"
 

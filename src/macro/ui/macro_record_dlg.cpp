@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "config/device_config.h"
-#include "macro/atomic_file.h"
+#include "macro/xml_file.h"
 #include "macro/key_codes.h"
 #include "macro/macro_dialog_state.h"
 #include "toolkit/msgbox.h"

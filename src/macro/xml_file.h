@@ -7,11 +7,10 @@
 #include <pugixml.hpp>
 
 #include "config/atomic_file.h"  // WriteFileAtomically
+#include "util/file_read.h"      // PathFromUtf8
 
+// Loading and saving the XML files of the macro library, the dialog state and the keymap.
 namespace kb {
-
-// Paths travel through the core as UTF-8; this turns one into the platform's native form.
-std::filesystem::path PathFromUtf8(std::string_view utf8);
 
 // Loads a pugixml document from a regular file. Anything else (a folder, say) fails with
 // status_io_error instead of reaching pugixml, which would try to read a folder's "size".

@@ -1,4 +1,4 @@
-#include "macro/atomic_file.h"
+#include "macro/xml_file.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,25 +6,9 @@
 #include <string>
 #include <system_error>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#endif
-
 namespace kb {
 
 namespace fs = std::filesystem;
-
-fs::path PathFromUtf8(std::string_view utf8) {
-    std::u8string text(utf8.size(), u8'\0');
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        text[i] = static_cast<char8_t>(utf8[i]);
-    }
-    return fs::path(text);
-}
 
 namespace {
 
@@ -93,79 +77,26 @@ pugi::xml_parse_result LoadOwnedBuffer(pugi::xml_document& document, char* buffe
 
 pugi::xml_parse_result LoadXmlFile(pugi::xml_document& document, const fs::path& file,
                                    unsigned int options, pugi::xml_encoding encoding) {
-#ifndef _WIN32
-    // One open and a look at what it opened: a separate stat of the path costs as much as the open
-    // and is a good part of loading a small file. O_NONBLOCK keeps a FIFO from blocking the open.
     pugi::xml_parse_result result;
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        result.status = errno == ENOENT ? pugi::status_file_not_found : pugi::status_io_error;
-        return result;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        result.status = pugi::status_io_error;
-        return result;
-    }
-    const auto size = static_cast<std::size_t>(info.st_size);
-    // One spare byte, so that an empty file still gets a buffer of its own.
-    auto* buffer = static_cast<char*>(pugi::get_memory_allocation_function()(size + 1));
-    if (buffer == nullptr) {
-        ::close(fd);
-        result.status = pugi::status_out_of_memory;
-        return result;
-    }
-    std::size_t got = 0;
-    while (got < size) {
-        const ssize_t n = ::read(fd, buffer + got, size - got);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    if (got != size) {
-        pugi::get_memory_deallocation_function()(buffer);
-        result.status = pugi::status_io_error;
-        return result;
-    }
-    return LoadOwnedBuffer(document, buffer, size, options, encoding);
-#else
-    pugi::xml_parse_result result;
-    std::error_code ec;
-    const fs::file_status status = fs::status(file, ec);
-    if (status.type() != fs::file_type::regular) {
-        result.status = status.type() == fs::file_type::not_found ? pugi::status_file_not_found
-                                                                  : pugi::status_io_error;
-        return result;
-    }
-    std::FILE* stream = _wfopen(file.c_str(), L"rb");
-    if (stream == nullptr) {
-        result.status = pugi::status_io_error;
-        return result;
-    }
     std::string bytes;
-    char chunk[16384];
-    for (std::size_t n = 0; (n = std::fread(chunk, 1, sizeof chunk, stream)) > 0;) {
-        bytes.append(chunk, n);
+    switch (ReadRegularFile(file, bytes)) {
+        case ReadFileStatus::Ok:
+            break;
+        case ReadFileStatus::NotFound:
+            result.status = pugi::status_file_not_found;
+            return result;
+        default:
+            result.status = pugi::status_io_error;
+            return result;
     }
-    const bool failed = std::ferror(stream) != 0;
-    std::fclose(stream);
     // One spare byte, so that an empty file still gets a buffer of its own.
-    auto* buffer =
-        failed ? nullptr
-               : static_cast<char*>(pugi::get_memory_allocation_function()(bytes.size() + 1));
+    auto* buffer = static_cast<char*>(pugi::get_memory_allocation_function()(bytes.size() + 1));
     if (buffer == nullptr) {
-        result.status = failed ? pugi::status_io_error : pugi::status_out_of_memory;
+        result.status = pugi::status_out_of_memory;
         return result;
     }
     std::copy(bytes.begin(), bytes.end(), buffer);
     return LoadOwnedBuffer(document, buffer, bytes.size(), options, encoding);
-#endif
 }
 
 bool SaveXmlAtomically(const pugi::xml_document& document, const fs::path& target,
