@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 #include <cstring>
 #include <pugixml.hpp>
 
@@ -69,10 +70,14 @@ void CollectChildren(const QObject* parent, std::vector<SWindow*>& out) {
     }
 }
 
+// Positions, sizes and margins of a layout are kept to this many pixels either way, so that
+// adding them up (right = left + width) stays within int.
+constexpr int kMaxCoordinate = 1000000;
+
 std::vector<int> ParseInts(const QString& value) {
     std::vector<int> out;
     for (const QString& part : value.split(QLatin1Char(','))) {
-        out.push_back(ParseIntValue(part));
+        out.push_back(std::clamp(ParseIntValue(part), -kMaxCoordinate, kMaxCoordinate));
     }
     return out;
 }

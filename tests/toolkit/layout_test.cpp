@@ -177,6 +177,22 @@ TEST_F(HostileLayoutTest, IncludesAreLimitedInTotal) {
     EXPECT_EQ(CountNamed(twice, "fan_text"), 64);
 }
 
+// Numbers past int's range read as its limit; the positions built from them must not overflow
+// when right and bottom are worked out.
+TEST_F(HostileLayoutTest, HugePositionsAndMarginsAreKeptInRange) {
+    AddLayouts({{"huge", R"(<layout>
+<window name="far" pos="0,64444444444444444444,200,40" margin="99999999999"/>
+<window name="wide" pos="-99999999999,5,99999999999,99999999999"/></layout>)"}});
+    SHostWnd host("LAYOUT:huge");
+    ASSERT_TRUE(host.CreateHost());
+    SWindow* far = host.FindChildByName("far");
+    ASSERT_NE(far, nullptr);
+    EXPECT_EQ(far->GetWindowRect(), QRect(0, 1000000, 200, 40));
+    SWindow* wide = host.FindChildByName("wide");
+    ASSERT_NE(wide, nullptr);
+    EXPECT_EQ(wide->GetWindowRect(), QRect(-1000000, 5, 1000000, 1000000));
+}
+
 TEST_F(LayoutTest, BadLayoutsBuildNothing) {
     for (const char* name : {"LAYOUT:broken", "LAYOUT:NoFile", "LAYOUT:unlisted", "nocolon"}) {
         SHostWnd host(name);
