@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything and runs every test; then builds the Qt-free core
-# with AddressSanitizer and UndefinedBehaviorSanitizer and runs its tests again, and last
-# cross-builds the Windows side and runs its tests under Wine (scripts/test-windows.sh).
+# with AddressSanitizer and UndefinedBehaviorSanitizer and runs its tests again; then fuzzes
+# every parser for a short time (scripts/fuzz.sh), and last cross-builds the Windows side and
+# runs its tests under Wine (scripts/test-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -35,5 +36,8 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKBCONFIG_CORE_ONLY=
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+# Every parser of outside input under libFuzzer for a short, fixed time.
+bash scripts/fuzz.sh
 
 bash scripts/test-windows.sh

@@ -45,8 +45,8 @@ public:
     const std::int32_t interfaceNumber = 0;  // the file's "interface" attribute
     const std::int32_t subdevice = 0;
     const bool chineseUi = false;
-    const std::vector<KeyFunctionEntry> mediaKeys;
-    const std::vector<KeyFunctionEntry> functionKeys;
+    const std::vector<KeyFunctionEntry> mediaKeys{};
+    const std::vector<KeyFunctionEntry> functionKeys{};
 
 private:
     explicit DeviceConfig(detail::DeviceConfigValues&& values);
