@@ -27,7 +27,12 @@ struct CoordKey {
     std::uint32_t color = 0xFFFFFFFFu;  // byte 0 red, 1 green, 2 blue, 3 alpha
 
     bool Contains(int x, int y) const { return left <= x && x < right && top <= y && y < bottom; }
-    QRect Rect() const { return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)); }
+    // A null rectangle for a key without area (whose exclusive edges may sit at INT_MIN).
+    QRect Rect() const {
+        return right > left && bottom > top
+                   ? QRect(QPoint(left, top), QPoint(right - 1, bottom - 1))
+                   : QRect();
+    }
     QColor Color() const;
 };
 

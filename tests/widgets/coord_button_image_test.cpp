@@ -49,6 +49,14 @@ TEST(KeyCoordinates, AttributeFormats) {
     EXPECT_EQ(keys[3].color, 0xFFFFFFFFu);  // no hex digits: default white
     EXPECT_EQ(keys[3].right, 0);
     EXPECT_EQ(keys[4].right, 2147483647);  // clamped, not wrapped into a negative edge
+    EXPECT_TRUE(keys[4].Rect().isNull());
+    // Edges clamped to the bottom of int leave a key without area, and its rectangle null.
+    const auto far = Parse(R"(<positions><key rect="-2147483648,-99999999999,0,-5"/>
+        <key rect="5,5,-10,0"/></positions>)");
+    ASSERT_EQ(far.size(), 2u);
+    EXPECT_EQ(far[0].bottom, -2147483647 - 1);
+    EXPECT_TRUE(far[0].Rect().isNull());
+    EXPECT_TRUE(far[1].Rect().isNull());
     EXPECT_EQ(Parse("<position><key id='1'/></position>").size(), 0u);
 }
 
