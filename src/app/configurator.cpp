@@ -9,6 +9,7 @@
 #include "app/key_dialog_runner.h"
 #include "config/atomic_file.h"
 #include "config/data_folder.h"
+#include "config/user_settings.h"
 #include "mainwindow/main_window.h"
 #include "toolkit/named_ids.h"
 #include "toolkit/sapp.h"
@@ -101,7 +102,10 @@ int RunConfigurator(char* argv0, const Composition& composition) {
     auto translators = std::make_shared<ui::STranslatorMgr>();
     app->SetTranslator(translators);
     const DeviceConfig* config = DeviceConfig::Instance(kConfigFile);
-    InstallStartupTranslator(*app, *translators, config->chineseUi);
+    // The language chosen in an earlier run wins over the shipped one.
+    const std::string dataFolder = DataFolder();
+    InstallStartupTranslator(*app, *translators,
+                             LoadChineseUiChoice(dataFolder).value_or(config->chineseUi));
 
     ui::RegisterProgramWidgets(*app);
 
@@ -122,6 +126,8 @@ int RunConfigurator(char* argv0, const Composition& composition) {
                                       devices.trace};
     auto window = std::make_unique<CMainDlg>(services);
     window->SetKeyDialogRunner(MakeKeyDialogRunner(*platform, *config, DataFolder()));
+    window->SetLanguageChosenHandler(
+        [dataFolder](int language) { SaveChineseUiChoice(dataFolder, language == 1); });
     window->CreateHost(QApplication::activeWindow());
     window->DeferStartupConnection();
     window->SendHostMessage(ui::kWmInitDialog);

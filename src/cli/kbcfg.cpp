@@ -501,6 +501,9 @@ int Run(const std::vector<std::string>& args) {
     if (channel.OpenChannel(config.vid, config.pid, config.interfaceNumber, config.subdevice) ==
         0) {
         std::cerr << kFailedToOpen << std::endl;
+        if (channel.LastOpenFailure() == OpenFailure::NoPermission) {
+            std::cerr << kNoPermissionText << std::endl;
+        }
         return kExitKeyboard;
     }
     if (options.command == Command::Status) {

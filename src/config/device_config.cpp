@@ -20,6 +20,7 @@ struct detail::DeviceConfigValues {
     bool chineseUi = false;
     std::vector<KeyFunctionEntry> mediaKeys;
     std::vector<KeyFunctionEntry> functionKeys;
+    std::string website;
 };
 
 DeviceConfig::DeviceConfig(detail::DeviceConfigValues&& values)
@@ -29,7 +30,8 @@ DeviceConfig::DeviceConfig(detail::DeviceConfigValues&& values)
       subdevice(values.subdevice),
       chineseUi(values.chineseUi),
       mediaKeys(std::move(values.mediaKeys)),
-      functionKeys(std::move(values.functionKeys)) {}
+      functionKeys(std::move(values.functionKeys)),
+      website(std::move(values.website)) {}
 
 std::vector<std::int32_t> ParseCodeList(std::string_view text) {
     std::string compact;
@@ -114,6 +116,7 @@ detail::DeviceConfigValues ReadDocument(const pugi::xml_document& doc) {
     values.subdevice = ParseHexPrefix(usb.attribute("subdevice").value());
     values.mediaKeys = ReadEntries(doc.child("mediakey"));
     values.functionKeys = ReadEntries(doc.child("functkey"));
+    values.website = doc.child("local").attribute("website").value();
     return values;
 }
 

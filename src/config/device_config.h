@@ -21,9 +21,9 @@ struct KeyFunctionEntry {
 // media-key and function-key lists. The fields are public and const; a model that could not be
 // read has identity 0, English and empty lists.
 //
-// File format: top-level sibling elements <local language="cn"/>, <usb vid= pid= interface=
-// subdevice=/> (hexadecimal, "0x" optional), <mediakey> and <functkey> whose children carry
-// name= and code= (decimal, comma separated).
+// File format: top-level sibling elements <local language="cn" website="https://…"/>, <usb vid=
+// pid= interface= subdevice=/> (hexadecimal, "0x" optional), <mediakey> and <functkey> whose
+// children carry name= and code= (decimal, comma separated).
 class DeviceConfig {
 public:
     DeviceConfig() = default;
@@ -47,6 +47,8 @@ public:
     const bool chineseUi = false;
     const std::vector<KeyFunctionEntry> mediaKeys{};
     const std::vector<KeyFunctionEntry> functionKeys{};
+    // The vendor's web address of the "Visit website" link; empty hides the link.
+    const std::string website{};
 
 private:
     explicit DeviceConfig(detail::DeviceConfigValues&& values);

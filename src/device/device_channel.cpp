@@ -15,6 +15,8 @@ struct DeviceChannel::Impl {
     TraceSink* trace;
     std::unique_ptr<HidHandle> handle;
     HandleState state = HandleState::None;
+    OpenFailure lastOpenFailure = OpenFailure::None;
+    std::uint64_t failedExchanges = 0;
 
     void TraceReport(const char* verb, const Report& report, bool ok) const {
         if (trace == nullptr) {
@@ -47,12 +49,14 @@ int DeviceChannel::OpenChannel(std::int32_t vid, std::int32_t pid, std::int32_t 
         FindKeyboardInterface(d.backend, {vid, pid, interfaceNumber, subdevice}, d.diagnostics);
     if (!found) {
         // A handle from an earlier open stays; exchanges over it fail once the device is gone.
+        d.lastOpenFailure = OpenFailure::NotFound;
         return 0;
     }
     d.handle.reset();
     d.state = HandleState::None;
     d.handle = d.backend.Open(found->path);
     d.state = d.handle ? HandleState::Open : HandleState::FailedOpen;
+    d.lastOpenFailure = d.handle ? OpenFailure::None : d.backend.WhyOpenFailed(found->path);
     if (d.diagnostics != nullptr) {
         *d.diagnostics << "open dev: "
                        << FormatHandleValue(d.handle ? d.handle->NativeHandle() : -1) << "\n";
@@ -74,6 +78,7 @@ int DeviceChannel::SendFeature(const Report& report) {
         // A failed open has no handle to call; the exchange fails as it would on an invalid one.
         ok = d.handle && d.handle->SetFeature(report);
     }
+    d.failedExchanges += ok ? 0 : 1;
     d.TraceReport("send", report, ok);
     return ok ? 1 : 0;
 }
@@ -90,12 +95,21 @@ int DeviceChannel::ReadFeature(Report& report) {
             report = reply;
         }
     }
+    d.failedExchanges += ok ? 0 : 1;
     d.TraceReport("read", report, ok);
     return ok ? 1 : 0;
 }
 
 DeviceChannel::HandleState DeviceChannel::State() const {
     return impl_->state;
+}
+
+OpenFailure DeviceChannel::LastOpenFailure() const {
+    return impl_->lastOpenFailure;
+}
+
+std::uint64_t DeviceChannel::FailedExchanges() const {
+    return impl_->failedExchanges;
 }
 
 }  // namespace kb

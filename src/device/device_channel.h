@@ -32,6 +32,11 @@ public:
     int ReadFeature(Report& report);
 
     HandleState State() const;
+    // Why the last OpenChannel failed; None after a successful one (and before any).
+    OpenFailure LastOpenFailure() const;
+    // Exchanges (sends and reads) that failed since the channel was made; callers compare two
+    // readings to learn whether an action of theirs reached the keyboard.
+    std::uint64_t FailedExchanges() const;
 
 private:
     struct Impl;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "device/open_failure.h"
+
 namespace kb {
 
 // One feature report: byte 0 is the report id, always exchanged with length 8.
@@ -46,6 +48,8 @@ public:
     virtual std::vector<HidInterfaceInfo> Enumerate() = 0;
     // Null when the path cannot be opened for reading and writing.
     virtual std::unique_ptr<HidHandle> Open(const std::string& path) = 0;
+    // Asked after Open(path) failed: why. Back ends that cannot tell answer Other.
+    virtual OpenFailure WhyOpenFailed(const std::string& /*path*/) { return OpenFailure::Other; }
     // Opens the interface briefly, as discovery does for every match, and returns the system's
     // handle value (-1 when the open failed) for the diagnostic line. A back end may refresh the
     // informational fields of info while it has the interface open.

@@ -133,7 +133,11 @@ CMainDlg::CMainDlg(const MainWindowServices& services)
     : ui::SHostWnd(Text(kMainLayout)),
       services_(services),
       channel_(services.backend, services.gate, services.diagnostics, services.trace),
-      protocol_(channel_, services.pacer, *this) {}
+      protocol_(channel_, services.pacer, *this) {
+    noticeTimer_.setSingleShot(true);
+    noticeTimer_.setInterval(kNoticeMs);
+    connect(&noticeTimer_, &QTimer::timeout, this, [this] { HideNotice(); });
+}
 
 // The channel stays open: the process ends right after the window goes.
 CMainDlg::~CMainDlg() = default;
@@ -144,6 +148,115 @@ void CMainDlg::SetConnectionStatus(bool connected) {
         status->SetColorText(connected ? ThemeColor("accent", kDefaultAccentColor)
                                        : ThemeColor("danger", kDefaultDisconnectedColor));
     }
+    EnableKeyboardControls(connected);
+}
+
+std::vector<SWindow*> CMainDlg::KeyboardControls() const {
+    std::vector<SWindow*> controls{keyboard_, profile_, ledMode_,
+                                   FindChildByName(QStringLiteral("btn_restore_factory"))};
+    for (SWindow* panel : panels_) {
+        if (!panel) {
+            continue;
+        }
+        controls.push_back(panel);
+        // The panel's own controls show their own tooltips; they say why they are grey too.
+        for (SWindow* child : panel->findChildren<SWindow*>()) {
+            controls.push_back(child);
+        }
+    }
+    std::erase(controls, nullptr);
+    return controls;
+}
+
+// The marks are not known while the keyboard is away; the tables of the last read-back show
+// them again when it is back (a reconnection reads them anew right after).
+void CMainDlg::EnableKeyboardControls(bool enable) {
+    if (enable == controlsConnected_) {
+        return;
+    }
+    controlsConnected_ = enable;
+    if (enable) {
+        for (const SavedTip& tip : savedTips_) {
+            if (tip.window) {
+                tip.window->SetToolTipText(tip.source, tip.translated);
+            }
+        }
+        savedTips_.clear();
+    } else {
+        savedTips_.clear();
+        for (SWindow* control : KeyboardControls()) {
+            savedTips_.push_back({control, control->ToolTipSource(), control->ToolTipTranslated()});
+            control->SetToolTipText(Text(kTextNotConnected), true);
+        }
+    }
+    for (SWindow* control : {static_cast<SWindow*>(keyboard_), static_cast<SWindow*>(profile_),
+                             static_cast<SWindow*>(ledMode_),
+                             FindChildByName(QStringLiteral("btn_restore_factory"))}) {
+        if (control) {
+            control->EnableWindow(enable);
+        }
+    }
+    for (SWindow* panel : panels_) {
+        if (panel) {
+            panel->EnableWindow(enable);
+        }
+    }
+    if (enable) {
+        RemarkKeysFromTables();
+    } else {
+        ClearKeyMarks();
+    }
+}
+
+void CMainDlg::RemarkKeysFromTables() {
+    ClearKeyMarks();
+    for (const SlotTable* table : {&protocol_.MacroSlots(), &protocol_.RemapSlots()}) {
+        for (const std::uint8_t key : *table) {
+            if (key != 0) {
+                MarkKey(key);
+            }
+        }
+    }
+}
+
+template <class Exchange>
+void CMainDlg::RunUserExchange(Exchange&& exchange) {
+    const std::uint64_t failedBefore = channel_.FailedExchanges();
+    if (userExchangeDepth_++ == 0) {
+        warningShown_ = false;
+    }
+    exchange();
+    if (--userExchangeDepth_ == 0 && channel_.FailedExchanges() != failedBefore && !warningShown_ &&
+        !IsDestroyed()) {
+        ShowNoResponse();
+    }
+}
+
+void CMainDlg::ShowNoResponse() {
+    if (SWindow* hint = FindChildByName(QStringLiteral("hint"))) {
+        hint->SetVisible(false);
+    }
+    if (SWindow* notice = FindChildByName(QStringLiteral("notice"))) {
+        notice->SetText(Text(kTextNoResponse), true);
+        notice->SetVisible(true);
+    }
+    noticeTimer_.start();
+}
+
+void CMainDlg::HideNotice() {
+    noticeTimer_.stop();
+    if (SWindow* notice = FindChildByName(QStringLiteral("notice"))) {
+        notice->SetVisible(false);
+        notice->SetText(QString());
+    }
+    if (SWindow* hint = FindChildByName(QStringLiteral("hint"))) {
+        hint->SetVisible(true);
+    }
+}
+
+QString CMainDlg::Notice() const {
+    const SWindow* notice = FindChildByName(QStringLiteral("notice"));
+    return notice && notice->IsVisible() ? notice->GetText() : QString();
 }
 
 bool CMainDlg::OnHostMessage(unsigned msg, qintptr wParam, qintptr lParam, qintptr& result) {
@@ -215,6 +328,9 @@ void CMainDlg::OnInitDialog() {
         }
     }
     MarkActiveLanguage();
+    if (SWindow* link = FindChildByName(QStringLiteral("logo_link"))) {
+        link->SetVisible(!VendorSiteUrl().isEmpty());
+    }
 
     speed_ = FindChildByName2<ui::SSliderBar>(QStringLiteral("bar_speed"));
     brightness_ = FindChildByName2<ui::SSliderBar>(QStringLiteral("bar_brightness"));
@@ -304,6 +420,10 @@ bool CMainDlg::OpenDeviceChannel() {
 void CMainDlg::ReportOpenFailure() {
     ui::SMessageBox(nullptr, Text(kTextOpenFailed), Text(kTextWarningCaption), ui::kMbOk);
     SetConnectionStatus(false);
+    // A keyboard the system keeps from us is not absent: say what to do about it.
+    if (channel_.LastOpenFailure() == OpenFailure::NoPermission) {
+        ui::SMessageBox(nullptr, Text(kNoPermissionText), Text(kTextWarningCaption), ui::kMbOk);
+    }
 }
 
 void CMainDlg::SelectProfileAndReadBack(int index) {
@@ -368,7 +488,7 @@ void CMainDlg::MinimizeToTray() {
 // ---- profiles and restore ------------------------------------------------------------------
 
 bool CMainDlg::OnProfileChanged(EventArgs& /*evt*/) {
-    SelectProfileAndReadBack(profile_ ? profile_->GetCurSel() : -1);
+    RunUserExchange([this] { SelectProfileAndReadBack(profile_ ? profile_->GetCurSel() : -1); });
     return true;
 }
 
@@ -377,6 +497,10 @@ void CMainDlg::RestoreFactorySettings() {
                         ui::kMbOkCancel) != ui::kIdOk) {
         return;
     }
+    RunUserExchange([this] { ResetToFactory(); });
+}
+
+void CMainDlg::ResetToFactory() {
     BusyCursor busy;
     protocol_.RestoreFactorySettings([this] {
         // The lighting report and the profile select reach the keyboard only through these
@@ -399,13 +523,13 @@ int CMainDlg::CurrentEffect() const {
 
 bool CMainDlg::OnLedModeChanged(EventArgs& /*evt*/) {
     SyncLightingControls(LightingSync::ToControls);
-    SendLighting();
+    RunUserExchange([this] { SendLighting(); });
     return true;
 }
 
 void CMainDlg::OnLightingControlChanged() {
     SyncLightingControls(LightingSync::ToRecord);
-    SendLighting();
+    RunUserExchange([this] { SendLighting(); });
 }
 
 void CMainDlg::SendLighting() {
@@ -544,6 +668,9 @@ void CMainDlg::SwitchLanguage(int language) {
         root->SendWndMessage(ui::kMsgSetLanguage, 0, 0);
     }
     MarkActiveLanguage();
+    if (languageChosen_) {
+        languageChosen_(language == 1 ? 1 : 0);
+    }
 }
 
 int CMainDlg::ActiveLanguage() const {
@@ -616,8 +743,22 @@ void CMainDlg::RunUpgradeTool() {
     }
 }
 
+// Only web addresses are opened: the link is for the vendor's site, nothing else.
+QUrl CMainDlg::VendorSiteUrl() const {
+    const QUrl url(QString::fromStdString(services_.config.website), QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty() ||
+        (scheme != QLatin1String("https") && scheme != QLatin1String("http"))) {
+        return {};
+    }
+    return url;
+}
+
 void CMainDlg::OpenVendorSite() {
-    services_.platform.OpenUrl(QUrl(Text(kVendorSiteUrl)));
+    const QUrl url = VendorSiteUrl();
+    if (!url.isEmpty()) {
+        services_.platform.OpenUrl(url);
+    }
 }
 
 // ---- key buttons ---------------------------------------------------------------------------
@@ -634,11 +775,15 @@ int CMainDlg::OnCoordButtonClick(int id, QString name, int event, unsigned /*fla
     AssignmentRecord record{};
     const int result = dialogRunner_ ? dialogRunner_(*this, selection_, record) : ui::kIdCancel;
     if (result == ui::kIdOk) {
-        BusyCursor busy;
-        protocol_.ApplyAssignment(record, selection_);
+        RunUserExchange([this, &record] {
+            BusyCursor busy;
+            protocol_.ApplyAssignment(record, selection_);
+        });
     } else if (result == kIdBtnDelete && !selection_.empty()) {
-        BusyCursor busy;
-        protocol_.ClearAssignment(selection_);
+        RunUserExchange([this] {
+            BusyCursor busy;
+            protocol_.ClearAssignment(selection_);
+        });
     }
     selection_.clear();
     return 0;
@@ -659,6 +804,7 @@ void CMainDlg::MarkKey(int keyId) {
 // The protocol warns while the busy cursor is up; the box waits for the user, so it gets the
 // ordinary pointer until it closes.
 void CMainDlg::ShowWarning(const std::string& text) {
+    warningShown_ = true;
     const bool busy = QApplication::overrideCursor() != nullptr;
     if (busy) {
         QApplication::setOverrideCursor(Qt::ArrowCursor);

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QColor>
+#include <QPointer>
 #include <QString>
+#include <QTimer>
+#include <QUrl>
 #include <array>
 #include <functional>
 #include <iosfwd>
@@ -45,7 +48,6 @@ using KeyDialogRunner =
     std::function<int(CMainDlg& owner, const KeySelection& keys, AssignmentRecord& record)>;
 
 inline constexpr const char* kMainLayout = "LAYOUT:XML_MAINWND";
-inline constexpr const char* kVendorSiteUrl = "https://www.example.com";
 inline constexpr const char* kTextConnected = "Connected";
 inline constexpr const char* kTextDisconnected = "Disconnected";
 inline constexpr const char* kTextConnecting = "Connecting…";
@@ -54,6 +56,12 @@ inline constexpr const char* kTextOpenFailed = "Failed to open USB";
 inline constexpr const char* kTextRestoreConfirm =
     "All settings will be restored, are you sure you want to continue?";
 inline constexpr const char* kTextUpgradeFailed = "Failed to start the upgrade exe";
+// Tooltip of the controls that need the keyboard while it is not connected.
+inline constexpr const char* kTextNotConnected = "The keyboard is not connected";
+// Status line after a user's action whose reports failed.
+inline constexpr const char* kTextNoResponse = "The keyboard did not respond";
+// How long the status line shows that notice.
+inline constexpr int kNoticeMs = 8000;
 
 // Colours used when the colour table has no "accent" (connected, the language in use) or
 // "danger" (disconnected).
@@ -80,7 +88,15 @@ public:
     CMainDlg(const CMainDlg&) = delete;
     CMainDlg& operator=(const CMainDlg&) = delete;
 
+    // Also greys the controls that need the keyboard (and drops the key marks) while it is not
+    // connected, and brings them back with the connection.
     void SetConnectionStatus(bool connected);
+    // True while the controls that need the keyboard are enabled.
+    bool ControlsConnected() const { return controlsConnected_; }
+    // The notice of the status line, empty when none shows.
+    QString Notice() const;
+    // Takes the notice away and shows the hint again (also done by a timer).
+    void HideNotice();
     void SyncLightingControls(LightingSync direction);
     void SendLighting();
     void RestoreFactorySettings();
@@ -110,6 +126,12 @@ public:
     // window has drawn its first frame, so the user sees the window at once. Call before the
     // initialisation message.
     void DeferStartupConnection() { startupConnection_ = StartupConnection::Deferred; }
+    // Told of each language the user switches to (1: Chinese, 0: English), to keep it.
+    void SetLanguageChosenHandler(std::function<void(int)> handler) {
+        languageChosen_ = std::move(handler);
+    }
+    // The web address of the "Visit website" link; empty when the link is hidden.
+    QUrl VendorSiteUrl() const;
     KeyboardProtocol& Protocol() { return protocol_; }
     const KeySelection& Selection() const { return selection_; }
     int CurrentProfileIndex() const { return protocol_.CurrentProfileIndex(); }
@@ -129,8 +151,17 @@ private:
     // Makes `index` the current profile (see KeyboardProtocol::ChangeProfile) under the busy
     // cursor.
     void SelectProfileAndReadBack(int index);
+    void ResetToFactory();
     bool OpenDeviceChannel();
     void ReportOpenFailure();
+    // Runs an exchange the user asked for; when reports of it failed and no warning was shown
+    // meanwhile, the status line says the keyboard did not respond. Nested runs report once.
+    template <class Exchange>
+    void RunUserExchange(Exchange&& exchange);
+    void ShowNoResponse();
+    std::vector<ui::SWindow*> KeyboardControls() const;
+    void EnableKeyboardControls(bool enable);
+    void RemarkKeysFromTables();
     void MinimizeToTray();
     int CurrentEffect() const;
     LightingControls ReadControls() const;
@@ -170,7 +201,19 @@ private:
     // The names of the English (0) and Chinese (1) translations, once read.
     mutable std::array<QString, 2> translationNames_{};
     KeyDialogRunner dialogRunner_;
+    std::function<void(int)> languageChosen_;
     bool inDeviceChange_ = false;
+    bool controlsConnected_ = true;
+    // Tooltips replaced while disconnected: control, source, translated.
+    struct SavedTip {
+        QPointer<ui::SWindow> window;
+        QString source;
+        bool translated = false;
+    };
+    std::vector<SavedTip> savedTips_;
+    int userExchangeDepth_ = 0;
+    bool warningShown_ = false;
+    QTimer noticeTimer_;
     bool deviceChangePending_ = false;
 };
 

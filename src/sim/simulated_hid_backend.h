@@ -20,6 +20,10 @@ public:
     std::unique_ptr<HidHandle> Open(const std::string& path) override {
         return keyboard_.Open(path);
     }
+    OpenFailure WhyOpenFailed(const std::string& /*path*/) override {
+        const OpenFailure reason = keyboard_.OpenFailureReason();
+        return reason == OpenFailure::None ? OpenFailure::Other : reason;
+    }
 
 private:
     SimulatedKeyboard& keyboard_;

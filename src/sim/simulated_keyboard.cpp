@@ -94,6 +94,7 @@ struct SimulatedKeyboard::Shared {
     std::optional<std::array<std::uint8_t, 7>> garbageBytes;
     bool openFails = false;
     int unplugAfter = -1;
+    bool openDenied = false;  // the open failure is a refusal for lack of permission
     std::mt19937 random{0x5eed};
     std::deque<SimExchange> exchanges;
 
@@ -527,6 +528,21 @@ void SimulatedKeyboard::ReplyWithGarbage(int count,
 void SimulatedKeyboard::SetOpenFailure(bool fail) {
     std::lock_guard lock(shared_->mutex);
     shared_->openFails = fail;
+    shared_->openDenied = false;
+}
+
+void SimulatedKeyboard::DenyOpen(bool deny) {
+    std::lock_guard lock(shared_->mutex);
+    shared_->openFails = deny;
+    shared_->openDenied = deny;
+}
+
+OpenFailure SimulatedKeyboard::OpenFailureReason() const {
+    std::lock_guard lock(shared_->mutex);
+    if (!shared_->openFails) {
+        return OpenFailure::None;
+    }
+    return shared_->openDenied ? OpenFailure::NoPermission : OpenFailure::Other;
 }
 
 void SimulatedKeyboard::UnplugAfterExchanges(int count) {
@@ -543,6 +559,7 @@ void SimulatedKeyboard::ClearFaults() {
     shared_->garbage = 0;
     shared_->garbageBytes.reset();
     shared_->openFails = false;
+    shared_->openDenied = false;
 }
 
 void SimulatedKeyboard::Unplug() {

@@ -85,6 +85,10 @@ public:
     // The next `count` exchanges with the protocol interface go through; the one after finds
     // the keyboard unplugged, as if its cable came out there. A negative count never unplugs.
     void UnplugAfterExchanges(int count);
+    // Opens of the protocol interface are refused as for lack of permission.
+    void DenyOpen(bool deny);
+    // Why opening the protocol interface fails now: None when it does not.
+    OpenFailure OpenFailureReason() const;
     void ClearFaults();
 
     // Unplugging ends the current session: enumeration is empty and every open handle fails

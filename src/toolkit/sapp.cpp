@@ -1,11 +1,14 @@
 #include "toolkit/sapp.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QPalette>
 #include <QScreen>
+#include <QToolTip>
 #include <algorithm>
 #include <pugixml.hpp>
 
@@ -15,6 +18,7 @@
 #include "toolkit/stabctrl.h"
 #include "toolkit/swidgets.h"
 #include "toolkit/swnd.h"
+#include "toolkit/theme.h"
 #include "toolkit/translator.h"
 
 namespace kb::ui {
@@ -264,7 +268,24 @@ bool SApplication::LoadUiDef(const QString& typeAndName) {
     if (const pugi::xml_node node = root.child("skin")) {
         LoadSkinTable(Attr(node, "src"));
     }
+    ApplyToolTipColors();
     return true;
+}
+
+// Tooltips are the system's top-level windows: they take the dark look from the colour table
+// here, not from any window's style.
+void SApplication::ApplyToolTipColors() {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
+        return;
+    }
+    QPalette palette = QToolTip::palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::ToolTipBase, ThemeColor("popup"));
+        palette.setColor(group, QPalette::ToolTipText, ThemeColor("text"));
+        palette.setColor(group, QPalette::Window, ThemeColor("popup"));
+        palette.setColor(group, QPalette::WindowText, ThemeColor("text"));
+    }
+    QToolTip::setPalette(palette);
 }
 
 bool SApplication::LoadSkinTable(const QString& typeAndName) {

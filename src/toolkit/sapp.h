@@ -86,6 +86,8 @@ public:
     // ---- UI definition and value tables ------------------------------------------------
     // <uidef><string src=/><color src=/><skin src=/></uidef>; false when it does not load.
     bool LoadUiDef(const QString& typeAndName);
+    // Gives the tooltips the colour table's popup colours.
+    static void ApplyToolTipColors();
     QString GetString(const QString& name) const;  // null QString when missing
     int StringCount() const { return static_cast<int>(strings_.size()); }
     // Entry by index, entries sorted by name; null QString out of range.

@@ -89,6 +89,9 @@ public:
     virtual QString GetText(bool raw = false) const;
     void SetToolTipText(const QString& tip, bool translate = false);
     QString GetToolTipText() const { return tipShown_; }
+    // The tooltip as set, before translation, and whether it is translated.
+    const QString& ToolTipSource() const { return tipSource_; }
+    bool ToolTipTranslated() const { return tipTr_; }
     // Translation context: the widget's own, else its parent's.
     QString TrContext() const;
     void SetTrContext(const QString& context) { trCtx_ = context; }

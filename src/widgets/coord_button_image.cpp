@@ -10,6 +10,7 @@
 #include <string>
 
 #include "toolkit/sapp.h"
+#include "toolkit/theme.h"
 #include "widgets/widget_values.h"
 
 namespace kb::ui {
@@ -249,6 +250,13 @@ void CoordButtonImage::OnPaint(QPainter& painter) {
     }
     if (!bg_.isNull()) {
         painter.drawPixmap(QRectF(rect()), bg_, QRectF(bg_.rect()));
+    }
+    if (!isEnabled()) {
+        // Greyed, without hover or marks: nothing of the keyboard can be known or changed.
+        QColor veil = ThemeColor("bg");
+        veil.setAlpha(150);
+        painter.fillRect(rect(), veil);
+        return;
     }
     if (!hoverImage_.isNull()) {
         DrawMarked(painter, hoverImage_, true);

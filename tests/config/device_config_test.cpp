@@ -89,6 +89,14 @@ TEST(DeviceConfig, LanguageIsChineseOnlyForExactlyCn) {
     EXPECT_FALSE(DeviceConfig::LoadFromText("<Local language=\"cn\"/>").chineseUi);
 }
 
+TEST(DeviceConfig, WebsiteComesFromTheLocalElement) {
+    EXPECT_EQ(DeviceConfig::LoadFromText(R"(<local language="cn" website="https://v.example/"/>)")
+                  .website,
+              "https://v.example/");
+    EXPECT_EQ(DeviceConfig::LoadFromText(R"(<local language="cn"/>)").website, "");
+    EXPECT_EQ(DeviceConfig::LoadFromText(R"(<usb website="https://v.example/"/>)").website, "");
+}
+
 void ExpectEmpty(const DeviceConfig& config) {
     EXPECT_EQ(config.vid, 0);
     EXPECT_EQ(config.pid, 0);
@@ -97,6 +105,7 @@ void ExpectEmpty(const DeviceConfig& config) {
     EXPECT_FALSE(config.chineseUi);
     EXPECT_TRUE(config.mediaKeys.empty());
     EXPECT_TRUE(config.functionKeys.empty());
+    EXPECT_TRUE(config.website.empty());
 }
 
 TEST(DeviceConfig, UnusableInputGivesTheEmptyModel) {

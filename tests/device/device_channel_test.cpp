@@ -115,6 +115,36 @@ TEST_F(DeviceChannelTest, FailedOpenReplacesTheHandleAndExchangesFail) {
     EXPECT_EQ(trace.Lines(), Lines{"send 07 fc 02 00 00 00 00 00 failed"});
 }
 
+TEST_F(DeviceChannelTest, OpenFailuresCarryTheirReason) {
+    EXPECT_EQ(channel.LastOpenFailure(), OpenFailure::None);
+    backend.unopenable.insert("kbd");
+    for (const OpenFailure reason : {OpenFailure::NoPermission, OpenFailure::Other}) {
+        backend.unopenableReason = reason;
+        EXPECT_EQ(Open(), 0);
+        EXPECT_EQ(channel.LastOpenFailure(), reason);
+    }
+    backend.unopenable.clear();
+    ASSERT_EQ(Open(), 1);
+    EXPECT_EQ(channel.LastOpenFailure(), OpenFailure::None);
+    backend.interfaces.clear();
+    EXPECT_EQ(Open(), 0);
+    EXPECT_EQ(channel.LastOpenFailure(), OpenFailure::NotFound);
+}
+
+TEST_F(DeviceChannelTest, FailedExchangesAreCounted) {
+    Report reply{0x07};
+    EXPECT_EQ(channel.SendFeature(select), 0);  // no handle yet
+    EXPECT_EQ(channel.FailedExchanges(), 1u);
+    ASSERT_EQ(Open(), 1);
+    EXPECT_EQ(channel.SendFeature(select), 1);
+    EXPECT_EQ(channel.ReadFeature(reply), 1);
+    EXPECT_EQ(channel.FailedExchanges(), 1u);
+    backend.shared->unplugged = true;
+    EXPECT_EQ(channel.SendFeature(select), 0);
+    EXPECT_EQ(channel.ReadFeature(reply), 0);
+    EXPECT_EQ(channel.FailedExchanges(), 3u);
+}
+
 TEST_F(DeviceChannelTest, CloseReleasesTheHandle) {
     ASSERT_EQ(Open(), 1);
     Log().clear();

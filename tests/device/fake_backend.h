@@ -23,6 +23,7 @@ public:
 
     std::vector<HidInterfaceInfo> interfaces;
     std::set<std::string> unopenable;
+    OpenFailure unopenableReason = OpenFailure::Other;  // what WhyOpenFailed answers for them
 
     std::shared_ptr<Shared> shared = std::make_shared<Shared>();
 
@@ -37,6 +38,10 @@ public:
             return nullptr;
         }
         return std::make_unique<Handle>(shared, path, ++opens_);
+    }
+
+    OpenFailure WhyOpenFailed(const std::string& path) override {
+        return unopenable.count(path) != 0 ? unopenableReason : OpenFailure::Other;
     }
 
     void Add(const std::string& interfacePath, const std::string& path) {

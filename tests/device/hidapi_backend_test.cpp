@@ -2,10 +2,26 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <utility>
+
 #include "device/discovery.h"
 
 namespace kb {
 namespace {
+
+TEST(HidapiBackend, OpenFailuresTellARefusalFromTheRest) {
+    const std::pair<int, OpenFailure> cases[] = {
+        {EACCES, OpenFailure::NoPermission}, {EPERM, OpenFailure::NoPermission},
+        {ENOENT, OpenFailure::NotFound},     {ENODEV, OpenFailure::NotFound},
+        {EBUSY, OpenFailure::Other},         {EIO, OpenFailure::Other},
+    };
+    for (const auto& [error, reason] : cases) {
+        EXPECT_EQ(OpenFailureOfErrno(error), reason) << error;
+    }
+    HidapiBackend backend;
+    EXPECT_EQ(backend.WhyOpenFailed("/dev/no-such-hidraw"), OpenFailure::NotFound);
+}
 
 TEST(ExpandCollections, OneEntryPerTopLevelCollection) {
     HidInterfaceInfo device;

@@ -206,12 +206,19 @@ def scenario_fields(demo, shots):
     wait_until("the exported file", lambda: os.path.exists(exported + ".mcr"), timeout=5)
     wait_until("the save chooser to close",
                lambda: chooser not in visible_windows(demo), timeout=5)
+    # The program says where it wrote the file; Enter closes that.
+    wait_until("the export message", lambda: warning_box(demo), timeout=5)
+    key("Return")
+    wait_until("the export message to close", lambda: warning_box(demo) is None, timeout=5)
 
     known = visible_windows(demo)
     dialog.click_page_control("groupImport")
     chooser = wait_until("the open chooser", lambda: new_window_of(demo, known))
     time.sleep(0.5)
     type_text(imported)
+    key("Return")
+    # Importing over a library asks first; Enter answers OK.
+    wait_until("the import question", lambda: warning_box(demo), timeout=5)
     key("Return")
     wait_until("the imported library", lambda: read_library(demo)[0][0] == "Imported",
                timeout=5)

@@ -126,11 +126,16 @@ def check_plug_and_deny(runner):
     expect(lines[2:5] == ["hidraw0", "exit 1"] or lines[2:4] == ["hidraw0", "exit 1"],
            f"after unplugging only the mouse's node must be left and status must fail: {lines}")
     expect("Failed to open USB" in result.stderr, f"no failure message: {result.stderr}")
+    expect("permission" not in result.stderr,
+           f"an absent keyboard is no permission problem: {result.stderr}")
     expect(lines[-2:] == ["Connected", "exit 0"], f"not connected after plugging back: {lines}")
 
     denied = runner.run([runner.kbemu, "--deny", "--", runner.kbcfg, "status"])
     expect(denied.returncode == 1 and "Failed to open USB" in denied.stderr,
            f"--deny must make the keyboard unopenable: {denied.returncode} {denied.stderr}")
+    expect("no permission to use it" in denied.stderr and "70-kbconfig.rules" in denied.stderr
+           and "plug it in again" in denied.stderr,
+           f"a refused keyboard must be explained with the udev rule: {denied.stderr}")
     probe = runner.run([runner.kbemu, "--deny", "--", "sh", "-c", "exec 3<>/dev/hidraw2"])
     expect("Permission denied" in probe.stderr, f"--deny must refuse with EACCES: {probe.stderr}")
 

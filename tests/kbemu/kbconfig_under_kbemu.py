@@ -7,8 +7,9 @@ plug: the program starts connected; a profile click and a lighting change reach 
 firmware (kbemu's trace); unplugging shows "Disconnected" and sends nothing; plugging back
 reconnects through the udev watcher with the profile select and the read-back; closing ends
 with the program's exit code and the firmware kept its state.
-deny: a keyboard that refuses to open: the program warns, settles disconnected, keeps running
-and never reaches the firmware.
+deny: a keyboard that refuses to open: the program warns, then says it has no permission and
+how to fix that in a second box, settles disconnected, keeps running and never reaches the
+firmware.
 late: started without the keyboard, the program warns and settles disconnected; plugging the
 keyboard in connects it without a warning.
 
@@ -154,20 +155,28 @@ def dismiss_warning(program, shots, name):
 
     warning = wait_until("a warning window", warning_window, timeout=20)
     time.sleep(0.5)
+    size = demo_driver.window_size(warning)
     program.screenshot(shots, name)
     run("xdotool", "windowfocus", "--sync", warning, check=False)
     run("xdotool", "key", "Return")
     wait_until("the warning to close", lambda: warning not in program.windows(), timeout=10)
     program.window = wait_until("the main window", program.find_window, timeout=20)
     time.sleep(0.5)
+    return size
 
 
 def scenario_deny(program, shots):
     program.proc = program.start("first")
     # What the program says about a keyboard it may not open comes in a window of its own,
-    # before or over the main window.
-    dismiss_warning(program, shots, "kbemu-denied-warning")
+    # before or over the main window: "Failed to open USB", then what permission is missing.
+    first = dismiss_warning(program, shots, "kbemu-denied-warning")
+    second = dismiss_warning(program, shots, "kbemu-denied-permission")
+    # The explanation is several lines long: its box grows beyond the one-line warning's.
+    expect(second[1] > first[1], f"no second, longer box about the permission: {first} {second}")
     program.screenshot(shots, "kbemu-denied")
+    time.sleep(0.5)
+    expect([w for w in program.windows() if w != program.window] == [],
+           "more boxes than the warning and the permission message")
     expect(program.proc.poll() is None, "the program ended on a keyboard it may not open")
     expect(not program.sends(0, ""), "the firmware was reached through a refused open")
     program.stop()

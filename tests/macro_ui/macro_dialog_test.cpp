@@ -97,7 +97,7 @@ protected:
             if (whileBoxOpen_) {
                 whileBoxOpen_();
             }
-            dialog->EndDialog(ui::kIdOk);
+            dialog->EndDialog(boxAnswer_);
         });
     }
 
@@ -193,6 +193,7 @@ protected:
     std::unique_ptr<MacroRecordDlg> dialog_;
     std::vector<QString> boxes_;
     std::function<void()> whileBoxOpen_;
+    int boxAnswer_ = ui::kIdOk;
 };
 
 std::vector<std::uint8_t> Bytes(const AssignmentRecord& record, std::size_t from,
@@ -385,8 +386,20 @@ TEST_F(MacroDialogTest, StepButtonsEditTheShownGroup) {
     StepList()->SetSel(-1);
     Click("item_delete");  // nothing selected: the last step goes
     EXPECT_EQ(DescribeLibrary(MacroPath()), std::vector<std::string>{"g: 6/0/3"});
+    ASSERT_TRUE(boxes_.empty());
+
+    // Clearing asks first, with the number of steps; Cancel keeps them.
+    boxAnswer_ = ui::kIdCancel;
+    Click("item_clear");
+    EXPECT_EQ(boxes_, std::vector<QString>{"Delete all 1 steps of this group?"});
+    EXPECT_EQ(DescribeLibrary(MacroPath()), std::vector<std::string>{"g: 6/0/3"});
+    boxAnswer_ = ui::kIdOk;
     Click("item_clear");
     EXPECT_EQ(DescribeLibrary(MacroPath()), std::vector<std::string>{"g:"});
+    // Nothing left to delete: nothing to ask.
+    boxes_.clear();
+    Click("item_clear");
+    EXPECT_TRUE(boxes_.empty());
 }
 
 TEST_F(MacroDialogTest, RenamingSavesEachChange) {
@@ -630,15 +643,31 @@ TEST_F(MacroDialogTest, ExportWritesTheLibraryOnlyToMcrFiles) {
     const std::vector<std::string> refused = {"backup.MCR", "backup.mcr.txt", "my.macros/backup"};
     Open();
     for (const std::string& name : refused) {
-        platform_.saveFileAnswers.push_back(QString::fromStdString((folder_ / name).string()));
+        const QString path = QString::fromStdString((folder_ / name).string());
+        boxes_.clear();
+        platform_.saveFileAnswers.push_back(path);
         Click("groupExport");
         EXPECT_FALSE(std::filesystem::exists(folder_ / name)) << name;
+        EXPECT_EQ(boxes_, std::vector<QString>{path + " does not end in \".mcr\": only .mcr "
+                                                      "files are imported and exported."});
     }
-    Click("groupExport");  // cancelled
-    platform_.saveFileAnswers.push_back(QString::fromStdString((folder_ / "out.mcr").string()));
+    boxes_.clear();
+    Click("groupExport");  // cancelled: nothing to say
+    EXPECT_TRUE(boxes_.empty());
+    const QString out = QString::fromStdString((folder_ / "out.mcr").string());
+    platform_.saveFileAnswers.push_back(out);
     Click("groupExport");
     EXPECT_EQ(ReadFile(folder_ / "out.mcr"), ReadFile(MacroPath()));
-    EXPECT_EQ(platform_.lastChooserOptions.filterLabel, QStringLiteral("mcr文件(mcr)"));
+    EXPECT_EQ(boxes_, std::vector<QString>{"The macro groups were exported to " + out + "."});
+
+    // A file that cannot be written is reported as such, not as exported.
+    boxes_.clear();
+    const QString unwritable = QString::fromStdString((folder_ / "no-such" / "x.mcr").string());
+    platform_.saveFileAnswers.push_back(unwritable);
+    Click("groupExport");
+    EXPECT_EQ(boxes_,
+              std::vector<QString>{"The macro groups could not be written to " + unwritable + "."});
+    EXPECT_EQ(platform_.lastChooserOptions.filterLabel, QStringLiteral("Macro files (mcr)"));
     EXPECT_EQ(platform_.lastChooserOptions.patterns, QStringList{QStringLiteral("*.mcr")});
     EXPECT_EQ(platform_.lastChooserOptions.defaultSuffix, QStringLiteral("mcr"));
 }
@@ -652,15 +681,44 @@ TEST_F(MacroDialogTest, ImportReplacesTheLibraryAndRefreshesBothLists) {
     Open();
     ClickGroupRow(0);
 
-    for (const char* name : {"broken.mcr", "in.MCR", "missing.mcr"}) {
-        platform_.openFileAnswers.push_back(QString::fromStdString((folder_ / name).string()));
+    // Each refusal is explained: the extension, or a file that does not read as macros (after
+    // the question, as the file is read only once the user agreed).
+    const QString question =
+        "Importing replaces all 2 macro groups of the library with the groups of %1. Continue?";
+    const struct {
+        const char* name;
+        std::vector<QString> boxes;
+    } refused[] = {
+        {"broken.mcr", {question, "%1 could not be read as a macro file."}},
+        {"in.MCR", {"%1 does not end in \".mcr\": only .mcr files are imported and exported."}},
+        {"missing.mcr", {question, "%1 could not be read as a macro file."}},
+    };
+    for (const auto& c : refused) {
+        const QString path = QString::fromStdString((folder_ / c.name).string());
+        boxes_.clear();
+        platform_.openFileAnswers.push_back(path);
         Click("groupImport");
         EXPECT_EQ(DescribeLibrary(MacroPath()),
                   (std::vector<std::string>{"old: 4/0/100 4/1/20", "old2:"}))
-            << name;
+            << c.name;
+        std::vector<QString> expected;
+        for (const QString& box : c.boxes) {
+            expected.push_back(box.arg(path));
+        }
+        EXPECT_EQ(boxes_, expected) << c.name;
     }
     EXPECT_EQ(ShownSteps().size(), 2u);
 
+    // Cancel keeps every group.
+    boxes_.clear();
+    boxAnswer_ = ui::kIdCancel;
+    platform_.openFileAnswers.push_back(QString::fromStdString(incoming));
+    Click("groupImport");
+    EXPECT_EQ(boxes_, std::vector<QString>{question.arg(QString::fromStdString(incoming))});
+    EXPECT_EQ(DescribeLibrary(MacroPath()),
+              (std::vector<std::string>{"old: 4/0/100 4/1/20", "old2:"}));
+
+    boxAnswer_ = ui::kIdOk;
     platform_.openFileAnswers.push_back(QString::fromStdString(incoming));
     Click("groupImport");
     EXPECT_EQ(DescribeLibrary(MacroPath()), std::vector<std::string>{"new: 5/0/7"});
@@ -675,6 +733,37 @@ TEST_F(MacroDialogTest, ImportReplacesTheLibraryAndRefreshesBothLists) {
     Click("groupImport");
     EXPECT_TRUE(ShownSteps().empty());
     EXPECT_EQ(Groups()->GetSel(), -1);
+
+    // An empty library loses nothing: no question.
+    WriteLibrary(MacroPath(), {});
+    Open();
+    boxes_.clear();
+    platform_.openFileAnswers.push_back(QString::fromStdString(incoming));
+    Click("groupImport");
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_EQ(DescribeLibrary(MacroPath()), std::vector<std::string>{"new: 5/0/7"});
+}
+
+TEST_F(MacroDialogTest, QuestionsAndTheChooserFilterFollowTheLanguage) {
+    WriteLibrary(MacroPath(), {{"a", TwoSteps()}, {"b", {}}, {"c", {}}});
+    const std::string incoming = (folder_ / "in.mcr").string();
+    WriteLibrary(incoming, {{"new", {}}});
+    boxAnswer_ = ui::kIdCancel;
+
+    ASSERT_TRUE(testenv::UseLanguage(QStringLiteral("cn")));
+    Open();
+    platform_.openFileAnswers.push_back(QString::fromStdString(incoming));
+    Click("groupImport");
+    EXPECT_EQ(platform_.lastChooserOptions.filterLabel, QStringLiteral("mcr文件(mcr)"));
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_TRUE(boxes_[0].contains(QStringLiteral("全部 3 个宏组"))) << boxes_[0].toStdString();
+
+    ASSERT_TRUE(testenv::UseLanguage(QStringLiteral("en")));
+    Open();
+    platform_.openFileAnswers.push_back(QString::fromStdString(incoming));
+    Click("groupImport");
+    EXPECT_EQ(platform_.lastChooserOptions.filterLabel, QStringLiteral("Macro files (mcr)"));
+    EXPECT_EQ(DescribeLibrary(MacroPath()).size(), 3u);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QTimer>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -778,10 +779,205 @@ TEST_F(MainWindowTest, UpgradeToolThatRunsLetsGoOfTheKeyboardWhileItRuns) {
     EXPECT_TRUE(trace_.Lines().empty());
 }
 
-TEST_F(MainWindowTest, LogoLinkOpensTheVendorSite) {
+TEST_F(MainWindowTest, LogoLinkOpensTheAddressOfConfigXml) {
     Start();
     Click("logo_link");
-    EXPECT_EQ(platform_.openedUrls, QList<QUrl>{QUrl(QString::fromUtf8(kVendorSiteUrl))});
+    EXPECT_EQ(platform_.openedUrls, QList<QUrl>{QUrl(QString::fromStdString(config_.website))});
+    EXPECT_FALSE(config_.website.empty());
+
+    // Only a web address makes a link; anything else hides it.
+    const struct {
+        const char* local;
+        const char* opened;  // nullptr: the link is hidden
+    } cases[] = {
+        {R"(<local language="en" website="https://vendor.example/kb"/>)",
+         "https://vendor.example/kb"},
+        {R"(<local language="en" website="http://vendor.example"/>)", "http://vendor.example"},
+        {R"(<local language="en" website=""/>)", nullptr},
+        {R"(<local language="en"/>)", nullptr},
+        {R"(<local language="en" website="file:///etc/passwd"/>)", nullptr},
+        {R"(<local language="en" website="not an address"/>)", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.local);
+        const DeviceConfig config = DeviceConfig::LoadFromText(c.local);
+        platform::RecordingPlatform platform;
+        MainWindowServices services{backend_, gate_, pacer_, platform, config, nullptr, &trace_};
+        CMainDlg window(services);
+        ASSERT_TRUE(window.CreateHost());
+        window.SendHostMessage(ui::kWmInitDialog);
+        SWindow* link = window.FindChildByName(QStringLiteral("logo_link"));
+        ASSERT_NE(link, nullptr);
+        EXPECT_EQ(link->IsVisible(), c.opened != nullptr);
+        window.OpenVendorSite();
+        EXPECT_EQ(platform.openedUrls,
+                  c.opened ? QList<QUrl>{QUrl(QString::fromUtf8(c.opened))} : QList<QUrl>{});
+        window.DestroyWindow();
+    }
+}
+
+// ---- disconnected, failing, refused ----------------------------------------------------------
+
+TEST_F(MainWindowTest, WithoutTheKeyboardItsControlsAreGreyAndSayWhy) {
+    SetKeyboardState([](SimKeyboardState& s) { s.profiles[0].remaps[0] = {0x29, 0x04}; });
+    keyboard_.Unplug();
+    Start();
+    const std::vector<const char*> controls = {"img_keyboard",   "cmb_profile",
+                                               "cmb_led_mode",   "btn_restore_factory",
+                                               "bar_brightness", "bar_color1"};
+    std::map<std::string, QString> tips;
+    const auto expectGrey = [&](bool grey) {
+        EXPECT_EQ(window_->ControlsConnected(), !grey);
+        for (const char* name : controls) {
+            SWindow* control = Find(name);
+            ASSERT_NE(control, nullptr);
+            EXPECT_EQ(control->isEnabled(), !grey) << name;
+            if (grey) {
+                EXPECT_EQ(control->GetToolTipText(), "The keyboard is not connected") << name;
+            } else {
+                EXPECT_EQ(control->GetToolTipText(), tips[name]) << name;
+            }
+        }
+    };
+    expectGrey(true);
+    EXPECT_EQ(Keys()->GetCheck(0x04), 0);
+
+    // The tooltips follow the language.
+    Click("zh_cn");
+    EXPECT_EQ(Find("cmb_profile")->GetToolTipText(), QString::fromUtf8("键盘未连接"));
+    Click("jp");
+
+    keyboard_.Plug();
+    platform_.FireDeviceChange();
+    QCoreApplication::sendPostedEvents();
+    tips = {{"img_keyboard", ""},        {"cmb_profile", "Onboard profile"}, {"cmb_led_mode", ""},
+            {"btn_restore_factory", ""}, {"bar_brightness", "Brightness"},   {"bar_color1", "Red"}};
+    expectGrey(false);
+    EXPECT_EQ(Keys()->GetCheck(0x04), 1);
+
+    // Unplugged: the marks go with the keyboard, and come back with it.
+    keyboard_.Unplug();
+    platform_.FireDeviceChange();
+    QCoreApplication::sendPostedEvents();
+    expectGrey(true);
+    EXPECT_EQ(Keys()->GetCheck(0x04), 0);
+    EXPECT_EQ(boxes_.size(), 1u);  // the start-up warning only
+    keyboard_.Plug();
+    platform_.FireDeviceChange();
+    QCoreApplication::sendPostedEvents();
+    expectGrey(false);
+    EXPECT_EQ(Keys()->GetCheck(0x04), 1);
+
+    // Around the upgrade tool the marks of the last read-back come back without a new one.
+    platform_.programStarts = false;
+    window_->RunUpgradeTool();
+    expectGrey(false);
+    EXPECT_EQ(Keys()->GetCheck(0x04), 1);
+}
+
+TEST_F(MainWindowTest, ActionsWhoseReportsFailSaySoOnce) {
+    Start();
+    ASSERT_EQ(window_->Notice(), "");
+    SelectProfileEntry(1);  // reaches the keyboard: nothing to say
+    EXPECT_EQ(window_->Notice(), "");
+
+    // Each action the user takes, with the keyboard no longer answering.
+    const std::vector<std::pair<const char*, std::function<void()>>> actions = {
+        {"profile", [this] { SelectProfileEntry(2); }},
+        {"effect", [this] { SelectEffect(3); }},
+        {"colour", [this] { Click("bar_color2"); }},
+        {"slider", [this] { MoveSlider("bar_brightness", 1); }},
+        {"restore", [this] { Click("btn_restore_factory"); }},
+        {"key",
+         [this] {
+             window_->SetKeyDialogRunner(
+                 [](CMainDlg&, const KeySelection&, AssignmentRecord& record) {
+                     record[2] = 0x05;
+                     return ui::kIdOk;
+                 });
+             window_->OnCoordButtonClick(0x04, QStringLiteral("A"), 1, 0, 0, 0);
+         }},
+    };
+    for (const auto& [what, action] : actions) {
+        SCOPED_TRACE(what);
+        window_->HideNotice();
+        EXPECT_TRUE(window_->FindChildByName(QStringLiteral("hint"))->IsVisible());
+        keyboard_.FailAllExchanges(true);
+        boxes_.clear();
+        action();
+        EXPECT_EQ(window_->Notice(), "The keyboard did not respond");
+        EXPECT_FALSE(window_->FindChildByName(QStringLiteral("hint"))->IsVisible());
+        // The restore asks first; nothing else opens a box.
+        EXPECT_EQ(boxes_.size(), std::string_view(what) == "restore" ? 1u : 0u);
+        keyboard_.FailAllExchanges(false);
+        EXPECT_EQ(Status(), "Connected");
+    }
+    // In Chinese too.
+    Click("zh_cn");
+    EXPECT_EQ(window_->Notice(), QString::fromUtf8("键盘没有响应"));
+    Click("jp");
+}
+
+TEST_F(MainWindowTest, AFailureTheProtocolWarnsAboutIsNotToldTwice) {
+    SetKeyboardState([](SimKeyboardState& s) {
+        for (int slot = 0; slot < kSimSlotCount; ++slot) {
+            SimMacroRecord& record = s.profiles[0].macros[static_cast<std::size_t>(slot)];
+            record[0] = 1;
+            record[1] = static_cast<std::uint8_t>(slot + 1);
+            record[2] = static_cast<std::uint8_t>(0x10 + slot);
+            record[3] = 1;
+        }
+    });
+    Start();
+    window_->SetKeyDialogRunner([](CMainDlg&, const KeySelection&, AssignmentRecord& record) {
+        record[2] = 0x05;
+        return ui::kIdOk;
+    });
+    keyboard_.FailNextExchanges(3);
+    window_->OnCoordButtonClick(0x04, QStringLiteral("A"), 1, 0, 0, 0);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(window_->Notice(), "");
+}
+
+TEST_F(MainWindowTest, AKeyboardWithoutPermissionIsExplained) {
+    keyboard_.DenyOpen(true);
+    Start();
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(boxes_[0].text, "Failed to open USB");
+    EXPECT_EQ(boxes_[1].text, QString::fromUtf8(kNoPermissionText));
+    EXPECT_EQ(boxes_[1].caption, "Warning");
+    EXPECT_EQ(Status(), "Disconnected");
+    EXPECT_FALSE(window_->ControlsConnected());
+
+    // Again on a device change while it lasts; once allowed, it connects without a word.
+    boxes_.clear();
+    platform_.FireDeviceChange();
+    QCoreApplication::sendPostedEvents();
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(boxes_[1].text, QString::fromUtf8(kNoPermissionText));
+    boxes_.clear();
+    keyboard_.DenyOpen(false);
+    platform_.FireDeviceChange();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_EQ(Status(), "Connected");
+    EXPECT_TRUE(window_->ControlsConnected());
+
+    // Absent or failing for another reason: the plain warning only.
+    keyboard_.SetOpenFailure(true);
+    platform_.FireDeviceChange();
+    QCoreApplication::sendPostedEvents();
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, "Failed to open USB");
+}
+
+TEST_F(MainWindowTest, TheLanguageChosenIsHandedOnToBeKept) {
+    Start();
+    std::vector<int> chosen;
+    window_->SetLanguageChosenHandler([&chosen](int language) { chosen.push_back(language); });
+    Click("zh_cn");
+    Click("jp");
+    EXPECT_EQ(chosen, (std::vector<int>{1, 0}));
 }
 
 // ---- key buttons -----------------------------------------------------------------------------

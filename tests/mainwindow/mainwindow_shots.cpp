@@ -1,5 +1,6 @@
 // Renders the main window offscreen, connected and disconnected, in English and Chinese and with
-// several lighting effects: mainwindow_shots <output folder>.
+// several lighting effects, with the notice of a keyboard that did not respond and the boxes
+// about a keyboard the program may not open: mainwindow_shots <output folder>.
 #include <QApplication>
 #include <QDir>
 #include <iostream>
@@ -40,8 +41,15 @@ int main(int argc, char** argv) {
     auto translators = std::make_shared<kb::ui::STranslatorMgr>();
     app.SetTranslator(translators);
     kb::ui::RegisterProgramWidgets(app);
-    // Warnings are answered at once; the shots show the window, not the boxes.
-    kb::ui::SetMessageBoxHook([](QWidget* box) {
+    // Warnings are answered at once; those of a shot that asks for them are saved first, as
+    // "<file>-box<N>.png".
+    QString boxPrefix;
+    int boxCount = 0;
+    kb::ui::SetMessageBoxHook([&boxPrefix, &boxCount](QWidget* box) {
+        if (!boxPrefix.isEmpty()) {
+            box->grab().save(boxPrefix + QStringLiteral("-box") + QString::number(++boxCount) +
+                             QStringLiteral(".png"));
+        }
         if (auto* dialog = dynamic_cast<kb::ui::SHostDialog*>(box)) {
             dialog->EndDialog(kb::ui::kIdOk);
         }
@@ -69,6 +77,8 @@ int main(int argc, char** argv) {
         bool connected;
         int language;  // 1 Chinese
         int effect;
+        bool failing = false;  // the keyboard stops answering before the effect is chosen
+        bool denied = false;   // opening is refused for lack of permission; boxes are saved
     };
     const Shot shots[] = {
         {"main_en_connected_effect0.png", true, 0, 0},
@@ -77,10 +87,29 @@ int main(int argc, char** argv) {
         {"main_cn_connected_effect1.png", true, 1, 1},
         {"main_cn_disconnected_effect8.png", false, 1, 8},
         {"main_cn_connected_effect7.png", true, 1, 7},
+        {"main_en_no_response.png", true, 0, 4, true},
+        {"main_cn_no_response.png", true, 1, 4, true},
+        {"main_en_denied.png", true, 0, 0, false, true},
+        {"main_cn_denied.png", true, 1, 0, false, true},
     };
     int failures = 0;
     for (const Shot& shot : shots) {
         shot.connected ? keyboard.Plug() : keyboard.Unplug();
+        keyboard.ClearFaults();
+        keyboard.DenyOpen(shot.denied);
+        const QString path = out + QLatin1Char('/') + QLatin1String(shot.file);
+        // The boxes of start-up are in the start-up language: the one asked for.
+        if (shot.denied) {
+            pugi::xml_document doc;
+            app.LoadXml(doc, QStringLiteral("translator"),
+                        shot.language == 1 ? QStringLiteral("lang_cn") : QStringLiteral("lang_en"));
+            auto translator = std::make_shared<kb::ui::STranslator>();
+            translator->Load(doc.child("language"));
+            translators->SetLanguage(translator->Name());
+            translators->InstallTranslator(translator);
+            boxPrefix = path.chopped(4);
+            boxCount = 0;
+        }
         kb::MainWindowServices services{backend, gate, pacer, platform, config, nullptr, nullptr};
         kb::CMainDlg window(services);
         if (!window.CreateHost()) {
@@ -88,14 +117,17 @@ int main(int argc, char** argv) {
             return 1;
         }
         window.SendHostMessage(kb::ui::kWmInitDialog);
+        boxPrefix.clear();
         window.SwitchLanguage(shot.language);
+        if (shot.failing) {
+            keyboard.FailAllExchanges(true);
+        }
         window.show();
         if (auto* effects =
                 window.FindChildByName2<kb::ui::SComboBox>(QStringLiteral("cmb_led_mode"))) {
             effects->SetCurSel(shot.effect, true);
         }
         QApplication::processEvents();
-        const QString path = out + QLatin1Char('/') + QLatin1String(shot.file);
         if (!window.grab().save(path)) {
             std::cerr << "could not write " << path.toStdString() << "\n";
             ++failures;

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "device/open_failure.h"
 #include "macro/key_codes.h"
 #include "protocol/keyboard_protocol.h"
 
@@ -541,6 +542,20 @@ TEST(Translations, EveryShownTextHasAChineseAndAnEnglishTranslation) {
                           "Insufficient space, please delete the record button first.",
                           kb::kNotTakenWarning, kb::kNotClearedWarning}) {
         shown.emplace_back("msgbox", t);
+    }
+    // Texts the program adds: the permission explanation, the dialog's questions and reports,
+    // the main window's tooltip and notice of a keyboard that is away or silent.
+    for (const char* t :
+         {kNoPermissionText,
+          "Importing replaces all %1 macro groups of the library with the groups of %2. Continue?",
+          "%1 could not be read as a macro file.", "The macro groups were exported to %1.",
+          "The macro groups could not be written to %1.",
+          "%1 does not end in \".mcr\": only .mcr files are imported and exported.",
+          "Delete all %1 steps of this group?"}) {
+        shown.emplace_back("msgbox", t);
+    }
+    for (const char* t : {"The keyboard is not connected", "The keyboard did not respond"}) {
+        shown.emplace_back("main", t);
     }
 
     for (const auto& [context, text] : shown) {

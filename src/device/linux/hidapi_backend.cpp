@@ -4,6 +4,7 @@
 #include <hidapi/hidapi.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cwchar>
 #include <fstream>
 #include <iterator>
@@ -92,6 +93,20 @@ private:
 
 }  // namespace
 
+OpenFailure OpenFailureOfErrno(int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+            return OpenFailure::NoPermission;
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+            return OpenFailure::NotFound;
+        default:
+            return OpenFailure::Other;
+    }
+}
+
 std::vector<HidInterfaceInfo> ExpandCollections(const HidInterfaceInfo& device,
                                                 const std::vector<TopLevelCollection>& collections,
                                                 std::string_view node) {
@@ -158,6 +173,15 @@ std::unique_ptr<HidHandle> HidapiBackend::Open(const std::string& path) {
         return nullptr;
     }
     return std::make_unique<HidapiHandle>(device);
+}
+
+OpenFailure HidapiBackend::WhyOpenFailed(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+    if (fd >= 0) {
+        ::close(fd);
+        return OpenFailure::Other;
+    }
+    return OpenFailureOfErrno(errno);
 }
 
 std::int64_t HidapiBackend::Probe(HidInterfaceInfo& info) {

@@ -16,9 +16,14 @@ public:
     HidapiBackend();
     std::vector<HidInterfaceInfo> Enumerate() override;
     std::unique_ptr<HidHandle> Open(const std::string& path) override;
+    // hidapi keeps no errno for a failed open, so the node is tried once more here.
+    OpenFailure WhyOpenFailed(const std::string& path) override;
     // Opens the hidraw node read/write and returns its file descriptor (-1 on failure).
     std::int64_t Probe(HidInterfaceInfo& info) override;
 };
+
+// The reason an open(2) failing with `error` stands for.
+OpenFailure OpenFailureOfErrno(int error);
 
 // One entry per collection (collection numbers 1..n when there are several, -1 for a single
 // one), each a copy of `device` with the collection's usage and its interfacePath filled in.

@@ -1,5 +1,6 @@
 #include "macro/ui/macro_record_dlg.h"
 
+#include <QDir>
 #include <QTimer>
 #include <filesystem>
 
@@ -264,9 +265,7 @@ bool MacroRecordDlg::OnEvent(ui::EventArgs& evt) {
             stepAdapter_->RemoveStep(stepList_ != nullptr ? stepList_->GetSel() : -1);
         }
     } else if (name == QLatin1String("item_clear")) {
-        if (stepAdapter_ != nullptr) {
-            stepAdapter_->ClearSteps();
-        }
+        OnItemClear();
     } else if (name == QLatin1String(kDelayModeNames[0])) {
         SetDelayMode(kDelayReal);
     } else if (name == QLatin1String(kDelayModeNames[1])) {
@@ -527,20 +526,65 @@ void MacroRecordDlg::RefreshSteps() {
     }
 }
 
-void MacroRecordDlg::ExportLibrary() {
-    const QString path = services_.platform.ChooseSaveFile(this, platform::FileChooserOptions{});
-    if (path.isEmpty() || !HasMcrExtension(path.toStdString())) {
+QString MacroRecordDlg::Tr(const char* source) const {
+    const ui::SApplication* app = ui::SApplication::Instance();
+    const QString text = QString::fromUtf8(source);
+    return app != nullptr ? app->Tr(QString::fromLatin1(ui::kMsgBoxContext), text) : text;
+}
+
+int MacroRecordDlg::Ask(const QString& text, int type) {
+    return ui::SMessageBox(this, text, QStringLiteral("Warning"), type);
+}
+
+platform::FileChooserOptions MacroRecordDlg::ChooserOptions() const {
+    platform::FileChooserOptions options;
+    options.filterLabel = Tr(kTextMcrFilter);
+    return options;
+}
+
+// Steps are only ever cleared on purpose.
+void MacroRecordDlg::OnItemClear() {
+    const MacroNode* group = ShownGroup();
+    if (stepAdapter_ == nullptr || group == nullptr || group->ChildCount() == 0) {
         return;
     }
-    library_.Save(path.toStdString());
+    const QString question = Tr(kTextClearStepsConfirm).arg(group->ChildCount());
+    if (Ask(question, ui::kMbOkCancel) == ui::kIdOk) {
+        stepAdapter_->ClearSteps();
+    }
+}
+
+void MacroRecordDlg::ExportLibrary() {
+    const QString path = services_.platform.ChooseSaveFile(this, ChooserOptions());
+    if (path.isEmpty()) {
+        return;
+    }
+    if (!HasMcrExtension(path.toStdString())) {
+        Ask(Tr(kTextNotMcr).arg(path), ui::kMbOk);
+        return;
+    }
+    const bool saved = library_.Save(path.toStdString());
+    Ask(Tr(saved ? kTextExported : kTextExportFailed).arg(QDir::toNativeSeparators(path)),
+        ui::kMbOk);
 }
 
 void MacroRecordDlg::ImportLibrary() {
-    const QString path = services_.platform.ChooseOpenFile(this, platform::FileChooserOptions{});
-    if (path.isEmpty() || !HasMcrExtension(path.toStdString())) {
+    const QString path = services_.platform.ChooseOpenFile(this, ChooserOptions());
+    if (path.isEmpty()) {
+        return;
+    }
+    if (!HasMcrExtension(path.toStdString())) {
+        Ask(Tr(kTextNotMcr).arg(path), ui::kMbOk);
+        return;
+    }
+    // Importing replaces every group: say how many go before any of them does.
+    const int groups = library_.Root().ChildCount();
+    if (groups > 0 && Ask(Tr(kTextImportConfirm).arg(groups).arg(QDir::toNativeSeparators(path)),
+                          ui::kMbOkCancel) != ui::kIdOk) {
         return;
     }
     if (!library_.Load(path.toStdString())) {
+        Ask(Tr(kTextImportFailed).arg(QDir::toNativeSeparators(path)), ui::kMbOk);
         return;
     }
     library_.Save();

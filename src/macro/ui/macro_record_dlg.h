@@ -31,6 +31,17 @@ inline constexpr int kMacroDialogDelete = 65580;  // id of "btnDelete"
 inline constexpr const char* kNoGroupToRecordInto =
     "Select a macro group first, then start recording.";
 
+// Messages of the dialog, translated in the message box's context; %1, %2 are filled in.
+inline constexpr const char* kTextImportConfirm =
+    "Importing replaces all %1 macro groups of the library with the groups of %2. Continue?";
+inline constexpr const char* kTextImportFailed = "%1 could not be read as a macro file.";
+inline constexpr const char* kTextExported = "The macro groups were exported to %1.";
+inline constexpr const char* kTextExportFailed = "The macro groups could not be written to %1.";
+inline constexpr const char* kTextNotMcr =
+    "%1 does not end in \".mcr\": only .mcr files are imported and exported.";
+inline constexpr const char* kTextClearStepsConfirm = "Delete all %1 steps of this group?";
+inline constexpr const char* kTextMcrFilter = "mcr文件(mcr)";
+
 // What the dialog works with besides the caller's key selection and record.
 struct MacroDialogServices {
     platform::PlatformServices& platform;
@@ -80,6 +91,12 @@ private:
     void OnGroupDel();
     void OnItemUp();
     void OnItemDown();
+    void OnItemClear();
+    // A text of the dialog's messages in the language in use.
+    QString Tr(const char* source) const;
+    // A message box over the dialog with the caption "Warning"; the pressed button's id.
+    int Ask(const QString& text, int type);
+    platform::FileChooserOptions ChooserOptions() const;
     void SetDelayMode(int mode);
     bool OnRecordCommand(ui::EventArgs& evt);
     bool OnRepeatChanged(ui::EventArgs& evt);

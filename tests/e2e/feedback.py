@@ -1,0 +1,160 @@
+#!/usr/bin/env python3
+"""What the window says and asks, in a real X session driven with xdotool.
+
+Usage: feedback.py BIN_DIR SHOT_DIR
+
+Unplugged, the key picture and the keyboard's controls are grey with a tooltip saying why, and
+a click on a key opens nothing and sends nothing. Plugged back, a key opens the dialog; an
+import over a library of two groups asks first (Escape keeps the library, Enter replaces it).
+In Chinese the questions are Chinese, "Delete all steps" asks too, and the language chosen is
+the one of the next start.
+Exits 77 (skipped) without a display or without the tools.
+"""
+
+import os
+import shutil
+import signal
+import sys
+import tempfile
+import time
+
+import demo_driver
+from demo_driver import Demo, Failure, expect, run, wait_until
+from dialog_keys import Dialog, key, new_window_of, read_library, type_text, visible_windows, \
+    write_library
+
+SKIP = 77
+TITLE_CN_DIALOG = "按键设置"
+
+
+def box_of(demo, known):
+    """A window that appeared since `known`: the message box (or chooser) of the moment."""
+    found = run("xdotool", "search", "--onlyvisible", "--pid", str(demo.proc.pid),
+                check=False).split()
+    return next((w for w in found if w not in known and demo_driver.window_size(w)[0] >= 200),
+                None)
+
+
+def answer(demo, known, shots, shot, keys):
+    """Waits for a message box, photographs it and answers it with `keys`."""
+    box = wait_until(f"the box {shot}", lambda: box_of(demo, known), timeout=10)
+    time.sleep(0.6)
+    demo.screenshot(shots, shot)
+    run("xdotool", "windowfocus", "--sync", box, check=False)
+    key(keys)
+    wait_until(f"the box {shot} to close", lambda: box not in visible_windows(demo), timeout=10)
+    return box
+
+
+def import_file(demo, dialog, path):
+    known = visible_windows(demo)
+    dialog.click_page_control("groupImport")
+    wait_until("the open chooser", lambda: new_window_of(demo, known))
+    time.sleep(0.5)
+    type_text(path)
+    key("Return")
+    time.sleep(0.5)
+
+
+def scenario(demo, shots):
+    write_library(os.path.join(demo.app, "macro.xml"),
+                  [("Old 1", [(4, "A", 0, 10)]), ("Old 2", [])])
+    incoming = os.path.join(demo.root, "incoming.mcr")
+    write_library(incoming, [("Imported", [(0x16, "S", 0, 5), (0x16, "S", 1, 5)])])
+    demo.launch()
+
+    # Unplugged: grey, no marks, a tooltip that says why; a key click does nothing.
+    searches = demo.discoveries()
+    demo.proc.send_signal(signal.SIGUSR1)
+    wait_until("the unplug to be handled", lambda: demo.discoveries() > searches)
+    time.sleep(0.5)
+    mark = len(demo.trace())
+    x, y, w, h = demo.rects["cmb_profile"]
+    left, top = demo.geometry()
+    run("xdotool", "mousemove", str(left + x + w // 2), str(top + y + h // 2))
+    time.sleep(1.8)
+    demo.screenshot(shots, "feedback-disconnected")
+    known = visible_windows(demo)
+    demo.click_key("A")
+    time.sleep(1.5)
+    expect(visible_windows(demo) - known == set(), "a key of an absent keyboard opened a window")
+    expect(not demo.sends(mark, ""), "an absent keyboard was sent reports")
+
+    # Plugged back: the key opens the dialog; the import asks before replacing two groups.
+    demo.proc.send_signal(signal.SIGUSR2)
+    wait_until("the read-back after plugging in", lambda: demo.sends(mark, "07 fb"))
+    time.sleep(0.5)
+    dialog = Dialog(demo).open("A")
+    known = visible_windows(demo)
+    import_file(demo, dialog, incoming)
+    answer(demo, known, shots, "feedback-import-question-en", "Escape")
+    expect([g[0] for g in read_library(demo)] == ["Old 1", "Old 2"],
+           f"Cancel must keep the library: {read_library(demo)}")
+    known = visible_windows(demo)
+    import_file(demo, dialog, incoming)
+    answer(demo, known, shots, "feedback-import-confirmed", "Return")
+    wait_until("the imported library",
+               lambda: [g[0] for g in read_library(demo)] == ["Imported"], timeout=5)
+    dialog.click_button("btnCancel")
+    wait_until("the dialog to close", dialog.closed)
+
+    # In Chinese: the same question, and "Delete all steps" asks too.
+    demo.click("zh_cn")
+    time.sleep(0.5)
+    dialog = Dialog(demo)
+    dialog.find = lambda: next(
+        (w for w in run("xdotool", "search", "--all", "--onlyvisible", "--pid",
+                        str(demo.proc.pid), "--name", TITLE_CN_DIALOG, check=False).split()
+         if w != demo.window), None)
+    dialog.open("A")
+    known = visible_windows(demo)
+    import_file(demo, dialog, incoming)
+    answer(demo, known, shots, "feedback-import-question-cn", "Escape")
+    dialog.click(dialog.group_row(0))
+    time.sleep(0.3)
+    known = visible_windows(demo)
+    dialog.click_page_control("item_clear")
+    answer(demo, known, shots, "feedback-clear-steps-cn", "Escape")
+    expect(len(read_library(demo)[0][1]) == 2, "Cancel must keep the steps")
+    dialog.click_button("btnCancel")
+    wait_until("the dialog to close", dialog.closed)
+    expect(demo.close_with_button() == 1, "closing must end with exit code 1")
+
+    # The next start speaks the language chosen last.
+    demo.title = demo_driver.TITLE_CN
+    demo.launch()
+    demo.screenshot(shots, "feedback-language-kept")
+    demo.stop()
+
+
+def main():
+    if len(sys.argv) != 3:
+        print(__doc__, file=sys.stderr)
+        return 2
+    bin_dir, shots = sys.argv[1], sys.argv[2]
+    if not os.environ.get("DISPLAY"):
+        print("DISPLAY is not set: skipped")
+        return SKIP
+    for tool in ("xdotool", "xwininfo", "import"):
+        if shutil.which(tool) is None:
+            print(f"{tool} is missing: skipped")
+            return SKIP
+    root = tempfile.mkdtemp(prefix="kbconfig-e2e-feedback-")
+    demo = Demo(root, bin_dir)
+    try:
+        scenario(demo, shots)
+    except Failure as failure:
+        print(f"FAILED: {failure}", file=sys.stderr)
+        print(f"(output kept in {root})", file=sys.stderr)
+        demo.stop()
+        return 1
+    except Exception:
+        demo.stop()
+        raise
+    shutil.rmtree(root, ignore_errors=True)
+    print(f"feedback: passed; screenshots in {shots}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
