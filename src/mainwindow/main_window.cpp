@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QByteArray>
 #include <QColor>
+#include <QGraphicsOpacityEffect>
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -29,6 +30,8 @@ using ui::SWindow;
 // of the group (choosing it leaves the group without a checked member).
 // Larger indices select nothing on the keyboard; -1 (nothing chosen) still passes.
 constexpr int kLastProfileIndex = kProfileCount - 1;
+// How much of the lighting panel shows through while the keyboard is away.
+constexpr qreal kDisconnectedOpacity = 0.4;
 constexpr int kStartupConnectionFallbackMs = 1000;
 
 constexpr std::array kDirectionIds = {65593, 65594};
@@ -158,10 +161,15 @@ std::vector<SWindow*> CMainDlg::KeyboardControls() const {
         if (!panel) {
             continue;
         }
-        controls.push_back(panel);
         // The panel's own controls show their own tooltips; they say why they are grey too.
-        for (SWindow* child : panel->findChildren<SWindow*>()) {
-            controls.push_back(child);
+        std::vector<SWindow*> pending{panel};
+        while (!pending.empty()) {
+            SWindow* control = pending.back();
+            pending.pop_back();
+            controls.push_back(control);
+            for (SWindow* child : control->GetChildWindows()) {
+                pending.push_back(child);
+            }
         }
     }
     std::erase(controls, nullptr);
@@ -199,6 +207,14 @@ void CMainDlg::EnableKeyboardControls(bool enable) {
     for (SWindow* panel : panels_) {
         if (panel) {
             panel->EnableWindow(enable);
+            // Sliders and swatches are drawn from skins without a grey state: the panel fades.
+            if (enable) {
+                panel->setGraphicsEffect(nullptr);
+            } else {
+                auto* fade = new QGraphicsOpacityEffect(panel);
+                fade->setOpacity(kDisconnectedOpacity);
+                panel->setGraphicsEffect(fade);
+            }
         }
     }
     if (enable) {
@@ -226,8 +242,9 @@ void CMainDlg::RunUserExchange(Exchange&& exchange) {
         warningShown_ = false;
     }
     exchange();
+    // Disconnected already says why nothing reaches the keyboard.
     if (--userExchangeDepth_ == 0 && channel_.FailedExchanges() != failedBefore && !warningShown_ &&
-        !IsDestroyed()) {
+        controlsConnected_ && !IsDestroyed()) {
         ShowNoResponse();
     }
 }

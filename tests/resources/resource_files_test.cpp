@@ -546,7 +546,7 @@ TEST(Translations, EveryShownTextHasAChineseAndAnEnglishTranslation) {
     // Texts the program adds: the permission explanation, the dialog's questions and reports,
     // the main window's tooltip and notice of a keyboard that is away or silent.
     for (const char* t :
-         {kNoPermissionText,
+         {kb::kNoPermissionText,
           "Importing replaces all %1 macro groups of the library with the groups of %2. Continue?",
           "%1 could not be read as a macro file.", "The macro groups were exported to %1.",
           "The macro groups could not be written to %1.",
