@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/key_mapping.h"
+#include "platform/linux/key_mapping.h"
 #include "platform/linux/linux_platform.h"
 
 namespace kb::platform {

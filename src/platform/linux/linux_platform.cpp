@@ -19,8 +19,8 @@
 #include <QWidget>
 
 #include "config/runtime_folder.h"
-#include "platform/key_mapping.h"
 #include "platform/linux/instance_socket.h"
+#include "platform/linux/key_mapping.h"
 
 namespace kb::platform {
 

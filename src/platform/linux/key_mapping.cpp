@@ -1,4 +1,4 @@
-#include "platform/key_mapping.h"
+#include "platform/linux/key_mapping.h"
 
 #include <Qt>
 #include <utility>
