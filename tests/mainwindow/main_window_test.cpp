@@ -7,6 +7,7 @@
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -845,6 +846,10 @@ TEST_F(MainWindowTest, WithoutTheKeyboardItsControlsAreGreyAndSayWhy) {
     // "Disconnected" says it all: an exchange started anyway adds no notice.
     SelectEffect(3);
     EXPECT_EQ(window_->Notice(), "");
+
+    // Tooltips wear the program's dark colours, not the system's.
+    EXPECT_EQ(QToolTip::palette().color(QPalette::ToolTipBase), TableColor("popup"));
+    EXPECT_EQ(QToolTip::palette().color(QPalette::ToolTipText), TableColor("text"));
 
     // The tooltips follow the language.
     Click("zh_cn");
