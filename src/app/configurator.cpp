@@ -121,11 +121,15 @@ int RunConfigurator(char* argv0, const Composition& composition) {
     RemoveLeftoverTemporaries();
 
     DeviceSide devices = composition.makeDevices(*config, *platform);
+    KeyMemory memory(
+        devices.keymapPath.empty() && !dataFolder.empty() ? dataFolder + "/" + kKeymapFileName
+                                                          : devices.keymapPath,
+        KeyboardIdentity{config->vid, config->pid, config->interfaceNumber, config->subdevice});
     const MainWindowServices services{*devices.backend, *devices.gate, *devices.pacer,
                                       *platform,        *config,       devices.diagnostics,
-                                      devices.trace};
+                                      devices.trace,    &memory};
     auto window = std::make_unique<CMainDlg>(services);
-    window->SetKeyDialogRunner(MakeKeyDialogRunner(*platform, *config, DataFolder()));
+    window->SetKeyDialogRunner(MakeKeyDialogRunner(*platform, *config, dataFolder));
     window->SetLanguageChosenHandler(
         [dataFolder](int language) { SaveChineseUiChoice(dataFolder, language == 1); });
     window->CreateHost(QApplication::activeWindow());

@@ -4,6 +4,7 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <string>
 
 #include "config/device_config.h"
 #include "device/device_gate.h"
@@ -27,6 +28,9 @@ struct DeviceSide {
     std::unique_ptr<Pacer> pacer;
     std::ostream* diagnostics = nullptr;
     TraceSink* trace = nullptr;
+    // Where what was sent to each key is remembered ("keymap.xml" in the data folder when
+    // empty).
+    std::string keymapPath;
 };
 
 // What a program plugs into the configurator. The factories run on the UI thread in this order:

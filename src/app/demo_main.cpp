@@ -10,6 +10,7 @@
 #include "app/demo_platform.h"
 #include "config/data_folder.h"
 #include "device/system_hid.h"
+#include "keymap/keymap_file.h"
 #include "mainwindow/main_window.h"
 #include "protocol/pacers.h"
 #include "sim/simulated_hid_backend.h"
@@ -50,8 +51,9 @@ int main(int /*argc*/, char** argv) {
     };
     composition.makeDevices = [&](const kb::DeviceConfig& config, kb::platform::PlatformServices&) {
         auto demo = std::make_shared<DemoDevices>();
+        const std::string stateFile = StateFilePath();
         demo->keyboard = std::make_shared<kb::SimulatedKeyboard>(
-            config.vid, config.pid, config.interfaceNumber, config.subdevice, StateFilePath());
+            config.vid, config.pid, config.interfaceNumber, config.subdevice, stateFile);
         demoPlatform->AttachKeyboard(demo->keyboard.get());
         demo->plugSignals = std::make_unique<kb::PlugSignals>(*demoPlatform);
 
@@ -61,6 +63,8 @@ int main(int /*argc*/, char** argv) {
         devices.pacer = std::make_unique<kb::SleepingPacer>(&trace);
         devices.diagnostics = &std::cout;
         devices.trace = &trace;
+        // The simulated keyboard's memory goes with its state, apart from the real one's.
+        devices.keymapPath = kb::SimulatedKeymapPath(stateFile);
         devices.keepAlive = std::move(demo);
         return devices;
     };

@@ -8,7 +8,13 @@ KeyDialogRunner MakeKeyDialogRunner(platform::PlatformServices& platform,
                                     const DeviceConfig& config, std::string dataFolder) {
     return [&platform, &config, folder = std::move(dataFolder)](
                CMainDlg& owner, const KeySelection& keys, AssignmentRecord& record) {
-        return RunKeyAssignmentDialog(&owner, platform, config, folder, keys, record);
+        KeyAssignmentChoices choices{owner.SelectedKeyChoice(), std::nullopt};
+        const int result =
+            RunKeyAssignmentDialog(&owner, platform, config, folder, keys, record, &choices);
+        if (choices.chosen) {
+            owner.SetDialogChoice(*choices.chosen);
+        }
+        return result;
     };
 }
 

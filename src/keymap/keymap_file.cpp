@@ -311,30 +311,34 @@ BackupReadResult ReadBackup(const std::string& path, const KeyboardIdentity& ide
     pugi::xml_document document;
     if (!LoadDocument(document, path)) {
         std::error_code ec;
-        result.error = std::filesystem::is_regular_file(PathFromUtf8(path), ec)
-                           ? path + " is not a backup file"
-                           : "cannot read " + path;
+        const bool isFile = std::filesystem::is_regular_file(PathFromUtf8(path), ec);
+        result.error = isFile ? path + " is not a backup file" : "cannot read " + path;
+        result.problem = isFile ? BackupProblem::NotABackup : BackupProblem::Unreadable;
         return result;
     }
     pugi::xml_node root = document.child(kBackupRoot);
     pugi::xml_node keyboard = root.child("keyboard");
     if (!root || !keyboard) {
         result.error = path + " is not a backup file";
+        result.problem = BackupProblem::NotABackup;
         return result;
     }
     if (std::string_view(root.attribute("format").as_string()) != kBackupFormat) {
         result.error = path + " is a backup in a format this version does not know";
+        result.problem = BackupProblem::NewerFormat;
         return result;
     }
     const KeyboardIdentity other = ReadIdentity(keyboard);
     if (!(other == identity)) {
         result.error = path + " is a backup of another keyboard (vid " + HexId(other.vid) +
                        ", pid " + HexId(other.pid) + ")";
+        result.problem = BackupProblem::OtherKeyboard;
         return result;
     }
     KeyboardMemory memory;
     if (!ReadMemory(keyboard, true, memory)) {
         result.error = path + " is damaged: an entry cannot be assigned again";
+        result.problem = BackupProblem::Damaged;
         return result;
     }
     result.memory = std::move(memory);

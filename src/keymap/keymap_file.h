@@ -39,9 +39,12 @@ bool SaveKeymap(const std::string& path, const KeyboardIdentity& identity,
 bool WriteBackup(const std::string& path, const KeyboardIdentity& identity,
                  const KeyboardMemory& memory);
 
+enum class BackupProblem { None, Unreadable, NotABackup, NewerFormat, OtherKeyboard, Damaged };
+
 struct BackupReadResult {
-    std::optional<KeyboardMemory> memory;  // none: refused, error says why
+    std::optional<KeyboardMemory> memory;  // none: refused, error and problem say why
     std::string error;
+    BackupProblem problem = BackupProblem::None;
 };
 
 // Reads a backup for the keyboard of identity. Refused: an unreadable file, one that is not a

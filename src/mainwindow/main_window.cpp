@@ -12,6 +12,7 @@
 #include <pugixml.hpp>
 
 #include "device/discovery.h"
+#include "keymap/backup_restore.h"
 #include "toolkit/menu.h"
 #include "toolkit/msgbox.h"
 #include "toolkit/sapp.h"
@@ -50,6 +51,10 @@ constexpr std::array<std::pair<int, int>, 4> kLightingClickRanges{{
     {65605, 65612},
     {65614, 65661},
 }};
+
+// The legend's swatches, in KeyKind order.
+constexpr std::array<const char*, kKindColors.size()> kLegendNames{
+    "legend_macro", "legend_key", "legend_media", "legend_function", "legend_elsewhere"};
 
 bool IsLightingClick(int id) {
     for (const auto& [lo, hi] : kLightingClickRanges) {
@@ -130,7 +135,81 @@ QColor ThemeColor(const char* name, const QColor& fallback) {
     return fallback;
 }
 
+// A text of the main window's translation context.
+QString Tr(const char* source) {
+    const ui::SApplication* app = ui::SApplication::Instance();
+    const QString text = Text(source);
+    return app ? app->Tr(QStringLiteral("main"), text) : text;
+}
+
+// A media or function entry's name, translated as the key-assignment dialog shows it.
+QString TrName(const std::string& name) {
+    const ui::SApplication* app = ui::SApplication::Instance();
+    const QString text = QString::fromStdString(name);
+    return app ? app->Tr(QStringLiteral("macro"), text) : text;
+}
+
+// What the user chose, as far as the record tells, for a dialog that did not say.
+KeyChoice ChoiceOfRecord(const AssignmentRecord& record) {
+    KeyChoice choice;
+    if (record[3] != 0) {
+        choice.kind = KeyKind::Macro;
+        choice.repeat = record[3];
+    } else {
+        choice.kind = KeyKind::Key;
+        choice.target = record[2];
+    }
+    return choice;
+}
+
+platform::FileChooserOptions BackupFileOptions() {
+    platform::FileChooserOptions options;
+    options.filterLabel = Tr("Keyboard settings");
+    options.patterns = {QStringLiteral("*.") + Text(kBackupSuffix)};
+    options.defaultSuffix = Text(kBackupSuffix);
+    return options;
+}
+
+// A box with the given caption and an OK button (or OK and Cancel), owned by the window and
+// with the ordinary pointer while it waits.
+int Ask(QWidget* owner, const QString& text, const QString& caption, int type) {
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+    const int answer = ui::SMessageBox(owner, text, caption, type);
+    if (busy) {
+        QApplication::restoreOverrideCursor();
+    }
+    return answer;
+}
+
 }  // namespace
+
+QString KeyDetailText(const RememberedKey& key) {
+    const KeyChoice& choice = key.choice;
+    switch (choice.kind) {
+        case KeyKind::Macro: {
+            QString text = Tr("Macro \"%1\"").arg(QString::fromStdString(choice.name));
+            if (choice.repeat > 1) {
+                text += QStringLiteral(" \u00d7") + QString::number(choice.repeat);
+            }
+            return text;
+        }
+        case KeyKind::Key:
+            return QStringLiteral("\u2192 ") +
+                   (choice.target == 0 ? Tr("nothing")
+                                       : QString::fromStdString(KeyCodeName(choice.target)));
+        case KeyKind::Media:
+            return TrName(choice.name);
+        case KeyKind::Function:
+            return TrName(choice.name) + QStringLiteral(" (") +
+                   QString::fromStdString(ChordText(choice.codes)) + QLatin1Char(')');
+        case KeyKind::Elsewhere:
+            break;
+    }
+    return Tr("assigned elsewhere");
+}
 
 CMainDlg::CMainDlg(const MainWindowServices& services)
     : ui::SHostWnd(Text(kMainLayout)),
@@ -140,6 +219,7 @@ CMainDlg::CMainDlg(const MainWindowServices& services)
     noticeTimer_.setSingleShot(true);
     noticeTimer_.setInterval(kNoticeMs);
     connect(&noticeTimer_, &QTimer::timeout, this, [this] { HideNotice(); });
+    protocol_.SetSlotTablesListener(this);
 }
 
 // The channel stays open: the process ends right after the window goes.
@@ -321,6 +401,11 @@ void CMainDlg::OnInitDialog() {
     if (keyboard_) {
         keyboard_->SetListener(this);
     }
+    for (std::size_t kind = 0; kind < kLegendNames.size(); ++kind) {
+        if (SWindow* swatch = FindChildByName(Text(kLegendNames[kind]))) {
+            swatch->SetColorBkgnd(QColor::fromRgba(kKindColors[kind]));
+        }
+    }
 
     // Selecting before subscribing keeps start-up from running the handlers.
     profile_ = FindChildByName2<ui::SComboBox>(QStringLiteral("cmb_profile"));
@@ -331,8 +416,15 @@ void CMainDlg::OnInitDialog() {
         protocol_.SetCurrentProfileIndex(profile_->GetCurSel());
     }
     ledMode_ = FindChildByName2<ui::SComboBox>(QStringLiteral("cmb_led_mode"));
+    // The panel shows the lighting last sent to this keyboard; nothing is sent for it.
+    int effect = 0;
+    if (services_.memory && services_.memory->Memory().lighting) {
+        const RememberedLighting& lighting = *services_.memory->Memory().lighting;
+        protocol_.Lighting() = lighting.table;
+        effect = lighting.effect;
+    }
     if (ledMode_) {
-        ledMode_->SetCurSel(0, true);
+        ledMode_->SetCurSel(effect, true);
         ledMode_->SubscribeEvent(ui::kEvtComboSelChanged,
                                  ui::MemberHandler(this, &CMainDlg::OnLedModeChanged));
     }
@@ -520,6 +612,9 @@ void CMainDlg::RestoreFactorySettings() {
 void CMainDlg::ResetToFactory() {
     BusyCursor busy;
     protocol_.RestoreFactorySettings([this] {
+        if (services_.memory) {
+            services_.memory->FactoryRestored();
+        }
         // The lighting report and the profile select reach the keyboard only through these
         // notifications, that is only when a selection actually changes.
         if (ledMode_) {
@@ -552,6 +647,9 @@ void CMainDlg::OnLightingControlChanged() {
 void CMainDlg::SendLighting() {
     BusyCursor busy;
     protocol_.SendLighting(CurrentEffect());
+    if (services_.memory) {
+        services_.memory->LightingSent(CurrentEffect(), protocol_.Lighting());
+    }
 }
 
 LightingControls CMainDlg::ReadControls() const {
@@ -661,6 +759,10 @@ void CMainDlg::OnMenuCommand(int notifyCode, int commandId) {
     }
     if (commandId == kMenuUpgrade) {
         RunUpgradeTool();
+    } else if (commandId == kMenuBackUp) {
+        BackUpSettings();
+    } else if (commandId == kMenuRestore) {
+        RestoreSettings();
     } else if (commandId == kMenuExit) {
         PostHostMessage(ui::kWmClose);
     }
@@ -688,6 +790,7 @@ void CMainDlg::SwitchLanguage(int language) {
     if (languageChosen_) {
         languageChosen_(language == 1 ? 1 : 0);
     }
+    ShowKeyDetails();
 }
 
 int CMainDlg::ActiveLanguage() const {
@@ -790,11 +893,20 @@ int CMainDlg::OnCoordButtonClick(int id, QString name, int event, unsigned /*fla
     }
     selection_.insert({static_cast<std::uint8_t>(id & 0xFF), name.toStdString()});
     AssignmentRecord record{};
+    dialogChoice_.reset();
     const int result = dialogRunner_ ? dialogRunner_(*this, selection_, record) : ui::kIdCancel;
     if (result == ui::kIdOk) {
         RunUserExchange([this, &record] {
             BusyCursor busy;
-            protocol_.ApplyAssignment(record, selection_);
+            if (protocol_.ApplyAssignment(record, selection_) && services_.memory) {
+                const KeyChoice choice = dialogChoice_ ? *dialogChoice_ : ChoiceOfRecord(record);
+                for (const auto& [code, keyName] : selection_) {
+                    services_.memory->AssignmentApplied(protocol_.CurrentProfileIndex(), code,
+                                                        choice, record, protocol_.MacroSlots(),
+                                                        protocol_.RemapSlots());
+                }
+                ShowKeyDetails();
+            }
         });
     } else if (result == kIdBtnDelete && !selection_.empty()) {
         RunUserExchange([this] {
@@ -834,6 +946,164 @@ void CMainDlg::ShowWarning(const std::string& text) {
 
 int CMainDlg::ProfileListIndex() const {
     return profile_ ? profile_->GetCurSel() : -1;
+}
+
+// ---- what each key does, backup and restore ------------------------------------------------
+
+void CMainDlg::SlotTablesRead(int profileIndex, const SlotTable& macro, const SlotTable& remap) {
+    if (services_.memory) {
+        services_.memory->SlotTablesRead(profileIndex, macro, remap);
+    }
+    ShowKeyDetails();
+}
+
+void CMainDlg::ShowKeyDetails() {
+    if (!keyboard_) {
+        return;
+    }
+    keyboard_->SetKeyDetail(kAllKeys, QColor(), QString());
+    const int profile = protocol_.CurrentProfileIndex();
+    if (!services_.memory || profile < 0 || profile >= kProfileCount) {
+        return;
+    }
+    for (const auto& [code, key] :
+         services_.memory->Memory().profiles[static_cast<std::size_t>(profile)]) {
+        keyboard_->SetKeyDetail(
+            code, QColor::fromRgba(kKindColors[static_cast<std::size_t>(key.choice.kind)]),
+            KeyDetailText(key));
+    }
+}
+
+const KeyChoice* CMainDlg::SelectedKeyChoice() const {
+    if (!services_.memory || selection_.empty()) {
+        return nullptr;
+    }
+    const RememberedKey* key =
+        services_.memory->Find(protocol_.CurrentProfileIndex(), selection_.begin()->first);
+    return key && key->choice.kind != KeyKind::Elsewhere ? &key->choice : nullptr;
+}
+
+// The memory knows a profile only once it was read back; a backup needs all three.
+void CMainDlg::ReadBackEveryProfile() {
+    const int current = protocol_.CurrentProfileIndex();
+    for (int profile = 0; profile < kProfileCount; ++profile) {
+        protocol_.SetCurrentProfileIndex(profile);
+        SelectProfileAndReadBack();
+    }
+    protocol_.SetCurrentProfileIndex(current);
+    if (current <= kLastProfileIndex) {
+        SelectProfileAndReadBack();
+    }
+}
+
+void CMainDlg::BackUpSettings() {
+    KeyMemory* memory = services_.memory;
+    if (!memory) {
+        return;
+    }
+    const QString path = services_.platform.ChooseSaveFile(this, BackupFileOptions());
+    if (path.isEmpty()) {
+        return;
+    }
+    bool written = false;
+    {
+        BusyCursor busy;
+        ReadBackEveryProfile();
+        written = WriteBackup(path.toStdString(), memory->Identity(), memory->Memory());
+    }
+    const QString caption = Tr("Back up settings");
+    if (!written) {
+        Ask(this, Tr("The backup could not be written to %1.").arg(path), caption, ui::kMbOk);
+        return;
+    }
+    const KeyboardMemory& remembered = memory->Memory();
+    const int known = CountKnownKeys(remembered);
+    int elsewhere = 0;
+    for (const ProfileMemory& profile : remembered.profiles) {
+        elsewhere += static_cast<int>(profile.size());
+    }
+    elsewhere -= known;
+    QString text = Tr("Backed up %1 keys of the three profiles and the lighting.").arg(known);
+    if (elsewhere > 0) {
+        text += QLatin1Char(' ') +
+                Tr("%1 keys assigned elsewhere are not in the backup.").arg(elsewhere);
+    }
+    Ask(this, text, caption, ui::kMbOk);
+}
+
+void CMainDlg::ShowLighting(int effect) {
+    if (ledMode_ && effect != CurrentEffect()) {
+        ledMode_->SetCurSel(effect, false);
+    }
+    SyncLightingControls(LightingSync::ToControls);
+}
+
+void CMainDlg::RestoreSettings() {
+    KeyMemory* memory = services_.memory;
+    if (!memory) {
+        return;
+    }
+    const QString path = services_.platform.ChooseOpenFile(this, BackupFileOptions());
+    if (path.isEmpty()) {
+        return;
+    }
+    const QString caption = Tr("Restore settings");
+    const BackupReadResult read = ReadBackup(path.toStdString(), memory->Identity());
+    if (!read.memory) {
+        QString reason;
+        switch (read.problem) {
+            case BackupProblem::OtherKeyboard:
+                reason = Tr("It was made for another keyboard.");
+                break;
+            case BackupProblem::NewerFormat:
+                reason = Tr("It was written by a newer version of this program.");
+                break;
+            case BackupProblem::Damaged:
+                reason = Tr("It is damaged.");
+                break;
+            default:
+                reason = Tr("It is not a backup of keyboard settings.");
+                break;
+        }
+        Ask(this, Tr("%1 cannot be restored.").arg(path) + QLatin1Char(' ') + reason, caption,
+            ui::kMbOk);
+        return;
+    }
+    if (Ask(this,
+            Tr("The key assignments of all three profiles and the lighting will be replaced by "
+               "those of the backup. Continue?"),
+            caption, ui::kMbOkCancel) != ui::kIdOk) {
+        return;
+    }
+    const int current = std::clamp(protocol_.CurrentProfileIndex(), 0, kLastProfileIndex);
+    // The profile list follows without notifications, so single-code assignments go to the
+    // profile being restored.
+    const auto selectProfile = [this](int index) {
+        if (profile_) {
+            profile_->SetCurSel(index, false);
+        }
+        protocol_.SetCurrentProfileIndex(index);
+        SelectProfileAndReadBack();
+    };
+    RestoreResult result;
+    {
+        BusyCursor busy;
+        result = RestoreBackup(protocol_, *read.memory, selectProfile, memory);
+        selectProfile(current);
+        if (read.memory->lighting) {
+            ShowLighting(read.memory->lighting->effect);
+        }
+    }
+    if (result.done) {
+        Ask(this, Tr("Restored %1 keys of the three profiles and the lighting.").arg(result.keys),
+            caption, ui::kMbOk);
+    } else {
+        Ask(this,
+            Tr("The restore stopped at key %1 of profile %2; the keys before it were restored.")
+                .arg(QString::fromStdString(KeyCodeName(result.failedKey)))
+                .arg(result.failedProfile + 1),
+            caption, ui::kMbOk);
+    }
 }
 
 }  // namespace kb

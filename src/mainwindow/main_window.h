@@ -8,6 +8,7 @@
 #include <array>
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <vector>
 
 #include "config/device_config.h"
@@ -15,6 +16,7 @@
 #include "device/device_gate.h"
 #include "device/hid_backend.h"
 #include "device/trace_sink.h"
+#include "keymap/keymap_file.h"
 #include "platform/platform_services.h"
 #include "protocol/keyboard_protocol.h"
 #include "protocol/pacer.h"
@@ -38,6 +40,7 @@ struct MainWindowServices {
     const DeviceConfig& config;
     std::ostream* diagnostics = nullptr;  // discovery's diagnostic lines
     TraceSink* trace = nullptr;           // the channel's "send"/"read" lines
+    KeyMemory* memory = nullptr;          // what was sent to each key; null: nothing remembered
 };
 
 class CMainDlg;
@@ -76,12 +79,27 @@ inline constexpr int kAllKeys = 0x7FFFFFFF;
 
 inline constexpr int kMenuUpgrade = 1;
 inline constexpr int kMenuExit = 6;
+inline constexpr int kMenuBackUp = 7;
+inline constexpr int kMenuRestore = 8;
+
+inline constexpr const char* kBackupSuffix = "kbbackup";
+
+// The colours of the kinds of assignment on the keyboard picture, in KeyKind order.
+inline constexpr std::array<QRgb, 5> kKindColors{0xFFFFA23A, 0xFF4DA3FF, 0xFF3DDC84, 0xFFC07BFF,
+                                                 0xFF8A9099};
+
+// What a key does, in the language in use: Macro "Hello" ×3, → Esc, Mute, Copy (Ctrl+C),
+// assigned elsewhere.
+QString KeyDetailText(const RememberedKey& key);
 
 enum class LightingSync { ToControls, ToRecord };
 
 // The program's main window: the keyboard picture, profiles, lighting, connection status, the
 // window buttons and the menus. It owns the device channel and the keyboard protocol.
-class CMainDlg : public ui::SHostWnd, public ui::ICoordButtonClickListener, public KeyboardView {
+class CMainDlg : public ui::SHostWnd,
+                 public ui::ICoordButtonClickListener,
+                 public KeyboardView,
+                 public SlotTablesListener {
 public:
     explicit CMainDlg(const MainWindowServices& services);
     ~CMainDlg() override;
@@ -111,6 +129,9 @@ public:
     int ActiveLanguage() const;
     void RunUpgradeTool();
     void OpenVendorSite();
+    // The more menu's backup and restore of every profile's assignments and the lighting.
+    void BackUpSettings();
+    void RestoreSettings();
 
     // ICoordButtonClickListener
     int OnCoordButtonClick(int id, QString name, int event, unsigned flags, int x, int y) override;
@@ -120,6 +141,14 @@ public:
     void MarkKey(int keyId) override;
     void ShowWarning(const std::string& text) override;
     int ProfileListIndex() const override;
+
+    // SlotTablesListener: the memory follows the read-back, the picture shows it.
+    void SlotTablesRead(int profileIndex, const SlotTable& macro, const SlotTable& remap) override;
+
+    // For the key-assignment dialog: what the selected key was given in the current profile
+    // (null when unknown), and what the user chose in the dialog on OK.
+    const KeyChoice* SelectedKeyChoice() const;
+    void SetDialogChoice(const KeyChoice& choice) { dialogChoice_ = choice; }
 
     void SetKeyDialogRunner(KeyDialogRunner runner) { dialogRunner_ = std::move(runner); }
     // Leaves the start-up exchange with the keyboard out of the initialisation: it runs once the
@@ -167,6 +196,9 @@ private:
     LightingControls ReadControls() const;
     void SetMarker(bool set);
     void MarkActiveLanguage();
+    void ShowKeyDetails();
+    void ReadBackEveryProfile();
+    void ShowLighting(int effect);
 
     struct LanguageButton {
         ui::SWindow* window = nullptr;
@@ -202,6 +234,7 @@ private:
     mutable std::array<QString, 2> translationNames_{};
     KeyDialogRunner dialogRunner_;
     std::function<void(int)> languageChosen_;
+    std::optional<KeyChoice> dialogChoice_;
     bool inDeviceChange_ = false;
     bool controlsConnected_ = true;
     // Tooltips replaced while disconnected: control, source, translated.

@@ -223,6 +223,29 @@ void CoordButtonImage::SetKeyColor(int id, std::uint32_t color) {
     update();
 }
 
+void CoordButtonImage::SetKeyDetail(int id, const QColor& kind, const QString& detail) {
+    for (CoordKey& key : keys_) {
+        if (id == kAllKeys || key.id == id) {
+            key.kind = kind;
+            key.detail = detail;
+            if (id != kAllKeys) {
+                break;
+            }
+        }
+    }
+    // A tooltip showing for a key follows its new text.
+    for (const CoordKey& key : keys_) {
+        if (key.hover != 0 && TipOf(key) != GetToolTipText()) {
+            SetToolTipText(TipOf(key));
+        }
+    }
+    update();
+}
+
+QString CoordButtonImage::TipOf(const CoordKey& key) const {
+    return key.detail.isEmpty() ? key.name : key.name + QLatin1Char('\n') + key.detail;
+}
+
 // ---- painting -----------------------------------------------------------------------------
 
 void CoordButtonImage::DrawMarked(QPainter& painter, const QPixmap& image, bool hover) const {
@@ -264,6 +287,30 @@ void CoordButtonImage::OnPaint(QPainter& painter) {
     if (!checkImage_.isNull()) {
         DrawMarked(painter, checkImage_, false);
     }
+    DrawKinds(painter);
+}
+
+// A frame and a bar along the bottom edge in the colour of the key's kind of assignment.
+void CoordButtonImage::DrawKinds(QPainter& painter) const {
+    constexpr int kFrame = 2;
+    constexpr int kBar = 4;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    for (const CoordKey& key : keys_) {
+        if (!key.kind.isValid() || key.right - key.left <= 2 * (kFrame + 1) ||
+            key.bottom - key.top <= 2 * (kFrame + kBar)) {
+            continue;
+        }
+        const QRectF frame = QRectF(key.left, key.top, key.right - key.left, key.bottom - key.top)
+                                 .adjusted(kFrame, kFrame, -kFrame, -kFrame);
+        painter.setPen(QPen(key.kind, kFrame));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(frame, 3, 3);
+        const QRectF bar(frame.left() + kFrame, frame.bottom() - kFrame - kBar,
+                         frame.width() - 2 * kFrame, kBar);
+        painter.fillRect(bar, key.kind);
+    }
+    painter.restore();
 }
 
 // ---- mouse --------------------------------------------------------------------------------
@@ -349,7 +396,7 @@ void CoordButtonImage::OnMouseMove(QMouseEvent& event) {
             changed += key.Rect();
         }
         if (key.hover != 0) {
-            tip = key.name;  // the last key holding the point names the tooltip
+            tip = TipOf(key);  // the last key holding the point names the tooltip
         }
     }
     const QString shown = GetToolTipText();

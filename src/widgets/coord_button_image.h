@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QPixmap>
 #include <QString>
 #include <cstdint>
@@ -25,6 +26,8 @@ struct CoordKey {
     int right = 0;
     int bottom = 0;
     std::uint32_t color = 0xFFFFFFFFu;  // byte 0 red, 1 green, 2 blue, 3 alpha
+    QColor kind;                        // the colour of what the key does; invalid: no mark
+    QString detail;                     // what the key does, under its name in the tooltip
 
     bool Contains(int x, int y) const { return left <= x && x < right && top <= y && y < bottom; }
     // A null rectangle for a key without area (whose exclusive edges may sit at INT_MIN).
@@ -80,6 +83,9 @@ public:
     void SetCheck(int id, int value);
     void ToggleCheck(int id);
     void SetKeyColor(int id, std::uint32_t color);
+    // Marks a key with the colour of its kind of assignment and says what it does in its
+    // tooltip; an invalid colour and an empty text take both away. kAllKeys for every key.
+    void SetKeyDetail(int id, const QColor& kind, const QString& detail);
 
     int SelectionType() const { return type_; }
     const QString& CoordFile() const { return crdxml_; }
@@ -100,6 +106,8 @@ private:
     int FirstWithId(int id) const;
     QPoint ToClient(const QMouseEvent& event) const;
     void DrawMarked(QPainter& painter, const QPixmap& image, bool hover) const;
+    void DrawKinds(QPainter& painter) const;
+    QString TipOf(const CoordKey& key) const;
 
     std::vector<CoordKey> keys_;
     QPixmap bg_;

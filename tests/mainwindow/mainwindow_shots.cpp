@@ -8,6 +8,7 @@
 #include <pugixml.hpp>
 
 #include "device/device_gate.h"
+#include "keymap/keymap_file.h"
 #include "mainwindow/main_window.h"
 #include "platform/recording_platform.h"
 #include "protocol/pacers.h"
@@ -72,6 +73,41 @@ int main(int argc, char** argv) {
     kb::RecordingPacer pacer;
     kb::platform::RecordingPlatform platform;
 
+    // What the program remembers sending to the keys above (and one more the keyboard holds
+    // from elsewhere): the picture marks each kind in its colour.
+    // Each shot starts from this memory: a disconnected window's read-back forgets it all.
+    const auto remember = [](kb::KeyMemory& memory) {
+        kb::KeyChoice esc;
+        esc.kind = kb::KeyKind::Key;
+        esc.target = 0x04;
+        kb::KeyChoice a;
+        a.kind = kb::KeyKind::Media;
+        a.name = "Mute";
+        a.codes = {226};
+        kb::KeyChoice space;
+        space.kind = kb::KeyKind::Macro;
+        space.name = "Hello";
+        space.repeat = 3;
+        kb::AssignmentRecord single{};
+        single[2] = 0x04;
+        kb::AssignmentRecord macro{};
+        macro[3] = 3;
+        const kb::SlotTable macros{0x2C, 0x3A};
+        const kb::SlotTable remaps{0x29, 0x04};
+        memory.AssignmentApplied(0, 0x29, esc, single, macros, remaps);
+        memory.AssignmentApplied(0, 0x04, a, single, macros, remaps);
+        memory.AssignmentApplied(0, 0x2C, space, macro, macros, remaps);
+        kb::KeyChoice f1;
+        f1.kind = kb::KeyKind::Function;
+        f1.name = "Copy";
+        f1.codes = {224, 6};
+        macro[3] = 1;
+        memory.AssignmentApplied(0, 0x3A, f1, macro, macros, remaps);
+    };
+    state.profiles[0].macros[1] = {1, 2, 0x3A, 1};
+    state.profiles[0].remaps[2] = {0x10, 0x05};  // M, set by some other program
+    keyboard.SetState(state);
+
     struct Shot {
         const char* file;
         bool connected;
@@ -110,7 +146,11 @@ int main(int argc, char** argv) {
             boxPrefix = path.chopped(4);
             boxCount = 0;
         }
-        kb::MainWindowServices services{backend, gate, pacer, platform, config, nullptr, nullptr};
+        kb::KeyMemory memory("", kb::KeyboardIdentity{config.vid, config.pid,
+                                                      config.interfaceNumber, config.subdevice});
+        remember(memory);
+        kb::MainWindowServices services{backend, gate,    pacer,   platform,
+                                        config,  nullptr, nullptr, &memory};
         kb::CMainDlg window(services);
         if (!window.CreateHost()) {
             std::cerr << "the main layout did not load\n";

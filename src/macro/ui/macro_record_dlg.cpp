@@ -33,11 +33,12 @@ constexpr const char* kDelayModeNames[] = {"chk_macro_realy_delay", "chk_macro_f
 }  // namespace
 
 MacroRecordDlg::MacroRecordDlg(const MacroDialogServices& services, const KeySelection& keys,
-                               AssignmentRecord& record)
+                               AssignmentRecord& record, KeyAssignmentChoices* choices)
     : ui::SHostDialog(QString::fromLatin1(kMacroLayout)),
       services_(services),
       keys_(keys),
       record_(record),
+      choices_(choices),
       library_(LibraryPath(services.dataFolder)),
       recorder_(services.clock) {
     setObjectName(QString::fromLatin1(kClassName));
@@ -222,6 +223,11 @@ void MacroRecordDlg::OnInitDialog() {
     }
     OnMacroGroupClicked(state.groupsel, QString());
 
+    // The key's own assignment, when known, replaces the remembered choices.
+    if (choices_ != nullptr && choices_->current != nullptr) {
+        ShowCurrentAssignment(*choices_->current);
+    }
+
     // 15
     if (KeyboardHook::InstallHook(services_.platform)) {
         KeyboardHook::RemoveListener(this);
@@ -229,6 +235,108 @@ void MacroRecordDlg::OnInitDialog() {
         registeredListener_ = this;
     }
     UpdateKeystrokeCapture();
+}
+
+void MacroRecordDlg::ShowCurrentAssignment(const KeyChoice& current) {
+    const auto entryIndex = [&current](const std::vector<KeyFunctionEntry>& entries) {
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (entries[i].name == current.name) {
+                return static_cast<int>(i);
+            }
+        }
+        return -1;
+    };
+    int page = -1;
+    switch (current.kind) {
+        case KeyKind::Macro: {
+            page = 0;
+            const MacroNode& root = library_.Root();
+            for (int i = 0; i < root.ChildCount(); ++i) {
+                if (root.ChildAt(i)->GetAttribute("name") == current.name) {
+                    if (groupList_ != nullptr) {
+                        groupList_->SetSel(i, false);
+                    }
+                    OnMacroGroupClicked(i, QString());
+                    break;
+                }
+            }
+            services_.state.repeat = current.repeat;
+            if (repeatTimes_ != nullptr) {
+                repeatTimes_->SetText(QString::number(current.repeat));
+            }
+            break;
+        }
+        case KeyKind::Key:
+            page = 1;
+            if (singleKey_ != nullptr) {
+                const auto name = KeyNameOfCode(current.target);
+                singleKey_->SetText(name ? FromUtf8(*name) : QString());
+                // OK without a new capture keeps the key's target.
+                singleKey_->SetUserData(current.target);
+            }
+            break;
+        case KeyKind::Media:
+            page = 2;
+            if (mediaKeys_ != nullptr) {
+                mediaKeys_->SetCurSel(entryIndex(services_.config.mediaKeys), true);
+            }
+            break;
+        case KeyKind::Function:
+            page = 3;
+            if (functionKeys_ != nullptr) {
+                functionKeys_->SetCurSel(entryIndex(services_.config.functionKeys), true);
+            }
+            break;
+        case KeyKind::Elsewhere:
+            break;
+    }
+    if (tab_ != nullptr && page >= 0) {
+        tab_->SetCurSel(page);
+    }
+}
+
+std::optional<KeyChoice> MacroRecordDlg::ChosenAssignment(int page) const {
+    KeyChoice choice;
+    switch (page) {
+        case 0: {
+            const MacroNode* group =
+                groupList_ != nullptr ? library_.Root().ChildAt(groupList_->GetSel()) : nullptr;
+            choice.kind = KeyKind::Macro;
+            choice.repeat = services_.state.repeat;
+            if (group != nullptr) {
+                choice.name = group->GetAttribute("name");
+                for (int i = 0; i < group->ChildCount(); ++i) {
+                    const MacroNode& step = *group->ChildAt(i);
+                    choice.steps.push_back({std::string(step.GetAttribute("code")),
+                                            std::string(step.GetAttribute("name")),
+                                            std::string(step.GetAttribute("state")),
+                                            std::string(step.GetAttribute("delay"))});
+                }
+            }
+            return choice;
+        }
+        case 1:
+            choice.kind = KeyKind::Key;
+            choice.target = static_cast<std::uint8_t>(
+                singleKey_ != nullptr ? singleKey_->GetUserData() & 0xFF : 0);
+            return choice;
+        case 2:
+        case 3: {
+            const ui::SComboBox* combo = page == 2 ? mediaKeys_ : functionKeys_;
+            const auto& entries =
+                page == 2 ? services_.config.mediaKeys : services_.config.functionKeys;
+            const int sel = combo != nullptr ? combo->GetCurSel() : -1;
+            if (sel < 0 || sel >= static_cast<int>(entries.size())) {
+                return std::nullopt;
+            }
+            choice.kind = page == 2 ? KeyKind::Media : KeyKind::Function;
+            choice.name = entries[static_cast<std::size_t>(sel)].name;
+            choice.codes = entries[static_cast<std::size_t>(sel)].codes;
+            return choice;
+        }
+        default:
+            return std::nullopt;
+    }
 }
 
 void MacroRecordDlg::OnMacroGroupClicked(int index, const QString& /*name*/) {
@@ -328,6 +436,9 @@ void MacroRecordDlg::OnOk() {
     }
     if (page >= 0 && page <= 3) {
         FillAssignmentRecord(static_cast<AssignmentPage>(page), inputs, record_);
+    }
+    if (choices_ != nullptr) {
+        choices_->chosen = ChosenAssignment(page);
     }
     EndDialog(ui::kIdOk);
 }
@@ -597,11 +708,12 @@ void MacroRecordDlg::ImportLibrary() {
 
 int RunKeyAssignmentDialog(QWidget* owner, platform::PlatformServices& platform,
                            const DeviceConfig& config, const std::string& dataFolder,
-                           const KeySelection& keys, AssignmentRecord& record) {
+                           const KeySelection& keys, AssignmentRecord& record,
+                           KeyAssignmentChoices* choices) {
     static const ProcessClock clock;
     const MacroDialogServices services{platform, config, MacroDialogState::Instance(dataFolder),
                                        dataFolder, clock};
-    MacroRecordDlg dialog(services, keys, record);
+    MacroRecordDlg dialog(services, keys, record, choices);
     return dialog.Run(owner);
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "keymap/key_memory.h"
 #include "macro/macro_library.h"
 #include "macro/macro_recorder.h"
 #include "macro/ui/keyboard_hook.h"
@@ -51,6 +53,13 @@ struct MacroDialogServices {
     const RecordingClock& clock;
 };
 
+// The key's assignment the dialog opens on (null: the remembered choices), and what the user
+// chose when the dialog closed with OK.
+struct KeyAssignmentChoices {
+    const KeyChoice* current = nullptr;
+    std::optional<KeyChoice> chosen;
+};
+
 // The key-assignment dialog: a macro group, a captured key, a media key or a function key for
 // the selected key, chosen on four pages, plus editing and recording of the macro library.
 // Ends with 1 (OK, the record filled), 2 (Cancel) or 65580 (clear the key's assignment).
@@ -60,7 +69,7 @@ class MacroRecordDlg : public ui::SHostDialog,
                        private MacroRecordingTarget {
 public:
     MacroRecordDlg(const MacroDialogServices& services, const KeySelection& keys,
-                   AssignmentRecord& record);
+                   AssignmentRecord& record, KeyAssignmentChoices* choices = nullptr);
     ~MacroRecordDlg() override;
 
     static constexpr const char* kClassName = kMacroDialogClass;
@@ -87,6 +96,8 @@ protected:
 private:
     void OnInitDialog();
     void OnOk();
+    void ShowCurrentAssignment(const KeyChoice& current);
+    std::optional<KeyChoice> ChosenAssignment(int page) const;
     void OnGroupAdd();
     void OnGroupDel();
     void OnItemUp();
@@ -118,6 +129,7 @@ private:
     MacroDialogServices services_;
     const KeySelection& keys_;
     AssignmentRecord& record_;
+    KeyAssignmentChoices* choices_ = nullptr;
     MacroLibrary library_;
     std::shared_ptr<CMacroGroupAdapter> groupAdapter_;
     std::shared_ptr<KeyAndDelayAdapter> stepAdapter_;
@@ -142,6 +154,7 @@ private:
 // the run's shared dialog state; returns its end code. The main window's dialog runner.
 int RunKeyAssignmentDialog(QWidget* owner, platform::PlatformServices& platform,
                            const DeviceConfig& config, const std::string& dataFolder,
-                           const KeySelection& keys, AssignmentRecord& record);
+                           const KeySelection& keys, AssignmentRecord& record,
+                           KeyAssignmentChoices* choices = nullptr);
 
 }  // namespace kb
