@@ -132,7 +132,7 @@ protected:
 
     // Runs the dialog modally; actions play the user and should end it.
     int RunWith(const std::function<void()>& actions) {
-        dialog_ = std::make_unique<MacroRecordDlg>(Services(), keys_, record_);
+        dialog_ = std::make_unique<MacroRecordDlg>(Services(), keys_, record_, choices_);
         QTimer::singleShot(0, dialog_.get(), [this, actions] {
             actions();
             // Ignored when the actions ended the dialog; otherwise the result shows it.
@@ -194,6 +194,7 @@ protected:
     std::vector<QString> boxes_;
     std::function<void()> whileBoxOpen_;
     int boxAnswer_ = ui::kIdOk;
+    KeyAssignmentChoices* choices_ = nullptr;  // the key's assignment in and the choice out
 };
 
 std::vector<std::uint8_t> Bytes(const AssignmentRecord& record, std::size_t from,
@@ -290,6 +291,54 @@ TEST_F(MacroDialogTest, CancelAndDeleteLeaveTheRecordAlone) {
 }
 
 // ---- opening ------------------------------------------------------------------------------
+
+TEST_F(MacroDialogTest, OpensOnTheKeysAssignmentAndOkKeepsIt) {
+    WriteLibrary(MacroPath(), {{"other", {{"5", "B", "0", "10"}}}, {"mine", TwoSteps()}});
+    // Remembered choices that differ from every assignment below.
+    State().page = 0;
+    State().groupsel = 0;
+    State().mediasel = 0;
+    State().functsel = 1;
+    KeyChoice macro;
+    macro.kind = KeyKind::Macro;
+    macro.name = "mine";
+    macro.repeat = 3;
+    macro.steps = {{"4", "A", "0", "100"}, {"4", "A", "1", "20"}};
+    KeyChoice key;
+    key.kind = KeyKind::Key;
+    key.target = 0x29;
+    KeyChoice media;
+    media.kind = KeyKind::Media;
+    media.name = "Mute";
+    media.codes = {226};
+    KeyChoice function;
+    function.kind = KeyKind::Function;
+    function.name = "Copy";
+    function.codes = {224, 6};
+    struct Case {
+        KeyChoice current;
+        int page;
+        std::vector<std::uint8_t> head;  // record bytes 0-7 after OK
+    };
+    const std::vector<Case> cases{
+        {macro, 0, {0, 0, 0x2B, 3, 0x04, 0x0A, 0x04, 0x82}},
+        {key, 1, {0, 0, 0x29, 0, 0, 0, 0, 0}},
+        {media, 2, {0, 0, 226, 0, 0, 0, 0, 0}},
+        {function, 3, {0, 0, 0x2B, 1, 0xE0, 0x45, 0x06, 0x45}},
+    };
+    for (const Case& c : cases) {
+        KeyAssignmentChoices choices{&c.current, std::nullopt};
+        choices_ = &choices;
+        record_ = {};
+        EXPECT_EQ(RunWith([&] {
+                      EXPECT_EQ(Tab()->GetCurSel(), c.page);
+                      Click("btnOK");
+                  }),
+                  1);
+        EXPECT_EQ(Bytes(record_, 0, 8), c.head) << c.page;
+        EXPECT_EQ(choices.chosen, c.current) << c.page;
+    }
+}
 
 TEST_F(MacroDialogTest, OpeningShowsTheKeysAndTheRememberedChoices) {
     WriteLibrary(MacroPath(), {{"a", {}}, {"b", {}}, {"c", TwoSteps()}});

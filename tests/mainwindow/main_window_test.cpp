@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
+#include <filesystem>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -15,11 +17,13 @@
 #include <vector>
 
 #include "device/trace_sink.h"
+#include "keymap/keymap_file.h"
 #include "platform/recording_platform.h"
 #include "program_env.h"
 #include "protocol/pacers.h"
 #include "sim/simulated_hid_backend.h"
 #include "sim/simulated_keyboard.h"
+#include "temp_folder.h"
 #include "toolkit/msgbox.h"
 #include "toolkit/sapp.h"
 #include "toolkit/shostwnd.h"
@@ -90,7 +94,8 @@ public:
 
     // Builds, initialises and shows the window; the trace then starts empty.
     void Start(bool clearTrace = true) {
-        MainWindowServices services{backend_, gate_, pacer_, platform_, config_, nullptr, &trace_};
+        MainWindowServices services{backend_, gate_,   pacer_,  platform_,
+                                    config_,  nullptr, &trace_, memory_.get()};
         window_ = std::make_unique<CMainDlg>(services);
         ASSERT_TRUE(window_->CreateHost());
         window_->SendHostMessage(ui::kWmInitDialog);
@@ -161,6 +166,7 @@ public:
     Trace trace_;
     RecordingPacer pacer_;
     platform::RecordingPlatform platform_;
+    std::unique_ptr<KeyMemory> memory_;  // set before Start to remember what keys were given
     std::unique_ptr<CMainDlg> window_;
 
     std::vector<Box> boxes_;
@@ -1130,6 +1136,248 @@ TEST_F(MainWindowTest, KeyClickResetsAProfileIndexBeyondTheThird) {
 
     EXPECT_EQ(window_->CurrentProfileIndex(), 0);
     EXPECT_TRUE(trace_.Lines().empty());
+}
+
+// ---- what each key does, backup and restore -------------------------------------------------
+
+KeyChoice Choice(KeyKind kind, const std::string& name = {}, std::vector<std::int32_t> codes = {},
+                 int repeat = 0) {
+    KeyChoice choice;
+    choice.kind = kind;
+    choice.name = name;
+    choice.codes = std::move(codes);
+    choice.repeat = repeat;
+    return choice;
+}
+
+class KeyMemoryWindowTest : public MainWindowTest {
+public:
+    KeyMemoryWindowTest() {
+        memory_ = std::make_unique<KeyMemory>(
+            folder_.File("keymap.xml"),
+            KeyboardIdentity{config_.vid, config_.pid, config_.interfaceNumber, config_.subdevice});
+    }
+
+    // A click on key whose dialog ends with OK, the record and (when given) the choice made.
+    void Assign(std::uint8_t key, const AssignmentRecord& record,
+                const std::optional<KeyChoice>& choice) {
+        window_->SetKeyDialogRunner(
+            [&](CMainDlg& owner, const KeySelection&, AssignmentRecord& filled) {
+                filled = record;
+                if (choice) {
+                    owner.SetDialogChoice(*choice);
+                }
+                return ui::kIdOk;
+            });
+        window_->OnCoordButtonClick(key, QString::fromStdString(KeyCodeName(key)), 1, 0, 0, 0);
+    }
+
+    static AssignmentRecord Single(std::uint8_t code) {
+        AssignmentRecord record{};
+        record[2] = code;
+        return record;
+    }
+    static AssignmentRecord Macro(std::uint8_t key, std::uint8_t repeat) {
+        AssignmentRecord record{};
+        record[2] = key;
+        record[3] = repeat;
+        record[4] = 0x04;
+        record[5] = 0x0A;
+        return record;
+    }
+
+    const ui::CoordKey* KeyOf(int id) {
+        static std::vector<ui::CoordKey> keys;
+        keys = Keys()->GetKeys();
+        for (const ui::CoordKey& key : keys) {
+            if (key.id == id) {
+                return &key;
+            }
+        }
+        return nullptr;
+    }
+    QString Detail(int id) {
+        const ui::CoordKey* key = KeyOf(id);
+        return key ? key->detail : QStringLiteral("(no key)");
+    }
+    QColor KindColor(int id) {
+        const ui::CoordKey* key = KeyOf(id);
+        return key ? key->kind : QColor();
+    }
+    static QColor ColorOf(KeyKind kind) {
+        return QColor::fromRgba(kKindColors[static_cast<std::size_t>(kind)]);
+    }
+
+    test::TempFolder folder_;
+};
+
+TEST_F(KeyMemoryWindowTest, KeysSayWhatTheyDoInTheirColourAndTooltipInBothLanguages) {
+    SetKeyboardState([](SimKeyboardState& s) { s.profiles[1].remaps[0] = {0x10, 0x29}; });
+    Start();
+    Assign(0x04, Single(226), Choice(KeyKind::Media, "Mute", {226}));
+    Assign(0x05, Macro(0x05, 3), Choice(KeyKind::Macro, "Hello", {}, 3));
+    Assign(0x06, Single(0x29), std::nullopt);  // a dialog that does not say: the record tells
+    Assign(0x3A, Macro(0x3A, 1), Choice(KeyKind::Function, "Copy", {224, 6}));
+
+    EXPECT_EQ(Detail(0x04), "Mute");
+    EXPECT_EQ(Detail(0x05), QString::fromUtf8("Macro \"Hello\" \u00d73"));
+    EXPECT_EQ(Detail(0x06), QString::fromUtf8("\u2192 Esc"));
+    EXPECT_EQ(Detail(0x3A), "Copy (Ctrl+C)");
+    EXPECT_EQ(Detail(0x07), "");
+    EXPECT_EQ(KindColor(0x04), ColorOf(KeyKind::Media));
+    EXPECT_EQ(KindColor(0x05), ColorOf(KeyKind::Macro));
+    EXPECT_EQ(KindColor(0x06), ColorOf(KeyKind::Key));
+    EXPECT_EQ(KindColor(0x3A), ColorOf(KeyKind::Function));
+    EXPECT_FALSE(KindColor(0x07).isValid());
+    EXPECT_EQ(Find("legend_media")->ColorBkgnd(), ColorOf(KeyKind::Media));
+
+    // The tooltip of the key under the mouse names it and says what it does.
+    ui::CoordButtonImage* keys = Keys();
+    const QPoint overA = KeyOf(0x04)->Rect().center() + keys->GetClientRectLocal().topLeft();
+    QTest::mouseMove(keys, overA);
+    EXPECT_EQ(keys->GetToolTipText(), "A\nMute");
+
+    window_->SwitchLanguage(1);
+    EXPECT_EQ(keys->GetToolTipText(), QString::fromUtf8("A\n静音"));
+    EXPECT_EQ(Detail(0x05), QString::fromUtf8("宏“Hello” \u00d73"));
+    EXPECT_EQ(Detail(0x3A), QString::fromUtf8("复制 (Ctrl+C)"));
+
+    // Profile 2 holds a key set elsewhere; profile 1's marks go with the profile.
+    SelectProfileEntry(1);
+    EXPECT_EQ(Detail(0x10), QString::fromUtf8("已在别处设置"));
+    EXPECT_EQ(KindColor(0x10), ColorOf(KeyKind::Elsewhere));
+    EXPECT_EQ(Detail(0x04), "");
+    window_->SwitchLanguage(0);
+    EXPECT_EQ(Detail(0x10), "assigned elsewhere");
+}
+
+TEST_F(KeyMemoryWindowTest, DialogOpensOnTheKeysAssignmentAndTheMemoryFollowsTheKeyboard) {
+    Start();
+    std::vector<std::optional<KeyChoice>> seen;
+    const KeyChoice copy = Choice(KeyKind::Function, "Copy", {224, 6});
+    window_->SetKeyDialogRunner(
+        [&](CMainDlg& owner, const KeySelection&, AssignmentRecord& record) {
+            const KeyChoice* current = owner.SelectedKeyChoice();
+            seen.push_back(current ? std::optional<KeyChoice>(*current) : std::nullopt);
+            record = Macro(0x04, 1);
+            owner.SetDialogChoice(copy);
+            return ui::kIdOk;
+        });
+    window_->OnCoordButtonClick(0x04, QStringLiteral("A"), 1, 0, 0, 0);
+    window_->OnCoordButtonClick(0x04, QStringLiteral("A"), 1, 0, 0, 0);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_FALSE(seen[0]);
+    EXPECT_EQ(seen[1], copy);
+    // Saved as it happened.
+    EXPECT_EQ(
+        LoadKeymap(folder_.File("keymap.xml"), memory_->Identity()).profiles[0].at(0x04).choice,
+        copy);
+
+    // Delete frees the key: forgotten.
+    window_->SetKeyDialogRunner(
+        [](CMainDlg&, const KeySelection&, AssignmentRecord&) { return kIdBtnDelete; });
+    window_->OnCoordButtonClick(0x04, QStringLiteral("A"), 1, 0, 0, 0);
+    EXPECT_EQ(memory_->Find(0, 0x04), nullptr);
+    EXPECT_EQ(Detail(0x04), "");
+}
+
+TEST_F(KeyMemoryWindowTest, StartUpShowsTheLightingLastSentWithoutSendingIt) {
+    LightingTable table = InitialLightingTable();
+    table[3] = {2, 0, 0, 1, 0};  // static, second colour row's second member, brightness 1
+    memory_->LightingSent(3, table);
+
+    Start(false);
+
+    EXPECT_EQ(Find<ui::SComboBox>("cmb_led_mode")->GetCurSel(), 3);
+    EXPECT_TRUE(window_->FindChildByID(65607)->IsChecked());
+    EXPECT_EQ(Find<ui::SSliderBar>("bar_brightness")->GetValue(), 1);
+    for (const std::string& line : trace_.Lines()) {
+        EXPECT_EQ(line.find("send 07 f7"), std::string::npos) << line;
+    }
+
+    // A change goes out and is remembered; a factory restore forgets it all.
+    MoveSlider("bar_brightness", 3);
+    EXPECT_EQ(memory_->Memory().lighting->table[3][3], 3);
+    Click("btn_restore_factory");
+    EXPECT_EQ(memory_->Memory().lighting->effect, 0);
+    EXPECT_EQ(memory_->Memory().lighting->table, InitialLightingTable());
+}
+
+TEST_F(KeyMemoryWindowTest, BackUpFactoryRestoreAndRestoreFromTheMoreMenu) {
+    Start();
+    Assign(0x04, Single(226), Choice(KeyKind::Media, "Mute", {226}));
+    Assign(0x05, Macro(0x05, 3), Choice(KeyKind::Macro, "Hello", {}, 3));
+    SelectProfileEntry(1);
+    KeyChoice esc = Choice(KeyKind::Key);
+    esc.target = 0x29;
+    Assign(0x06, Single(0x29), esc);
+    SelectProfileEntry(2);
+    Assign(0x3A, Macro(0x3A, 1), Choice(KeyKind::Function, "Copy", {224, 6}));
+    SelectEffect(5);
+    SelectProfileEntry(1);
+    const SimKeyboardState before = keyboard_.State();
+
+    const std::string backup = folder_.File("settings.kbbackup");
+    platform_.saveFileAnswers = {QString::fromStdString(backup)};
+    window_->OnMenuCommand(0, kMenuBackUp);
+    EXPECT_EQ(platform_.lastChooserOptions.patterns, QStringList{"*.kbbackup"});
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].caption, "Back up settings");
+    EXPECT_EQ(boxes_[0].text, "Backed up 4 keys of the three profiles and the lighting.");
+    EXPECT_FALSE(boxes_[0].busyCursor);
+    EXPECT_EQ(window_->CurrentProfileIndex(), 1);
+
+    Click("btn_restore_factory");
+    ASSERT_EQ(keyboard_.State().profiles, SimKeyboardState{}.profiles);
+    // Something else on profile 2 that the backup does not have.
+    SelectProfileEntry(1);
+    Assign(0x07, Single(0x05), std::nullopt);
+    boxes_.clear();
+
+    platform_.openFileAnswers = {QString::fromStdString(backup)};
+    window_->OnMenuCommand(0, kMenuRestore);
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(boxes_[0].caption, "Restore settings");
+    EXPECT_EQ(boxes_[0].text,
+              "The key assignments of all three profiles and the lighting will be replaced by "
+              "those of the backup. Continue?");
+    EXPECT_EQ(boxes_[1].text, "Restored 4 keys of the three profiles and the lighting.");
+    EXPECT_FALSE(boxes_[1].busyCursor);
+    SimKeyboardState after = keyboard_.State();
+    after.activeProfile = before.activeProfile;
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(window_->CurrentProfileIndex(), 1);
+    EXPECT_EQ(Find<ui::SComboBox>("cmb_profile")->GetCurSel(), 1);
+    EXPECT_EQ(Find<ui::SComboBox>("cmb_led_mode")->GetCurSel(), 5);
+    EXPECT_EQ(Detail(0x06), QString::fromUtf8("\u2192 Esc"));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(KeyMemoryWindowTest, RestoreRefusesBadFilesAndCancelSendsNothing) {
+    Start();
+    const std::string backup = folder_.File("settings.kbbackup");
+    platform_.saveFileAnswers = {QString::fromStdString(backup)};
+    window_->OnMenuCommand(0, kMenuBackUp);
+    const std::string config = ui::SApplication::ProgramFolder().toStdString() + "/config.xml";
+    boxes_.clear();
+    trace_.Clear();
+
+    platform_.openFileAnswers = {QString::fromStdString(config)};
+    window_->OnMenuCommand(0, kMenuRestore);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, QString::fromStdString(config) +
+                                  " cannot be restored. It is not a backup of keyboard settings.");
+    EXPECT_TRUE(trace_.Lines().empty());
+
+    boxAnswer_ = ui::kIdCancel;
+    platform_.openFileAnswers = {QString::fromStdString(backup)};
+    window_->OnMenuCommand(0, kMenuRestore);
+    EXPECT_EQ(boxes_.size(), 2u);
+    EXPECT_TRUE(trace_.Lines().empty());
+
+    // The file chooser cancelled: nothing at all.
+    window_->OnMenuCommand(0, kMenuRestore);
+    EXPECT_EQ(boxes_.size(), 2u);
 }
 
 }  // namespace
