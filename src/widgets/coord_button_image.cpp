@@ -1,5 +1,6 @@
 #include "widgets/coord_button_image.h"
 
+#include <QCursor>
 #include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
@@ -235,8 +236,12 @@ void CoordButtonImage::SetKeyDetail(int id, const QColor& kind, const QString& d
     }
     // A tooltip showing for a key follows its new text.
     for (const CoordKey& key : keys_) {
-        if (key.hover != 0 && TipOf(key) != GetToolTipText()) {
+        const QString shown = GetToolTipText();
+        if (key.hover != 0 && TipOf(key) != shown) {
             SetToolTipText(TipOf(key));
+            if (QToolTip::isVisible() && QToolTip::text() == shown) {
+                QToolTip::showText(QCursor::pos(), TipOf(key), this);
+            }
         }
     }
     update();

@@ -459,17 +459,22 @@ TEST(Layouts, DialogAndMessageBoxHaveEveryControlTheProgramLooksUp) {
     }
 }
 
-TEST(Menus, BothMenusOfferUpgradeAndExitAndNoOtherCommand) {
-    const std::pair<const char*, const char*> menus[] = {{"SMENU:menu_tray", "menu"},
-                                                         {"SMENUEX:menu_more", "menuRoot"}};
-    for (const auto& [res, root] : menus) {
+TEST(Menus, BothOfferUpgradeAndExitAndTheMoreMenuBackupAndRestore) {
+    struct Menu {
+        const char* res;
+        const char* root;
+        std::set<int> ids;
+    };
+    const Menu menus[] = {{"SMENU:menu_tray", "menu", {1, 6}},
+                          {"SMENUEX:menu_more", "menuRoot", {1, 6, 7, 8}}};
+    for (const auto& [res, root, wanted] : menus) {
         const pugi::xml_document doc = Load(SourceFile(res));
         ASSERT_TRUE(doc.child(root)) << res;
         std::set<int> ids;
         for (pugi::xpath_node x : doc.select_nodes("//*[@id]")) {
             ids.insert(x.node().attribute("id").as_int());
         }
-        EXPECT_EQ(ids, (std::set<int>{1, 6})) << res;
+        EXPECT_EQ(ids, wanted) << res;
     }
 }
 
@@ -529,6 +534,20 @@ TEST(Translations, EveryShownTextHasAChineseAndAnEnglishTranslation) {
     addTexts("SMENUEX:menu_more", "");
     for (const char* t : {"Start record", "Stop record", "key down", "key up", "replace"}) {
         shown.emplace_back("macro", t);
+    }
+    // What the main window says about keys, backups and restores.
+    for (const char* t :
+         {"Macro \"%1\"", "nothing", "assigned elsewhere", "Keyboard settings", "Back up settings",
+          "Restore settings", "The backup could not be written to %1.",
+          "Backed up %1 keys of the three profiles and the lighting.",
+          "%1 keys assigned elsewhere are not in the backup.", "It was made for another keyboard.",
+          "It was written by a newer version of this program.", "It is damaged.",
+          "It is not a backup of keyboard settings.", "%1 cannot be restored.",
+          "The key assignments of all three profiles and the lighting will be replaced by those "
+          "of the backup. Continue?",
+          "Restored %1 keys of the three profiles and the lighting.",
+          "The restore stopped at key %1 of profile %2; the keys before it were restored."}) {
+        shown.emplace_back("main", t);
     }
     const pugi::xml_document config = Load(kSourceData / "config.xml");
     for (const char* list : {"mediakey", "functkey"}) {
