@@ -1023,12 +1023,15 @@ void CMainDlg::BackUpSettings() {
         elsewhere += static_cast<int>(profile.size());
     }
     elsewhere -= known;
-    QString text = Tr("Backed up %1 keys of the three profiles and the lighting.").arg(known);
+    QString text = Tr("Settings backed up. Assigned keys in the three profiles: %1.").arg(known);
+    if (remembered.lighting) {
+        text += QLatin1Char(' ') + Tr("The lighting is in the backup too.");
+    }
     if (elsewhere > 0) {
         text += QLatin1Char(' ') +
-                Tr("%1 keys assigned elsewhere are not in the backup.").arg(elsewhere);
+                Tr("Keys assigned elsewhere, left out of the backup: %1.").arg(elsewhere);
     }
-    Ask(this, text, caption, ui::kMbOk);
+    Ask(this, text, caption, ui::kMbOkInformation);
 }
 
 void CMainDlg::ShowLighting(int effect) {
@@ -1095,8 +1098,12 @@ void CMainDlg::RestoreSettings() {
         }
     }
     if (result.done) {
-        Ask(this, Tr("Restored %1 keys of the three profiles and the lighting.").arg(result.keys),
-            caption, ui::kMbOk);
+        QString text =
+            Tr("Settings restored. Assigned keys in the three profiles: %1.").arg(result.keys);
+        if (read.memory->lighting) {
+            text += QLatin1Char(' ') + Tr("The lighting was sent too.");
+        }
+        Ask(this, text, caption, ui::kMbOkInformation);
     } else {
         Ask(this,
             Tr("The restore stopped at key %1 of profile %2; the keys before it were restored.")

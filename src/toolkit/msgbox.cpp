@@ -24,6 +24,7 @@ namespace {
 constexpr int kMaxTextWidth = 460;
 
 // States of the icon skin: information, question, warning, error.
+constexpr int kIconInformation = 0;
 constexpr int kIconQuestion = 1;
 constexpr int kIconWarning = 2;
 
@@ -90,8 +91,10 @@ void PlaceOver(QWidget* box, QWidget* owner) {
 
 class SMsgBoxDialog : public SHostDialog {
 public:
-    explicit SMsgBoxDialog(bool okCancel)
-        : SHostDialog(QLatin1String(kMsgBoxLayout)), okCancel_(okCancel) {}
+    SMsgBoxDialog(bool okCancel, bool information)
+        : SHostDialog(QLatin1String(kMsgBoxLayout)),
+          okCancel_(okCancel),
+          information_(information) {}
 
     // Fills the layout's controls; false when the layout lacks what the box needs.
     bool Setup(const QString& text, const QString& caption) {
@@ -112,7 +115,9 @@ public:
         setWindowTitle(Tr(root->TrContext(), caption));
         // A question asks for a choice; a lone OK acknowledges a problem.
         if (auto* icon = dynamic_cast<SImageWnd*>(FindChildByName(QStringLiteral("msgicon")))) {
-            icon->SetIcon(okCancel_ ? kIconQuestion : kIconWarning);
+            icon->SetIcon(okCancel_      ? kIconQuestion
+                          : information_ ? kIconInformation
+                                         : kIconWarning);
         }
         textWnd->SetAttribute(QStringLiteral("multiLines"), QStringLiteral("1"));
         textWnd->SetText(text, true);
@@ -236,6 +241,7 @@ private:
     }
 
     bool okCancel_;
+    bool information_;
     std::array<SWindow*, 3> buttons_{};
 };
 
@@ -270,7 +276,7 @@ int SMessageBox(QWidget* owner, const QString& text, const QString& caption, int
     const SApplication* app = SApplication::Instance();
     if (app && app->HasResource(QLatin1String(kMsgBoxLayout))) {
         // On the heap: the owner is the box's parent and may take it down while it runs.
-        QPointer<SMsgBoxDialog> box = new SMsgBoxDialog(okCancel);
+        QPointer<SMsgBoxDialog> box = new SMsgBoxDialog(okCancel, type == kMbOkInformation);
         if (box->CreateHost(owner) && box->Setup(text, caption)) {
             PlaceOver(box, owner);
             // Enter and Escape answer the box, so it takes the keyboard once it is up.

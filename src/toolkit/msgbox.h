@@ -8,8 +8,9 @@ class QWidget;
 namespace kb::ui {
 
 // Message-box types.
-inline constexpr int kMbOk = 0;        // one OK button
-inline constexpr int kMbOkCancel = 1;  // OK and Cancel
+inline constexpr int kMbOk = 0;             // one OK button
+inline constexpr int kMbOkCancel = 1;       // OK and Cancel
+inline constexpr int kMbOkInformation = 2;  // one OK button, the information icon
 
 // The layout the box is drawn from, and the translation context used when it is missing.
 inline constexpr const char* kMsgBoxLayout = "LAYOUT:SYS_XML_MSGBOX";

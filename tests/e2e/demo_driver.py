@@ -611,13 +611,115 @@ def scenario_title(demo, shots):
     demo.click("jp")
     wait_until("the English title", lambda: demo.window_name() == TITLE, timeout=5)
     demo.screenshot(shots, "title-english")
+def scenario_backup(demo, shots):
+    """Keys say what they do in their tooltip; the more menu backs the keyboard up to a file
+    and restores it after a factory restore, in English and in Chinese."""
+    dialog_layout = ET.parse(os.path.join(demo.app, "uires", "layout", "macro.xml")).getroot()
+    tabs = dialog_layout.find(".//tabctrl2")
+    tx, ty, _, _ = (int(v) for v in tabs.get("pos").split(","))
+    tab_width, tab_gap = int(tabs.get("tabWidth")), int(tabs.get("tabInterSize"))
+    media_tab = (tx + 2 * (tab_width + tab_gap), ty, tab_width, int(tabs.get("tabHeight")))
+    ok = layout_rects_of(dialog_layout)["btnOK"]
+    backup = os.path.join(demo.root, "settings.kbbackup")
+
+    def other_window(name):
+        return wait_until(f"the window {name}", lambda: next(
+            (w for w in run("xdotool", "search", "--onlyvisible", "--pid", str(demo.proc.pid),
+                            "--name", name, check=False).split()
+             if w != demo.window), None))
+
+    def menu_command(steps_down):
+        demo.click("btn_more")
+        time.sleep(0.5)
+        for _ in range(steps_down):
+            run("xdotool", "key", "Down")
+            time.sleep(0.05)
+        run("xdotool", "key", "Return")
+        time.sleep(0.5)
+
+    def answer_file_chooser(path):
+        time.sleep(1.5)  # the chooser comes up with its file name field focused
+        run("xdotool", "key", "ctrl+a")
+        run("xdotool", "type", "--delay", "20", path)
+        run("xdotool", "key", "Return")
+        time.sleep(1.0)
+
+    def hover_key(key_name):
+        keys = ET.parse(os.path.join(demo.app, "keys.xml")).getroot()
+        key = next(k for k in keys.iter("key") if k.get("name") == key_name)
+        x, y, w, h = (int(v) for v in key.get("rect").split(","))
+        px, py, _, _ = demo.rects["img_keyboard"]
+        left, top = demo.geometry()
+        run("xdotool", "mousemove", str(left + px + x + w // 2 - 3),
+            str(top + py + y + h // 2 - 3))
+        time.sleep(0.2)
+        run("xdotool", "mousemove_relative", "3", "3")
+        time.sleep(1.5)  # the tooltip's delay
+
+    demo.launch()
+    mark = len(demo.trace())
+    demo.click_key("F1")
+    dialog = other_window("Key assignment")
+    time.sleep(1.0)
+    demo.click_at(media_tab, dialog)
+    demo.click_at(ok, dialog)
+    wait_until("the remap report", lambda: demo.sends(mark, "07 fa 01 01 3a 01 cd 01"))
+    time.sleep(0.5)
+    hover_key("F1")
+    demo.screenshot(shots, "keys-tooltip-en")
+
+    demo.click("btn_more")
+    time.sleep(0.6)
+    demo.screenshot(shots, "more-menu-en")
+    run("xdotool", "key", "Escape")
+    time.sleep(0.3)
+
+    # Back up: the second entry, a file chooser, then the result.
+    menu_command(2)
+    answer_file_chooser(backup)
+    wait_until("the backup file", lambda: os.path.exists(backup))
+    demo.screenshot(shots, "backup-done")
+    run("xdotool", "key", "Return")
+    time.sleep(0.5)
+    expect("Play/Pause" in open(backup, encoding="utf-8").read() or
+           'kind="media"' in open(backup, encoding="utf-8").read(),
+           "the backup does not hold F1's media key")
+
+    mark = len(demo.trace())
+    demo.click("btn_restore_factory")
+    time.sleep(0.8)
+    run("xdotool", "key", "Return")
+    wait_until("the factory reset", lambda: demo.sends(mark, "07 f0 aa"))
+    time.sleep(1.5)
+
+    # Restore: the third entry, a file chooser, a confirmation, then the result.
+    mark = len(demo.trace())
+    menu_command(3)
+    answer_file_chooser(backup)
+    demo.screenshot(shots, "restore-confirm")
+    run("xdotool", "key", "Return")
+    wait_until("F1 assigned again", lambda: demo.sends(mark, "07 fa 01 01 3a 01 cd 01"), timeout=30)
+    time.sleep(1.0)
+    demo.screenshot(shots, "restore-done")
+    run("xdotool", "key", "Return")
+    time.sleep(0.5)
+
+    demo.click("zh_cn")
+    time.sleep(0.5)
+    hover_key("F1")
+    demo.screenshot(shots, "keys-tooltip-cn")
+    demo.click("btn_more")
+    time.sleep(0.6)
+    demo.screenshot(shots, "more-menu-cn")
+    run("xdotool", "key", "Escape")
+    time.sleep(0.3)
     expect(demo.close_with_button() == 1, "closing must end with exit code 1")
 
 
 SCENARIOS = {"flow": scenario_flow, "handover": scenario_handover, "burst": scenario_burst,
              "tray": scenario_tray, "plug": scenario_plug, "assign": scenario_assign,
              "macro": scenario_macro, "chinese": scenario_chinese,
-             "lighting": scenario_lighting, "title": scenario_title}
+             "lighting": scenario_lighting, "title": scenario_title, "backup": scenario_backup}
 NEEDS_TRAY = {"handover", "tray"}
 
 

@@ -1323,7 +1323,9 @@ TEST_F(KeyMemoryWindowTest, BackUpFactoryRestoreAndRestoreFromTheMoreMenu) {
     EXPECT_EQ(platform_.lastChooserOptions.patterns, QStringList{"*.kbbackup"});
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].caption, "Back up settings");
-    EXPECT_EQ(boxes_[0].text, "Backed up 4 keys of the three profiles and the lighting.");
+    EXPECT_EQ(boxes_[0].text,
+              "Settings backed up. Assigned keys in the three profiles: 4. The lighting is in the "
+              "backup too.");
     EXPECT_FALSE(boxes_[0].busyCursor);
     EXPECT_EQ(window_->CurrentProfileIndex(), 1);
 
@@ -1341,7 +1343,9 @@ TEST_F(KeyMemoryWindowTest, BackUpFactoryRestoreAndRestoreFromTheMoreMenu) {
     EXPECT_EQ(boxes_[0].text,
               "The key assignments of all three profiles and the lighting will be replaced by "
               "those of the backup. Continue?");
-    EXPECT_EQ(boxes_[1].text, "Restored 4 keys of the three profiles and the lighting.");
+    EXPECT_EQ(boxes_[1].text,
+              "Settings restored. Assigned keys in the three profiles: 4. The lighting was sent "
+              "too.");
     EXPECT_FALSE(boxes_[1].busyCursor);
     SimKeyboardState after = keyboard_.State();
     after.activeProfile = before.activeProfile;

@@ -539,13 +539,15 @@ TEST(Translations, EveryShownTextHasAChineseAndAnEnglishTranslation) {
     for (const char* t :
          {"Macro \"%1\"", "nothing", "assigned elsewhere", "Keyboard settings", "Back up settings",
           "Restore settings", "The backup could not be written to %1.",
-          "Backed up %1 keys of the three profiles and the lighting.",
-          "%1 keys assigned elsewhere are not in the backup.", "It was made for another keyboard.",
-          "It was written by a newer version of this program.", "It is damaged.",
-          "It is not a backup of keyboard settings.", "%1 cannot be restored.",
+          "Settings backed up. Assigned keys in the three profiles: %1.",
+          "The lighting is in the backup too.",
+          "Keys assigned elsewhere, left out of the backup: %1.",
+          "It was made for another keyboard.", "It was written by a newer version of this program.",
+          "It is damaged.", "It is not a backup of keyboard settings.", "%1 cannot be restored.",
           "The key assignments of all three profiles and the lighting will be replaced by those "
           "of the backup. Continue?",
-          "Restored %1 keys of the three profiles and the lighting.",
+          "Settings restored. Assigned keys in the three profiles: %1.",
+          "The lighting was sent too.",
           "The restore stopped at key %1 of profile %2; the keys before it were restored."}) {
         shown.emplace_back("main", t);
     }

@@ -93,6 +93,7 @@ TEST_F(MessageBoxTest, LayoutBoxShowsTranslatedTextsAndAnswersWithTheButtonIds) 
         {kMbOk, Answer::First, kIdOk},
         {kMbOk, Answer::Close, kIdOk},
         {kMbOk, Answer::Escape, kIdOk},
+        {kMbOkInformation, Answer::First, kIdOk},
     };
     QWidget owner;
     owner.resize(400, 300);
@@ -114,9 +115,12 @@ TEST_F(MessageBoxTest, LayoutBoxShowsTranslatedTextsAndAnswersWithTheButtonIds) 
             EXPECT_FALSE(Find(box, "button3rd")->isVisible());
             auto* icon = dynamic_cast<SImageWnd*>(Find(box, "msgicon"));
             ASSERT_TRUE(icon);
-            EXPECT_EQ(icon->GetIcon(), c.type == kMbOkCancel ? 1 : 2);  // question / warning
-            EXPECT_TRUE(Find(box, "btnSwitch")->isVisible());           // it holds the buttons
-            if (c.type == kMbOk) {
+            // question / information / warning
+            EXPECT_EQ(icon->GetIcon(), c.type == kMbOkCancel        ? 1
+                                       : c.type == kMbOkInformation ? 0
+                                                                    : 2);
+            EXPECT_TRUE(Find(box, "btnSwitch")->isVisible());  // it holds the buttons
+            if (c.type != kMbOkCancel) {
                 // The lone OK button takes the last button's place.
                 EXPECT_EQ(first->geometry().x(), 110);
             }
