@@ -61,6 +61,7 @@ RestoreResult RestoreBackup(KeyboardProtocol& protocol, const KeyboardMemory& ba
             }
             if (!protocol.ClearAssignment(clear)) {
                 result.error = "profile " + std::to_string(p + 1) + ": keys could not be cleared";
+                result.failedProfile = p;
                 return result;
             }
         }

@@ -14,10 +14,10 @@ using ProfileSelector = std::function<void(int index)>;
 
 struct RestoreResult {
     bool done = false;
-    int keys = 0;            // keys assigned again
-    std::string error;       // why it stopped, when it did not finish
-    int failedProfile = -1;  // the profile index and key it stopped at
-    std::uint8_t failedKey = 0;
+    int keys = 0;                // keys assigned again
+    std::string error;           // why it stopped, when it did not finish
+    int failedProfile = -1;      // the profile index it stopped at
+    std::uint8_t failedKey = 0;  // the key it could not assign; 0 when clearing failed
 };
 
 // Makes the keyboard hold a backup: for each profile, the keys that are not in the backup, or

@@ -1,6 +1,7 @@
 #include "keymap/keymap_file.h"
 
 #include <charconv>
+#include <cstdio>
 #include <filesystem>
 #include <set>
 #include <system_error>

@@ -1105,11 +1105,15 @@ void CMainDlg::RestoreSettings() {
         }
         Ask(this, text, caption, ui::kMbOkInformation);
     } else {
-        Ask(this,
-            Tr("The restore stopped at key %1 of profile %2; the keys before it were restored.")
-                .arg(QString::fromStdString(KeyCodeName(result.failedKey)))
-                .arg(result.failedProfile + 1),
-            caption, ui::kMbOk);
+        const QString text =
+            result.failedKey == 0
+                ? Tr("The restore stopped at profile %1; the profiles before it were restored.")
+                      .arg(result.failedProfile + 1)
+                : Tr("The restore stopped at key %1 of profile %2; the keys before it were "
+                     "restored.")
+                      .arg(QString::fromStdString(KeyCodeName(result.failedKey)))
+                      .arg(result.failedProfile + 1);
+        Ask(this, text, caption, ui::kMbOk);
     }
 }
 

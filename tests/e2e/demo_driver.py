@@ -446,8 +446,8 @@ def scenario_assign(demo, shots):
     mark = len(demo.trace())
     demo.click_key("F1")
     dialog = wait_until("the key-assignment dialog", lambda: next(
-        (w for w in run("xdotool", "search", "--onlyvisible", "--pid", str(demo.proc.pid),
-                        "--name", "Key assignment", check=False).split()
+        (w for w in run("xdotool", "search", "--all", "--onlyvisible", "--pid",
+                        str(demo.proc.pid), "--name", "Key assignment", check=False).split()
          if w != demo.window), None))
     time.sleep(1.0)  # placed over the main window once shown
     demo.click_at(media_tab, dialog)
@@ -491,8 +491,8 @@ def scenario_macro(demo, shots):
     def open_dialog(key_name):
         demo.click_key(key_name)
         dialog = wait_until("the key-assignment dialog", lambda: next(
-            (w for w in run("xdotool", "search", "--onlyvisible", "--pid", str(demo.proc.pid),
-                            "--name", "Key assignment", check=False).split()
+            (w for w in run("xdotool", "search", "--all", "--onlyvisible", "--pid",
+                            str(demo.proc.pid), "--name", "Key assignment", check=False).split()
              if w != demo.window), None))
         time.sleep(1.0)
         return dialog
@@ -624,8 +624,8 @@ def scenario_backup(demo, shots):
 
     def other_window(name):
         return wait_until(f"the window {name}", lambda: next(
-            (w for w in run("xdotool", "search", "--onlyvisible", "--pid", str(demo.proc.pid),
-                            "--name", name, check=False).split()
+            (w for w in run("xdotool", "search", "--all", "--onlyvisible", "--pid",
+                            str(demo.proc.pid), "--name", name, check=False).split()
              if w != demo.window), None))
 
     def menu_command(steps_down):
@@ -662,6 +662,7 @@ def scenario_backup(demo, shots):
     dialog = other_window("Key assignment")
     time.sleep(1.0)
     demo.click_at(media_tab, dialog)
+    demo.screenshot(shots, "backup-dialog")
     demo.click_at(ok, dialog)
     wait_until("the remap report", lambda: demo.sends(mark, "07 fa 01 01 3a 01 cd 01"))
     time.sleep(0.5)

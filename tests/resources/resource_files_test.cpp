@@ -537,18 +537,27 @@ TEST(Translations, EveryShownTextHasAChineseAndAnEnglishTranslation) {
     }
     // What the main window says about keys, backups and restores.
     for (const char* t :
-         {"Macro \"%1\"", "nothing", "assigned elsewhere", "Keyboard settings", "Back up settings",
-          "Restore settings", "The backup could not be written to %1.",
+         {"Macro \"%1\"",
+          "nothing",
+          "assigned elsewhere",
+          "Keyboard settings",
+          "Back up settings",
+          "Restore settings",
+          "The backup could not be written to %1.",
           "Settings backed up. Assigned keys in the three profiles: %1.",
           "The lighting is in the backup too.",
           "Keys assigned elsewhere, left out of the backup: %1.",
-          "It was made for another keyboard.", "It was written by a newer version of this program.",
-          "It is damaged.", "It is not a backup of keyboard settings.", "%1 cannot be restored.",
+          "It was made for another keyboard.",
+          "It was written by a newer version of this program.",
+          "It is damaged.",
+          "It is not a backup of keyboard settings.",
+          "%1 cannot be restored.",
           "The key assignments of all three profiles and the lighting will be replaced by those "
           "of the backup. Continue?",
           "Settings restored. Assigned keys in the three profiles: %1.",
           "The lighting was sent too.",
-          "The restore stopped at key %1 of profile %2; the keys before it were restored."}) {
+          "The restore stopped at key %1 of profile %2; the keys before it were restored.",
+          "The restore stopped at profile %1; the profiles before it were restored."}) {
         shown.emplace_back("main", t);
     }
     const pugi::xml_document config = Load(kSourceData / "config.xml");
