@@ -987,13 +987,10 @@ const KeyChoice* CMainDlg::SelectedKeyChoice() const {
 void CMainDlg::ReadBackEveryProfile() {
     const int current = protocol_.CurrentProfileIndex();
     for (int profile = 0; profile < kProfileCount; ++profile) {
-        protocol_.SetCurrentProfileIndex(profile);
-        SelectProfileAndReadBack();
+        SelectProfileAndReadBack(profile);
     }
-    protocol_.SetCurrentProfileIndex(current);
-    if (current <= kLastProfileIndex) {
-        SelectProfileAndReadBack();
-    }
+    // Back to the profile in use; an index beyond the third selects nothing, as before.
+    SelectProfileAndReadBack(current);
 }
 
 void CMainDlg::BackUpSettings() {
@@ -1085,8 +1082,7 @@ void CMainDlg::RestoreSettings() {
         if (profile_) {
             profile_->SetCurSel(index, false);
         }
-        protocol_.SetCurrentProfileIndex(index);
-        SelectProfileAndReadBack();
+        SelectProfileAndReadBack(index);
     };
     RestoreResult result;
     {
