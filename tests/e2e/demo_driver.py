@@ -724,6 +724,26 @@ SCENARIOS = {"flow": scenario_flow, "handover": scenario_handover, "burst": scen
 NEEDS_TRAY = {"handover", "tray"}
 
 
+
+def run_scenario(label, root_prefix, start, scenario, shots):
+    """Runs one scenario against the program start(root) starts in a fresh folder of its own.
+    The folder goes when the scenario passes and stays for a look when it fails."""
+    root = tempfile.mkdtemp(prefix=root_prefix)
+    program = start(root)
+    try:
+        scenario(program, shots)
+    except Failure as failure:
+        print(f"FAILED: {failure}", file=sys.stderr)
+        print(f"(output kept in {root})", file=sys.stderr)
+        program.stop()
+        return 1
+    except Exception:
+        program.stop()
+        raise
+    shutil.rmtree(root, ignore_errors=True)
+    print(f"{label}: passed; screenshots in {shots}")
+    return 0
+
 def main():
     if len(sys.argv) != 4 or sys.argv[1] not in SCENARIOS:
         print(__doc__, file=sys.stderr)
@@ -737,21 +757,8 @@ def main():
         if shutil.which(tool) is None:
             print(f"{tool} is missing: skipped")
             return SKIP
-    root = tempfile.mkdtemp(prefix=f"kbconfig-e2e-{scenario}-")
-    demo = Demo(root, bin_dir)
-    try:
-        SCENARIOS[scenario](demo, shots)
-    except Failure as failure:
-        print(f"FAILED: {failure}", file=sys.stderr)
-        print(f"(output kept in {root})", file=sys.stderr)
-        demo.stop()
-        return 1
-    except Exception:
-        demo.stop()
-        raise
-    shutil.rmtree(root, ignore_errors=True)
-    print(f"{scenario}: passed; screenshots in {shots}")
-    return 0
+    return run_scenario(scenario, f"kbconfig-e2e-{scenario}-", lambda root: Demo(root, bin_dir),
+                        SCENARIOS[scenario], shots)
 
 
 if __name__ == "__main__":

@@ -17,12 +17,11 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 import time
 import xml.etree.ElementTree as ET
 
 import demo_driver
-from demo_driver import Demo, Failure, expect, layout_rects_of, run, wait_until
+from demo_driver import Demo, Failure, expect, layout_rects_of, run, run_scenario, wait_until
 
 SKIP = 77
 DIALOG_TITLE = "Key assignment"
@@ -412,21 +411,8 @@ def main():
         except ImportError:
             print("tkinter is missing: skipped")
             return SKIP
-    root = tempfile.mkdtemp(prefix=f"kbconfig-e2e-keys-{scenario}-")
-    demo = Demo(root, bin_dir)
-    try:
-        SCENARIOS[scenario](demo, shots)
-    except Failure as failure:
-        print(f"FAILED: {failure}", file=sys.stderr)
-        print(f"(output kept in {root})", file=sys.stderr)
-        demo.stop()
-        return 1
-    except Exception:
-        demo.stop()
-        raise
-    shutil.rmtree(root, ignore_errors=True)
-    print(f"{scenario}: passed; screenshots in {shots}")
-    return 0
+    return run_scenario(scenario, f"kbconfig-e2e-keys-{scenario}-",
+                        lambda root: Demo(root, bin_dir), SCENARIOS[scenario], shots)
 
 
 if __name__ == "__main__":

@@ -15,11 +15,10 @@ import os
 import shutil
 import signal
 import sys
-import tempfile
 import time
 
 import demo_driver
-from demo_driver import Demo, Failure, expect, run, wait_until
+from demo_driver import Demo, Failure, expect, run, run_scenario, wait_until
 from dialog_keys import Dialog, key, new_window_of, read_library, type_text, visible_windows, \
     write_library
 
@@ -139,21 +138,8 @@ def main():
         if shutil.which(tool) is None:
             print(f"{tool} is missing: skipped")
             return SKIP
-    root = tempfile.mkdtemp(prefix="kbconfig-e2e-feedback-")
-    demo = Demo(root, bin_dir)
-    try:
-        scenario(demo, shots)
-    except Failure as failure:
-        print(f"FAILED: {failure}", file=sys.stderr)
-        print(f"(output kept in {root})", file=sys.stderr)
-        demo.stop()
-        return 1
-    except Exception:
-        demo.stop()
-        raise
-    shutil.rmtree(root, ignore_errors=True)
-    print(f"feedback: passed; screenshots in {shots}")
-    return 0
+    return run_scenario("feedback", "kbconfig-e2e-feedback-", lambda root: Demo(root, bin_dir),
+                        scenario, shots)
 
 
 if __name__ == "__main__":

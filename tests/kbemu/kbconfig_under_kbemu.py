@@ -23,12 +23,11 @@ import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import demo_driver  # noqa: E402
-from demo_driver import Demo, Failure, expect, run, wait_until  # noqa: E402
+from demo_driver import Demo, Failure, expect, run, run_scenario, wait_until  # noqa: E402
 
 SKIP = 77
 
@@ -220,22 +219,11 @@ def main():
     if probe.returncode == SKIP:
         print(f"skipped: {probe.stderr.strip()}")
         return SKIP
-    root = tempfile.mkdtemp(prefix=f"kbemu-kbconfig-{scenario}-")
-    program = EmulatedProgram(root, bin_dir, ["--deny"] if scenario == "deny" else [],
-                              unplugged=scenario == "late")
-    try:
-        SCENARIOS[scenario](program, shots)
-    except Failure as failure:
-        print(f"FAILED: {failure}", file=sys.stderr)
-        print(f"(output kept in {root})", file=sys.stderr)
-        program.stop()
-        return 1
-    except Exception:
-        program.stop()
-        raise
-    shutil.rmtree(root, ignore_errors=True)
-    print(f"{scenario}: passed; screenshots in {shots}")
-    return 0
+    return run_scenario(
+        scenario, f"kbemu-kbconfig-{scenario}-",
+        lambda root: EmulatedProgram(root, bin_dir, ["--deny"] if scenario == "deny" else [],
+                                     unplugged=scenario == "late"),
+        SCENARIOS[scenario], shots)
 
 
 if __name__ == "__main__":
