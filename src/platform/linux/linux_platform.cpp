@@ -11,9 +11,7 @@
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileDialog>
 #include <QKeyEvent>
-#include <QProcess>
 #include <QSocketNotifier>
 #include <QThread>
 #include <QWidget>
@@ -21,6 +19,7 @@
 #include "config/runtime_folder.h"
 #include "platform/linux/instance_socket.h"
 #include "platform/linux/key_mapping.h"
+#include "platform/qt_desktop.h"
 
 namespace kb::platform {
 
@@ -30,11 +29,6 @@ constexpr const char* kInstanceLockWhat = "single instance";
 constexpr const char* kRunsUnclaimed = "running without the single-instance check";
 // How long a second start waits for the running instance to listen.
 constexpr qint64 kHandOverPatienceMs = 5000;
-
-QString FilterText(const FileChooserOptions& options) {
-    return options.filterLabel + QStringLiteral(" (") + options.patterns.join(QLatin1Char(' ')) +
-           QLatin1Char(')');
-}
 
 }  // namespace
 
@@ -265,14 +259,7 @@ void LinuxPlatform::OnDeviceEvent() {
 }
 
 bool LinuxPlatform::RunAndWait(const QString& program) {
-    QProcess process;
-    process.setProgram(program);
-    process.start();
-    if (!process.waitForStarted(-1)) {
-        return false;
-    }
-    process.waitForFinished(-1);
-    return true;
+    return RunProgramAndWait(program);
 }
 
 void LinuxPlatform::OpenUrl(const QUrl& url) {
@@ -280,28 +267,11 @@ void LinuxPlatform::OpenUrl(const QUrl& url) {
 }
 
 QString LinuxPlatform::ChooseOpenFile(QWidget* owner, const FileChooserOptions& options) {
-    QFileDialog dialog(owner);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(FilterText(options));
-    dialog.setDefaultSuffix(options.defaultSuffix);
-    dialog.setOption(QFileDialog::ReadOnly, false);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return {};
-    }
-    return dialog.selectedFiles().front();
+    return ChooseFileWithDialog(owner, options, false);
 }
 
 QString LinuxPlatform::ChooseSaveFile(QWidget* owner, const FileChooserOptions& options) {
-    QFileDialog dialog(owner);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(FilterText(options));
-    dialog.setDefaultSuffix(options.defaultSuffix);  // "backup" becomes "backup.mcr"
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return {};
-    }
-    return dialog.selectedFiles().front();
+    return ChooseFileWithDialog(owner, options, true);
 }
 
 }  // namespace kb::platform

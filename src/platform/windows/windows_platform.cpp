@@ -1,31 +1,11 @@
 #include "platform/windows/windows_platform.h"
 
 #include <QDesktopServices>
-#include <QFileDialog>
-#include <QProcess>
 #include <utility>
 
+#include "platform/qt_desktop.h"
+
 namespace kb::platform {
-namespace {
-
-QString FilterText(const FileChooserOptions& options) {
-    return options.filterLabel + QStringLiteral(" (") + options.patterns.join(QLatin1Char(' ')) +
-           QLatin1Char(')');
-}
-
-QString ChooseFile(QWidget* owner, const FileChooserOptions& options, bool save) {
-    QFileDialog dialog(owner);
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setNameFilter(FilterText(options));
-    dialog.setDefaultSuffix(options.defaultSuffix);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return {};
-    }
-    return dialog.selectedFiles().front();
-}
-
-}  // namespace
 
 std::unique_ptr<PlatformServices> MakeSystemPlatform() {
     return std::make_unique<WindowsPlatform>();
@@ -57,14 +37,7 @@ void WindowsPlatform::WatchDeviceChanges(std::function<void()> onChange) {
 }
 
 bool WindowsPlatform::RunAndWait(const QString& program) {
-    QProcess process;
-    process.setProgram(program);
-    process.start();
-    if (!process.waitForStarted(-1)) {
-        return false;
-    }
-    process.waitForFinished(-1);
-    return true;
+    return RunProgramAndWait(program);
 }
 
 void WindowsPlatform::OpenUrl(const QUrl& url) {
@@ -72,11 +45,11 @@ void WindowsPlatform::OpenUrl(const QUrl& url) {
 }
 
 QString WindowsPlatform::ChooseOpenFile(QWidget* owner, const FileChooserOptions& options) {
-    return ChooseFile(owner, options, false);
+    return ChooseFileWithDialog(owner, options, false);
 }
 
 QString WindowsPlatform::ChooseSaveFile(QWidget* owner, const FileChooserOptions& options) {
-    return ChooseFile(owner, options, true);
+    return ChooseFileWithDialog(owner, options, true);
 }
 
 }  // namespace kb::platform
