@@ -38,6 +38,17 @@ namespace {
 using namespace wire;
 using ui::SWindow;
 
+// Profile 1 with every macro slot taken, by keys 0x10 to 0x1b.
+void FillEveryMacroSlot(SimKeyboardState& s) {
+    for (int slot = 0; slot < kSimSlotCount; ++slot) {
+        SimMacroRecord& record = s.profiles[0].macros[static_cast<std::size_t>(slot)];
+        record[0] = 1;
+        record[1] = static_cast<std::uint8_t>(slot + 1);
+        record[2] = static_cast<std::uint8_t>(0x10 + slot);
+        record[3] = 1;
+    }
+}
+
 struct Box {
     QString text;   // as the program gave it
     QString shown;  // translated
@@ -937,15 +948,7 @@ TEST_F(MainWindowTest, ActionsWhoseReportsFailSaySoOnce) {
 }
 
 TEST_F(MainWindowTest, AFailureTheProtocolWarnsAboutIsNotToldTwice) {
-    SetKeyboardState([](SimKeyboardState& s) {
-        for (int slot = 0; slot < kSimSlotCount; ++slot) {
-            SimMacroRecord& record = s.profiles[0].macros[static_cast<std::size_t>(slot)];
-            record[0] = 1;
-            record[1] = static_cast<std::uint8_t>(slot + 1);
-            record[2] = static_cast<std::uint8_t>(0x10 + slot);
-            record[3] = 1;
-        }
-    });
+    SetKeyboardState(FillEveryMacroSlot);
     Start();
     window_->SetKeyDialogRunner([](CMainDlg&, const KeySelection&, AssignmentRecord& record) {
         record[2] = 0x05;
@@ -1034,15 +1037,7 @@ TEST_F(MainWindowTest, KeyClickRunsTheDialogAndAppliesItsChoice) {
 }
 
 TEST_F(MainWindowTest, NoFreeSlotWarningShowsWithoutTheBusyCursor) {
-    SetKeyboardState([](SimKeyboardState& s) {
-        for (int slot = 0; slot < kSimSlotCount; ++slot) {
-            SimMacroRecord& record = s.profiles[0].macros[static_cast<std::size_t>(slot)];
-            record[0] = 1;
-            record[1] = static_cast<std::uint8_t>(slot + 1);
-            record[2] = static_cast<std::uint8_t>(0x10 + slot);
-            record[3] = 1;
-        }
-    });
+    SetKeyboardState(FillEveryMacroSlot);
     Start();
     window_->SetKeyDialogRunner([](CMainDlg&, const KeySelection&, AssignmentRecord& record) {
         record[2] = 0x05;
