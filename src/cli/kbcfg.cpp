@@ -19,6 +19,7 @@
 #include "cli/cli_output.h"
 #include "cli/command_line.h"
 #include "cli/key_text.h"
+#include "config/atomic_file.h"
 #include "config/data_folder.h"
 #include "config/device_config.h"
 #include "config/program_folder.h"
@@ -69,6 +70,7 @@ private:
 
 struct UsageError {
     std::string message;
+    bool pointToHelp = true;  // false: the command line was right, the input was not
 };
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
@@ -323,7 +325,8 @@ int Backup(const Options& options, Session& session) {
     }
     const KeyboardMemory& memory = session.memory.Memory();
     if (!WriteBackup(options.file, session.memory.Identity(), memory)) {
-        throw UsageError{"cannot write " + options.file};
+        std::cerr << "kbcfg: could not write the backup " << options.file << std::endl;
+        return kExitKeyboard;
     }
     std::cout << "backed up " << CountKnownKeys(memory) << " keys"
               << (memory.lighting ? " and the lighting" : "") << " to " << options.file << '\n';
@@ -451,6 +454,20 @@ int Run(const std::vector<std::string>& args) {
         }
         backup = std::move(read.memory);
     }
+    // Where results will be written is checked before the keyboard hears anything, so a report
+    // is never sent for a result that could not be kept.
+    std::string problem;
+    if (options.command == Command::Backup &&
+        !CheckWritableTarget(PathFromUtf8(options.file), problem)) {
+        throw UsageError{
+            "cannot write the backup " + options.file + ": " + problem + "; nothing was sent",
+            false};
+    }
+    if (options.keymapFile && !CheckWritableTarget(PathFromUtf8(*options.keymapFile), problem)) {
+        throw UsageError{"cannot keep what is sent in \"" + *options.keymapFile + "\": " + problem +
+                             "; nothing was sent",
+                         false};
+    }
     if (options.simulate && !options.stateFile.empty()) {
         std::error_code error;
         // Without its folder the state could never be saved, and every change would be lost.
@@ -515,7 +532,13 @@ int Run(const std::vector<std::string>& args) {
     KeyMemory memory(KeymapPath(options), identity);
     protocol.SetSlotTablesListener(&memory);
     Session session{protocol, view, *pacer, memory};
-    return RunCommand(options, session, assignment, backup);
+    const int result = RunCommand(options, session, assignment, backup);
+    if (!memory.Saved()) {
+        std::cerr << "kbcfg: could not save " << memory.Path()
+                  << ": what was sent is not remembered" << std::endl;
+        return kExitKeyboard;
+    }
+    return result;
 }
 
 }  // namespace
@@ -526,7 +549,8 @@ int main(int argc, char** argv) {
     try {
         return kb::cli::Run(kb::cli::CommandLineArguments(argc, argv));
     } catch (const kb::cli::UsageError& error) {
-        std::cerr << "kbcfg: " << error.message << " (see kbcfg --help)" << std::endl;
+        std::cerr << "kbcfg: " << error.message << (error.pointToHelp ? " (see kbcfg --help)" : "")
+                  << std::endl;
         return kb::cli::kExitUsage;
     } catch (const std::exception& error) {
         std::cerr << "kbcfg: " << error.what() << std::endl;

@@ -25,14 +25,14 @@ std::string TemporaryPrefix(const fs::path& target) {
 bool ResolveTarget(const fs::path& target, fs::path& destination, std::string& problem) {
     destination = target;
     if (target.empty()) {
-        problem = "no file name";
+        problem = "the name is empty";
         return false;
     }
     for (int depth = 0; depth < kMaxLinkDepth; ++depth) {
         switch (atomic_file::KindOf(destination)) {
             case atomic_file::EntryKind::Regular:
                 if (!atomic_file::ExistingFileIsWritable(destination)) {
-                    problem = "is read-only";
+                    problem = "it is read-only";
                     return false;
                 }
                 return true;
@@ -47,17 +47,17 @@ bool ResolveTarget(const fs::path& target, fs::path& destination, std::string& p
                 return true;
             }
             case atomic_file::EntryKind::Other:
-                problem = "is not a regular file";
+                problem = "it is not a regular file";
                 return false;
             case atomic_file::EntryKind::Link: {
                 if (!atomic_file::LinkMayBeFollowed(destination)) {
-                    problem = "is a link owned by another user in a shared folder";
+                    problem = "it is a link of another user in a shared folder";
                     return false;
                 }
                 std::error_code ec;
                 const fs::path next = fs::read_symlink(destination, ec);
                 if (ec) {
-                    problem = "is a link that cannot be read";
+                    problem = "it is a link that cannot be read";
                     return false;
                 }
                 destination = next.is_absolute() ? next : destination.parent_path() / next;
@@ -65,7 +65,7 @@ bool ResolveTarget(const fs::path& target, fs::path& destination, std::string& p
             }
         }
     }
-    problem = "has too many levels of links";
+    problem = "it has too many levels of links";
     return false;
 }
 

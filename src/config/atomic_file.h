@@ -21,7 +21,7 @@ bool WriteFileAtomically(const std::filesystem::path& target,
                          const std::function<bool(std::FILE*)>& writer);
 
 // Whether WriteFileAtomically may write `target`, asked before any work whose result is to be
-// saved there. False with the reason in `problem` (for example "is not a regular file").
+// saved there. False with the reason in `problem` (for example "it is not a regular file").
 bool CheckWritableTarget(const std::filesystem::path& target, std::string& problem);
 
 // Removes the temporary files of `target` left by processes that no longer run (killed during a

@@ -53,8 +53,7 @@ bool LinkMayBeFollowed(const std::filesystem::path& link) {
     }
     const bool sharedSticky =
         (folderInfo.st_mode & S_ISVTX) != 0 && (folderInfo.st_mode & S_IWOTH) != 0;
-    return !sharedSticky || linkInfo.st_uid == ::geteuid() ||
-           linkInfo.st_uid == folderInfo.st_uid;
+    return !sharedSticky || linkInfo.st_uid == ::geteuid() || linkInfo.st_uid == folderInfo.st_uid;
 }
 
 std::FILE* CreateNewFile(const std::filesystem::path& path, const std::filesystem::path& like) {

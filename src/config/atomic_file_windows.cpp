@@ -57,7 +57,7 @@ EntryKind KindOf(const std::filesystem::path& path) {
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? EntryKind::Missing
-                                                                               : EntryKind::Other;
+                                                                              : EntryKind::Other;
     }
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         return EntryKind::Link;

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "kbcfg_runner.h"
 #include "sim/sim_state.h"
 #include "wire_script.h"
@@ -477,6 +481,48 @@ TEST_F(KbcfgTest, RefusesBadBackupsBeforeSendingAnything) {
         EXPECT_EQ(LoadState(folder_), state) << c.name;
     }
 }
+
+#ifndef _WIN32
+TEST_F(KbcfgTest, RefusesOutputsThatAreNotRegularFilesBeforeSendingAnything) {
+    Ok({"assign", "B", "--key", "Esc"});
+    const SimKeyboardState state = LoadState(folder_);
+    ASSERT_EQ(::mkfifo(folder_.File("fifo").c_str(), 0600), 0);
+    std::filesystem::create_directory(folder_.File("folder"));
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::vector<Case> cases{
+        {{"backup", folder_.File("fifo")},
+         "cannot write the backup " + folder_.File("fifo") + ": it is not a regular file"},
+        {{"backup", folder_.File("folder")},
+         "cannot write the backup " + folder_.File("folder") + ": it is not a regular file"},
+        {{"backup", "/dev/null"}, "cannot write the backup /dev/null: it is not a regular file"},
+        {{"backup", folder_.File("none/x.kbbackup")},
+         "cannot write the backup " + folder_.File("none/x.kbbackup") +
+             ": its folder does not exist"},
+        {{"--keymap", "", "clear", "B"}, "cannot keep what is sent in \"\": the name is empty"},
+        {{"--keymap", folder_.File("fifo"), "clear", "B"},
+         "cannot keep what is sent in \"" + folder_.File("fifo") + "\": it is not a regular file"},
+        {{"--keymap", folder_.File("folder"), "keys"},
+         "cannot keep what is sent in \"" + folder_.File("folder") +
+             "\": it is not a regular file"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"--trace"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const RunResult result = folder_.Sim(args);
+        EXPECT_EQ(result.exitCode, 2) << c.message;
+        EXPECT_EQ(result.out, "") << c.message;
+        // Said at once, without a report sent or a pointer to the usage text.
+        EXPECT_EQ(result.err, "kbcfg: " + c.message + "; nothing was sent\n");
+        EXPECT_EQ(LoadState(folder_), state) << c.message;
+    }
+    struct stat info {};
+    ASSERT_EQ(::lstat(folder_.File("fifo").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+#endif
 
 }  // namespace
 }  // namespace kb::test

@@ -194,10 +194,10 @@ TEST_F(AtomicFileTest, OnlyRegularFilesAndNewNamesAreWritten) {
         fs::path target;
         bool writable;
     };
-    for (const Case& c : {Case{folder_ / "fifo", false}, Case{folder_ / "folder", false},
-                          Case{"/dev/null", false}, Case{folder_ / "null-link", false},
-                          Case{fs::path(), false}, Case{folder_ / "missing" / "x.xml", false},
-                          Case{folder_ / "new.xml", true}}) {
+    for (const Case& c :
+         {Case{folder_ / "fifo", false}, Case{folder_ / "folder", false}, Case{"/dev/null", false},
+          Case{folder_ / "null-link", false}, Case{fs::path(), false},
+          Case{folder_ / "missing" / "x.xml", false}, Case{folder_ / "new.xml", true}}) {
         SCOPED_TRACE(c.target.string());
         std::string problem;
         EXPECT_EQ(kb::CheckWritableTarget(c.target, problem), c.writable);

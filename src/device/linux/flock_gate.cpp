@@ -18,7 +18,9 @@ constexpr const char* kUngated = "device exchanges are not gated";
 }  // namespace
 
 // Assigned in the body: the lookup writes into problem_, which must be built first.
-FlockGate::FlockGate() { lockPath_ = DefaultLockPath(problem_); }
+FlockGate::FlockGate() {
+    lockPath_ = DefaultLockPath(problem_);
+}
 
 FlockGate::FlockGate(std::string lockPath) : lockPath_(std::move(lockPath)) {}
 
