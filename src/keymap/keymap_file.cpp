@@ -171,8 +171,14 @@ void WriteMemory(pugi::xml_node keyboard, const KeyboardMemory& memory, bool kno
 }
 
 // Reads a <keyboard> element. strict: any entry that makes no sense fails the whole element;
-// otherwise such entries are skipped.
-bool ReadMemory(pugi::xml_node keyboard, bool strict, KeyboardMemory& memory) {
+// otherwise such entries are skipped, and `skipped` says so.
+bool ReadMemory(pugi::xml_node keyboard, bool strict, KeyboardMemory& memory,
+                bool* skipped = nullptr) {
+    const auto skip = [skipped] {
+        if (skipped != nullptr) {
+            *skipped = true;
+        }
+    };
     memory = KeyboardMemory{};
     if (pugi::xml_node lighting = keyboard.child("lighting")) {
         RememberedLighting remembered;
@@ -195,6 +201,8 @@ bool ReadMemory(pugi::xml_node keyboard, bool strict, KeyboardMemory& memory) {
             memory.lighting = remembered;
         } else if (strict) {
             return false;
+        } else {
+            skip();
         }
     }
     for (pugi::xml_node profile : keyboard.children("profile")) {
@@ -203,6 +211,7 @@ bool ReadMemory(pugi::xml_node keyboard, bool strict, KeyboardMemory& memory) {
             if (strict) {
                 return false;
             }
+            skip();
             continue;
         }
         ProfileMemory& keys = memory.profiles[static_cast<std::size_t>(*number - 1)];
@@ -212,6 +221,7 @@ bool ReadMemory(pugi::xml_node keyboard, bool strict, KeyboardMemory& memory) {
                 if (strict) {
                     return false;
                 }
+                skip();
                 continue;
             }
             keys[key->key] = std::move(*key);
@@ -236,14 +246,15 @@ bool LoadDocument(pugi::xml_document& document, const std::string& path) {
 
 }  // namespace
 
-KeyboardMemory LoadKeymap(const std::string& path, const KeyboardIdentity& identity) {
+KeyboardMemory LoadKeymap(const std::string& path, const KeyboardIdentity& identity,
+                          bool* damaged) {
     KeyboardMemory memory;
     pugi::xml_document document;
     if (path.empty() || !LoadDocument(document, path)) {
         return memory;
     }
     if (pugi::xml_node keyboard = FindKeyboard(document.child(kKeymapRoot), identity)) {
-        ReadMemory(keyboard, false, memory);
+        ReadMemory(keyboard, false, memory, damaged);
     }
     return memory;
 }
@@ -357,7 +368,10 @@ std::string SimulatedKeymapPath(const std::string& stateFile) {
 }
 
 KeyMemory::KeyMemory(std::string path, KeyboardIdentity identity)
-    : path_(std::move(path)), identity_(identity), memory_(LoadKeymap(path_, identity_)) {}
+    : path_(std::move(path)), identity_(identity) {
+    // In the body: loadedDamaged_ is built after memory_.
+    memory_ = LoadKeymap(path_, identity_, &loadedDamaged_);
+}
 
 const RememberedKey* KeyMemory::Find(int profileIndex, std::uint8_t key) const {
     if (profileIndex < 0 || profileIndex >= kProfileCount) {
@@ -406,9 +420,18 @@ void KeyMemory::FactoryRestored() {
 }
 
 void KeyMemory::Save() {
-    if (!path_.empty()) {
-        saved_ = SaveKeymap(path_, identity_, memory_);
+    if (path_.empty()) {
+        return;
     }
+    // Entries skipped on load would be gone with the first save: the file as it was is kept.
+    if (loadedDamaged_) {
+        if (!KeepUnreadableCopy(PathFromUtf8(path_))) {
+            saved_ = false;
+            return;
+        }
+        loadedDamaged_ = false;
+    }
+    saved_ = SaveKeymap(path_, identity_, memory_);
 }
 
 }  // namespace kb

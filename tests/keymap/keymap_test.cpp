@@ -278,6 +278,25 @@ TEST(KeymapFileTest, MissingOrUnreadableFilesGiveAnEmptyMemoryAndAreKeptAside) {
     EXPECT_FALSE(blocked.Saved());
 }
 
+TEST(KeymapFileTest, DeepNestingIsUnreadableAndIsNeitherWalkedNorWrittenBack) {
+    TempFolder folder;
+    const std::string path = folder.File("keymap.xml");
+    // Deep enough to overflow the stack of a recursive walk or removal.
+    std::string deep = R"(<keymap><keyboard vid="258a" pid="0049" interface="1" subdevice="2">)";
+    deep.reserve(deep.size() + 200000 * 7);
+    for (int i = 0; i < 200000; ++i) {
+        deep += "<a>";
+    }
+    folder.Write("keymap.xml", deep);
+    KeyMemory memory(path, kIdentity);
+    EXPECT_EQ(memory.Memory(), KeyboardMemory{});
+    memory.LightingSent(3, InitialLightingTable());
+    EXPECT_TRUE(memory.Saved());
+    EXPECT_EQ(ReadFile(path + ".unreadable"), deep);
+    EXPECT_LT(fs::file_size(path), 4096u);
+    EXPECT_EQ(LoadKeymap(path, kIdentity).lighting->effect, 3);
+}
+
 TEST(KeymapFileTest, KeepsOtherKeyboardsAndSkipsEntriesThatMakeNoSense) {
     TempFolder folder;
     const std::string path = folder.File("keymap.xml");
@@ -302,6 +321,17 @@ TEST(KeymapFileTest, KeepsOtherKeyboardsAndSkipsEntriesThatMakeNoSense) {
     EXPECT_FALSE(memory.lighting);
     ASSERT_EQ(memory.profiles[0].size(), 1u);
     EXPECT_EQ(memory.profiles[0].at(kA).choice, KeyTarget(kEsc));
+
+    // The file as it was is kept before the memory's first save drops the damaged entries.
+    const std::string original = ReadFile(path);
+    {
+        KeyMemory kept(path, kIdentity);
+        kept.LightingSent(1, InitialLightingTable());
+        EXPECT_TRUE(kept.Saved());
+        EXPECT_EQ(ReadFile(path + ".unreadable"), original);
+        kept.LightingSent(2, InitialLightingTable());
+        EXPECT_FALSE(fs::exists(path + ".unreadable.1"));
+    }
 
     memory.profiles[2][kB] = RememberedKey{kB, {}, {}, 5};
     ASSERT_TRUE(SaveKeymap(path, kIdentity, memory));
