@@ -239,9 +239,19 @@ pugi::xml_node FindKeyboard(pugi::xml_node parent, const KeyboardIdentity& ident
     return {};
 }
 
+// The keymap file is read back and written again whole, unknown parts included: a tree nested
+// far deeper than the program writes would cost the stack to walk and an indent per level on
+// every line written back, so it counts as unreadable.
 bool LoadDocument(pugi::xml_document& document, const std::string& path) {
-    return LoadXmlFile(document, PathFromUtf8(path), pugi::parse_default | pugi::parse_declaration,
-                       pugi::encoding_auto);
+    if (!LoadXmlFile(document, PathFromUtf8(path), pugi::parse_default | pugi::parse_declaration,
+                     pugi::encoding_auto)) {
+        return false;
+    }
+    if (!NestingWithin(document, kMaxXmlDepth)) {
+        document.reset();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace

@@ -103,15 +103,7 @@ pugi::xml_parse_result LoadXmlFile(pugi::xml_document& document, const fs::path&
         return result;
     }
     std::copy(bytes.begin(), bytes.end(), buffer);
-    result = LoadOwnedBuffer(document, buffer, bytes.size(), options, encoding);
-    if (result && !NestingWithin(document, kMaxXmlDepth)) {
-        // Nothing the program writes nests this deep; walking or rewriting such a tree is what
-        // would cost (the stack, and an indent per level on every line written back).
-        document.reset();
-        result.status = pugi::status_bad_start_element;
-        result.offset = 0;
-    }
-    return result;
+    return LoadOwnedBuffer(document, buffer, bytes.size(), options, encoding);
 }
 
 bool SaveXmlAtomically(const pugi::xml_document& document, const fs::path& target,

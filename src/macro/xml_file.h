@@ -16,7 +16,7 @@ namespace kb {
 
 // Loads a pugixml document from a regular file. Anything else (a folder, say) fails with
 // status_io_error instead of reaching pugixml, which would try to read a folder's "size"; a file
-// above kMaxXmlFileBytes or nested deeper than kMaxXmlDepth fails too.
+// above kMaxXmlFileBytes fails too.
 pugi::xml_parse_result LoadXmlFile(pugi::xml_document& document, const std::filesystem::path& file,
                                    unsigned int options, pugi::xml_encoding encoding);
 
