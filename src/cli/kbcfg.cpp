@@ -139,7 +139,12 @@ std::vector<RememberedStep> GroupSteps(const Options& options) {
     const std::string path = options.library.value_or(InFolder(DataFolder(), "macro.xml"));
     MacroLibrary library;
     if (!library.Load(path)) {
-        throw UsageError{"cannot read macro library " + path};
+        std::error_code error;
+        const std::filesystem::path file = PathFromUtf8(path);
+        const char* reason = !std::filesystem::exists(file, error)            ? "no such file"
+                             : !std::filesystem::is_regular_file(file, error) ? "not a regular file"
+                                                                              : "not a macro file";
+        throw UsageError{"cannot read macro library " + path + ": " + reason, false};
     }
     const MacroNode& root = library.Root();
     for (int g = 0; g < root.ChildCount(); ++g) {

@@ -336,6 +336,14 @@ BackupReadResult ReadBackup(const std::string& path, const KeyboardIdentity& ide
         const bool isFile = std::filesystem::is_regular_file(PathFromUtf8(path), ec);
         result.error = isFile ? path + " is not a backup file" : "cannot read " + path;
         result.problem = isFile ? BackupProblem::NotABackup : BackupProblem::Unreadable;
+        // A backup cut short (a full disk, a copy interrupted) still starts like one.
+        std::string bytes;
+        if (isFile &&
+            ReadRegularFile(PathFromUtf8(path), bytes, kMaxXmlFileBytes) == ReadFileStatus::Ok &&
+            bytes.find(std::string("<") + kBackupRoot) != std::string::npos) {
+            result.error = path + " is a damaged or incomplete backup";
+            result.problem = BackupProblem::Damaged;
+        }
         return result;
     }
     pugi::xml_node root = document.child(kBackupRoot);

@@ -261,7 +261,9 @@ TEST_F(KbcfgTest, RejectsBadUsageAndInputBeforeTalkingToTheKeyboard) {
         {{"assign", "A", "--function", "Nope"}, "no function key named \"Nope\""},
         {{"assign", "A", "--macro", "Nope", "--library", lib}, "no macro group named \"Nope\""},
         {{"assign", "A", "--macro", "Hello", "--library", folder_.File("none.xml")},
-         "cannot read macro library"},
+         "cannot read macro library " + folder_.File("none.xml") + ": no such file"},
+        {{"assign", "A", "--macro", "Hello", "--library", folder_.Path().string()},
+         ": not a regular file"},
         {{"assign", "A", "--key", "B", "--repeat", "2"}, "--repeat and --library go with --macro"},
         {{"assign", "A", "--macro", "Hello", "--repeat", "0"}, "--repeat must be a number"},
         {{"slots", "--profile", "4"}, "--profile must be a number from 1 to 3 (got \"4\")"},
@@ -466,6 +468,7 @@ TEST_F(KbcfgTest, RefusesBadBackupsBeforeSendingAnything) {
          " is damaged: an entry cannot be assigned again"},
         {"badkind.kbbackup", replaced("kind=\"key\"", "kind=\"laser\""),
          " is damaged: an entry cannot be assigned again"},
+        {"cut.kbbackup", text.substr(0, text.size() / 2), " is a damaged or incomplete backup"},
     };
     for (const Case& c : cases) {
         const std::string path = folder_.File(c.name);
