@@ -116,7 +116,10 @@ std::optional<RememberedKey> ReadKey(pugi::xml_node node) {
     if (*kind == KeyKind::Elsewhere) {
         return key;
     }
-    choice.name = node.attribute("name").as_string();
+    // Only the kinds that have a name keep one, so what is read is what would be written.
+    if (*kind != KeyKind::Key) {
+        choice.name = node.attribute("name").as_string();
+    }
     if (*kind == KeyKind::Macro) {
         const auto repeat = WholeNumber(node.attribute("repeat").as_string());
         if (!repeat) {

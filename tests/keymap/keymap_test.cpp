@@ -278,6 +278,21 @@ TEST(KeymapFileTest, MissingOrUnreadableFilesGiveAnEmptyMemoryAndAreKeptAside) {
     EXPECT_FALSE(blocked.Saved());
 }
 
+TEST(KeymapFileTest, WhatIsReadIsWhatASaveWritesBack) {
+    // A stray name on a key remapped to another key was read but never written: the memory
+    // changed by a save and a reload (found by fuzzing the round trip).
+    TempFolder folder;
+    const std::string path = folder.File("keymap.xml");
+    folder.Write("keymap.xml",
+                 R"(<keymap><keyboard vid="258a" pid="0049" interface="1" subdevice="2">
+<profile number="1"><key code="5" kind="key" name="stray" slot="1" target="41" sent="07 fa 01 01 05 01 29 01"/></profile>
+</keyboard></keymap>)");
+    const KeyboardMemory loaded = LoadKeymap(path, kIdentity);
+    ASSERT_EQ(loaded.profiles[0].size(), 1u);
+    ASSERT_TRUE(SaveKeymap(folder.File("again.xml"), kIdentity, loaded));
+    EXPECT_EQ(LoadKeymap(folder.File("again.xml"), kIdentity), loaded);
+}
+
 TEST(KeymapFileTest, DeepNestingIsUnreadableAndIsNeitherWalkedNorWrittenBack) {
     TempFolder folder;
     const std::string path = folder.File("keymap.xml");
