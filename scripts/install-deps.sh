@@ -11,6 +11,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick trayer python3-tk
   fonts-wqy-microhei fonts-dejavu-core
   clang-format
+  dpkg-dev fakeroot lintian file
   clang-14 libclang-rt-14-dev
 )
 

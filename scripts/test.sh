@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds everything and runs every test; then builds the Qt-free core
+# Installs what is needed, builds everything and runs every test; builds the Debian package and
+# tests it installed (scripts/test-package.sh); then builds the Qt-free core
 # with AddressSanitizer and UndefinedBehaviorSanitizer and runs its tests again; then fuzzes
 # every parser for a short time (scripts/fuzz.sh), and last cross-builds the Windows side and
 # runs its tests under Wine (scripts/test-windows.sh).
@@ -10,7 +11,9 @@ bash scripts/install-deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+launcher=()
+if command -v ccache >/dev/null 2>&1; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
 cmake --build build -j "$jobs"
 
 # Real-window tests need an X server; start a private one when there is no display.
@@ -30,6 +33,9 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+# The Debian package, installed with apt, run and purged.
+bash scripts/test-package.sh build
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKBCONFIG_CORE_ONLY=ON \
   -DKBCONFIG_SANITIZE=ON -DKBCONFIG_BUILD_BENCH=OFF

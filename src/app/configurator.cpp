@@ -38,11 +38,12 @@ void InstallStartupTranslator(ui::SApplication& app, ui::STranslatorMgr& manager
 }
 
 // A save cut short by a kill leaves its temporary file behind; clear away those of processes
-// that no longer run.
+// that no longer run, for every file the program and the demo write in the data folder.
 void RemoveLeftoverTemporaries() {
     const std::string folder = DataFolder();
     const std::u8string base(folder.begin(), folder.end());
-    for (const char8_t* name : {u8"macro.xml", u8"store.xml"}) {
+    for (const char8_t* name : {u8"macro.xml", u8"store.xml", u8"keymap.xml", u8"settings.xml",
+                                u8"demo-keyboard.xml", u8"demo-keyboard-keymap.xml"}) {
         RemoveStaleTemporaries(folder.empty() ? std::filesystem::path(name)
                                               : std::filesystem::path(base) / name);
     }

@@ -5,12 +5,12 @@ set(KBCONFIG_INSTALL_DIR "lib/kbconfig" CACHE STRING
 set(KBCONFIG_UDEV_RULES_DIR "lib/udev/rules.d" CACHE STRING
     "Folder for the udev rule (udev reads /usr/lib/udev/rules.d and /etc/udev/rules.d)")
 
-install(TARGETS kbconfig kbconfig-demo RUNTIME DESTINATION ${KBCONFIG_INSTALL_DIR})
+install(TARGETS kbconfig kbconfig-demo kbcfg RUNTIME DESTINATION ${KBCONFIG_INSTALL_DIR})
 install(DIRECTORY ${KBCONFIG_RUNTIME_DIR}/uires DESTINATION ${KBCONFIG_INSTALL_DIR})
 file(GLOB kb_install_data CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/data/*.xml)
 install(FILES ${kb_install_data} DESTINATION ${KBCONFIG_INSTALL_DIR})
 
-foreach(program kbconfig kbconfig-demo)
+foreach(program kbconfig kbconfig-demo kbcfg)
     install(CODE "
         set(link \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/${program}\")
         file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")

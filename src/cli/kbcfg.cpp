@@ -19,6 +19,7 @@
 #include "cli/cli_output.h"
 #include "cli/command_line.h"
 #include "cli/key_text.h"
+#include "config/atomic_file.h"
 #include "config/data_folder.h"
 #include "config/device_config.h"
 #include "config/program_folder.h"
@@ -69,6 +70,7 @@ private:
 
 struct UsageError {
     std::string message;
+    bool pointToHelp = true;  // false: the command line was right, the input was not
 };
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
@@ -137,7 +139,12 @@ std::vector<RememberedStep> GroupSteps(const Options& options) {
     const std::string path = options.library.value_or(InFolder(DataFolder(), "macro.xml"));
     MacroLibrary library;
     if (!library.Load(path)) {
-        throw UsageError{"cannot read macro library " + path};
+        std::error_code error;
+        const std::filesystem::path file = PathFromUtf8(path);
+        const char* reason = !std::filesystem::exists(file, error)            ? "no such file"
+                             : !std::filesystem::is_regular_file(file, error) ? "not a regular file"
+                                                                              : "not a macro file";
+        throw UsageError{"cannot read macro library " + path + ": " + reason, false};
     }
     const MacroNode& root = library.Root();
     for (int g = 0; g < root.ChildCount(); ++g) {
@@ -325,7 +332,8 @@ int Backup(const Options& options, KeyboardSession& session, CliView& view) {
     }
     const KeyboardMemory& memory = session.Memory().Memory();
     if (!WriteBackup(options.file, session.Memory().Identity(), memory)) {
-        throw UsageError{"cannot write " + options.file};
+        std::cerr << "kbcfg: could not write the backup " << options.file << std::endl;
+        return kExitKeyboard;
     }
     std::cout << "backed up " << CountKnownKeys(memory) << " keys"
               << (memory.lighting ? " and the lighting" : "") << " to " << options.file << '\n';
@@ -469,6 +477,20 @@ int Run(const std::vector<std::string>& args) {
         }
         backup = std::move(read.memory);
     }
+    // Where results will be written is checked before the keyboard hears anything, so a report
+    // is never sent for a result that could not be kept.
+    std::string problem;
+    if (options.command == Command::Backup &&
+        !CheckWritableTarget(PathFromUtf8(options.file), problem)) {
+        throw UsageError{
+            "cannot write the backup " + options.file + ": " + problem + "; nothing was sent",
+            false};
+    }
+    if (options.keymapFile && !CheckWritableTarget(PathFromUtf8(*options.keymapFile), problem)) {
+        throw UsageError{"cannot keep what is sent in \"" + *options.keymapFile + "\": " + problem +
+                             "; nothing was sent",
+                         false};
+    }
     if (options.simulate && !options.stateFile.empty()) {
         std::error_code error;
         // Without its folder the state could never be saved, and every change would be lost.
@@ -529,7 +551,13 @@ int Run(const std::vector<std::string>& args) {
         std::cout << "Connected" << std::endl;
         return kExitDone;
     }
-    return RunCommand(options, session, view, assignment, backup);
+    const int result = RunCommand(options, session, view, assignment, backup);
+    if (!session.Memory().Saved()) {
+        std::cerr << "kbcfg: could not save " << session.Memory().Path()
+                  << ": what was sent is not remembered" << std::endl;
+        return kExitKeyboard;
+    }
+    return result;
 }
 
 }  // namespace
@@ -540,7 +568,8 @@ int main(int argc, char** argv) {
     try {
         return kb::cli::Run(kb::cli::CommandLineArguments(argc, argv));
     } catch (const kb::cli::UsageError& error) {
-        std::cerr << "kbcfg: " << error.message << " (see kbcfg --help)" << std::endl;
+        std::cerr << "kbcfg: " << error.message << (error.pointToHelp ? " (see kbcfg --help)" : "")
+                  << std::endl;
         return kb::cli::kExitUsage;
     } catch (const std::exception& error) {
         std::cerr << "kbcfg: " << error.what() << std::endl;

@@ -19,20 +19,53 @@ std::string TemporaryPrefix(const fs::path& target) {
     return target.filename().string() + ".tmp-";
 }
 
-// The file a write to `target` must replace: `target` itself, or where its links lead.
-bool FollowLinks(const fs::path& target, fs::path& destination) {
+// The file a write to `target` must replace: `target` itself, or where its links lead. Refused
+// (with the reason) for a link the kernel would not follow, a loop, or anything at the end that
+// is neither a regular file nor a new name in an existing folder.
+bool ResolveTarget(const fs::path& target, fs::path& destination, std::string& problem) {
     destination = target;
-    for (int depth = 0; depth < kMaxLinkDepth; ++depth) {
-        std::error_code ec;
-        if (!fs::is_symlink(fs::symlink_status(destination, ec))) {
-            return true;
-        }
-        const fs::path next = fs::read_symlink(destination, ec);
-        if (ec) {
-            return false;
-        }
-        destination = next.is_absolute() ? next : destination.parent_path() / next;
+    if (target.empty()) {
+        problem = "the name is empty";
+        return false;
     }
+    for (int depth = 0; depth < kMaxLinkDepth; ++depth) {
+        switch (atomic_file::KindOf(destination)) {
+            case atomic_file::EntryKind::Regular:
+                if (!atomic_file::ExistingFileIsWritable(destination)) {
+                    problem = "it is read-only";
+                    return false;
+                }
+                return true;
+            case atomic_file::EntryKind::Missing: {
+                std::error_code ec;
+                const fs::path folder =
+                    destination.has_parent_path() ? destination.parent_path() : fs::path(".");
+                if (!fs::is_directory(folder, ec)) {
+                    problem = "its folder does not exist";
+                    return false;
+                }
+                return true;
+            }
+            case atomic_file::EntryKind::Other:
+                problem = "it is not a regular file";
+                return false;
+            case atomic_file::EntryKind::Link: {
+                if (!atomic_file::LinkMayBeFollowed(destination)) {
+                    problem = "it is a link of another user in a shared folder";
+                    return false;
+                }
+                std::error_code ec;
+                const fs::path next = fs::read_symlink(destination, ec);
+                if (ec) {
+                    problem = "it is a link that cannot be read";
+                    return false;
+                }
+                destination = next.is_absolute() ? next : destination.parent_path() / next;
+                break;
+            }
+        }
+    }
+    problem = "it has too many levels of links";
     return false;
 }
 
@@ -93,9 +126,15 @@ void RemoveStaleTemporaries(const fs::path& target) {
     }
 }
 
+bool CheckWritableTarget(const fs::path& target, std::string& problem) {
+    fs::path destination;
+    return ResolveTarget(target, destination, problem);
+}
+
 bool WriteFileAtomically(const fs::path& target, const std::function<bool(std::FILE*)>& writer) {
     fs::path destination;
-    if (!FollowLinks(target, destination) || !atomic_file::ExistingFileIsWritable(destination)) {
+    std::string problem;
+    if (!ResolveTarget(target, destination, problem)) {
         return false;
     }
     RemoveStaleTemporaries(destination);

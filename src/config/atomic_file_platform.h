@@ -17,6 +17,16 @@ bool ProcessIsRunning(long pid);
 // write. A missing file is writable here (its folder decides).
 bool ExistingFileIsWritable(const std::filesystem::path& path);
 
+// What is at `path` (links not followed).
+enum class EntryKind { Missing, Regular, Link, Other };
+EntryKind KindOf(const std::filesystem::path& path);
+
+// Whether the link at `link` may be followed by a write on this user's behalf: as the kernel's
+// protected-symlink rule has it, a link in a folder everyone may write to and that has the
+// sticky bit (such as /tmp) is followed only when it belongs to this user or to the folder's
+// owner, so another user cannot send our writes into our own files.
+bool LinkMayBeFollowed(const std::filesystem::path& link);
+
 // Creates `path`, which must not exist yet, for writing. When `like` exists the new file gets its
 // permissions, so replacing a file keeps who may read it. Null on failure.
 std::FILE* CreateNewFile(const std::filesystem::path& path, const std::filesystem::path& like);

@@ -33,6 +33,29 @@ bool ExistingFileIsWritable(const std::filesystem::path& path) {
     return ::access(path.c_str(), W_OK) == 0;
 }
 
+EntryKind KindOf(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+        return errno == ENOENT || errno == ENOTDIR ? EntryKind::Missing : EntryKind::Other;
+    }
+    if (S_ISLNK(info.st_mode)) {
+        return EntryKind::Link;
+    }
+    return S_ISREG(info.st_mode) ? EntryKind::Regular : EntryKind::Other;
+}
+
+bool LinkMayBeFollowed(const std::filesystem::path& link) {
+    struct stat linkInfo {};
+    struct stat folderInfo {};
+    const std::filesystem::path folder = link.has_parent_path() ? link.parent_path() : ".";
+    if (::lstat(link.c_str(), &linkInfo) != 0 || ::stat(folder.c_str(), &folderInfo) != 0) {
+        return false;
+    }
+    const bool sharedSticky =
+        (folderInfo.st_mode & S_ISVTX) != 0 && (folderInfo.st_mode & S_IWOTH) != 0;
+    return !sharedSticky || linkInfo.st_uid == ::geteuid() || linkInfo.st_uid == folderInfo.st_uid;
+}
+
 std::FILE* CreateNewFile(const std::filesystem::path& path, const std::filesystem::path& like) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {

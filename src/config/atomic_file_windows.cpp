@@ -52,6 +52,24 @@ bool ExistingFileIsWritable(const std::filesystem::path& path) {
     return (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0;
 }
 
+EntryKind KindOf(const std::filesystem::path& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? EntryKind::Missing
+                                                                              : EntryKind::Other;
+    }
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return EntryKind::Link;
+    }
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::Other : EntryKind::Regular;
+}
+
+// Windows has no shared sticky folders: a link there needs the right to create links.
+bool LinkMayBeFollowed(const std::filesystem::path&) {
+    return true;
+}
+
 std::FILE* CreateNewFile(const std::filesystem::path& path, const std::filesystem::path&) {
     // The new file takes the folder's inherited access rights, as the replaced one had.
     const HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,

@@ -6,6 +6,9 @@
 #include <system_error>
 
 #include "config/atomic_file.h"
+#include "util/file_read.h"
+#include "util/unreadable_copy.h"
+#include "util/xml_depth.h"
 
 namespace kb {
 namespace {
@@ -17,12 +20,21 @@ std::filesystem::path SettingsPath(const std::string& dataFolder) {
     return std::filesystem::path(folder) / kSettingsFile;
 }
 
+// A handful of choices: anything larger, or nested, was not written by the program.
+constexpr std::uintmax_t kMaxSettingsBytes = 64 * 1024;
+constexpr int kMaxSettingsDepth = 4;
+
 bool LoadSettings(const std::filesystem::path& file, pugi::xml_document& document) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec)) {
+    std::string bytes;
+    if (ReadRegularFile(file, bytes, kMaxSettingsBytes) != ReadFileStatus::Ok) {
         return false;
     }
-    return static_cast<bool>(document.load_file(file.c_str())) && document.child(kRoot);
+    if (!document.load_buffer(bytes.data(), bytes.size()) || !document.child(kRoot) ||
+        !NestingWithin(document, kMaxSettingsDepth)) {
+        document.reset();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -46,6 +58,11 @@ bool SaveChineseUiChoice(const std::string& dataFolder, bool chinese) {
     const std::filesystem::path file = SettingsPath(dataFolder);
     pugi::xml_document document;
     if (!LoadSettings(file, document)) {
+        // A file that is there but unreadable is kept aside, not lost to the new one.
+        std::error_code exists;
+        if (std::filesystem::exists(file, exists) && !KeepUnreadableCopy(file)) {
+            return false;
+        }
         document.reset();
         pugi::xml_node declaration = document.append_child(pugi::node_declaration);
         declaration.append_attribute("version") = "1.0";

@@ -116,7 +116,10 @@ std::optional<RememberedKey> ReadKey(pugi::xml_node node) {
     if (*kind == KeyKind::Elsewhere) {
         return key;
     }
-    choice.name = node.attribute("name").as_string();
+    // Only the kinds that have a name keep one, so what is read is what would be written.
+    if (*kind != KeyKind::Key) {
+        choice.name = node.attribute("name").as_string();
+    }
     if (*kind == KeyKind::Macro) {
         const auto repeat = WholeNumber(node.attribute("repeat").as_string());
         if (!repeat) {
@@ -171,8 +174,14 @@ void WriteMemory(pugi::xml_node keyboard, const KeyboardMemory& memory, bool kno
 }
 
 // Reads a <keyboard> element. strict: any entry that makes no sense fails the whole element;
-// otherwise such entries are skipped.
-bool ReadMemory(pugi::xml_node keyboard, bool strict, KeyboardMemory& memory) {
+// otherwise such entries are skipped, and `skipped` says so.
+bool ReadMemory(pugi::xml_node keyboard, bool strict, KeyboardMemory& memory,
+                bool* skipped = nullptr) {
+    const auto skip = [skipped] {
+        if (skipped != nullptr) {
+            *skipped = true;
+        }
+    };
     memory = KeyboardMemory{};
     if (pugi::xml_node lighting = keyboard.child("lighting")) {
         RememberedLighting remembered;
@@ -195,6 +204,8 @@ bool ReadMemory(pugi::xml_node keyboard, bool strict, KeyboardMemory& memory) {
             memory.lighting = remembered;
         } else if (strict) {
             return false;
+        } else {
+            skip();
         }
     }
     for (pugi::xml_node profile : keyboard.children("profile")) {
@@ -203,6 +214,7 @@ bool ReadMemory(pugi::xml_node keyboard, bool strict, KeyboardMemory& memory) {
             if (strict) {
                 return false;
             }
+            skip();
             continue;
         }
         ProfileMemory& keys = memory.profiles[static_cast<std::size_t>(*number - 1)];
@@ -212,6 +224,7 @@ bool ReadMemory(pugi::xml_node keyboard, bool strict, KeyboardMemory& memory) {
                 if (strict) {
                     return false;
                 }
+                skip();
                 continue;
             }
             keys[key->key] = std::move(*key);
@@ -229,21 +242,32 @@ pugi::xml_node FindKeyboard(pugi::xml_node parent, const KeyboardIdentity& ident
     return {};
 }
 
+// The keymap file is read back and written again whole, unknown parts included: a tree nested
+// far deeper than the program writes would cost the stack to walk and an indent per level on
+// every line written back, so it counts as unreadable.
 bool LoadDocument(pugi::xml_document& document, const std::string& path) {
-    return LoadXmlFile(document, PathFromUtf8(path), pugi::parse_default | pugi::parse_declaration,
-                       pugi::encoding_auto);
+    if (!LoadXmlFile(document, PathFromUtf8(path), pugi::parse_default | pugi::parse_declaration,
+                     pugi::encoding_auto)) {
+        return false;
+    }
+    if (!NestingWithin(document, kMaxXmlDepth)) {
+        document.reset();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
 
-KeyboardMemory LoadKeymap(const std::string& path, const KeyboardIdentity& identity) {
+KeyboardMemory LoadKeymap(const std::string& path, const KeyboardIdentity& identity,
+                          bool* damaged) {
     KeyboardMemory memory;
     pugi::xml_document document;
     if (path.empty() || !LoadDocument(document, path)) {
         return memory;
     }
     if (pugi::xml_node keyboard = FindKeyboard(document.child(kKeymapRoot), identity)) {
-        ReadMemory(keyboard, false, memory);
+        ReadMemory(keyboard, false, memory, damaged);
     }
     return memory;
 }
@@ -315,6 +339,14 @@ BackupReadResult ReadBackup(const std::string& path, const KeyboardIdentity& ide
         const bool isFile = std::filesystem::is_regular_file(PathFromUtf8(path), ec);
         result.error = isFile ? path + " is not a backup file" : "cannot read " + path;
         result.problem = isFile ? BackupProblem::NotABackup : BackupProblem::Unreadable;
+        // A backup cut short (a full disk, a copy interrupted) still starts like one.
+        std::string bytes;
+        if (isFile &&
+            ReadRegularFile(PathFromUtf8(path), bytes, kMaxXmlFileBytes) == ReadFileStatus::Ok &&
+            bytes.find(std::string("<") + kBackupRoot) != std::string::npos) {
+            result.error = path + " is a damaged or incomplete backup";
+            result.problem = BackupProblem::Damaged;
+        }
         return result;
     }
     pugi::xml_node root = document.child(kBackupRoot);
@@ -357,7 +389,10 @@ std::string SimulatedKeymapPath(const std::string& stateFile) {
 }
 
 KeyMemory::KeyMemory(std::string path, KeyboardIdentity identity)
-    : path_(std::move(path)), identity_(identity), memory_(LoadKeymap(path_, identity_)) {}
+    : path_(std::move(path)), identity_(identity) {
+    // In the body: loadedDamaged_ is built after memory_.
+    memory_ = LoadKeymap(path_, identity_, &loadedDamaged_);
+}
 
 const RememberedKey* KeyMemory::Find(int profileIndex, std::uint8_t key) const {
     if (profileIndex < 0 || profileIndex >= kProfileCount) {
@@ -421,9 +456,18 @@ void KeyMemory::FactoryRestored() {
 }
 
 void KeyMemory::Save() {
-    if (!path_.empty()) {
-        saved_ = SaveKeymap(path_, identity_, memory_);
+    if (path_.empty()) {
+        return;
     }
+    // Entries skipped on load would be gone with the first save: the file as it was is kept.
+    if (loadedDamaged_) {
+        if (!KeepUnreadableCopy(PathFromUtf8(path_))) {
+            saved_ = false;
+            return;
+        }
+        loadedDamaged_ = false;
+    }
+    saved_ = SaveKeymap(path_, identity_, memory_);
 }
 
 }  // namespace kb

@@ -26,8 +26,10 @@ inline constexpr const char* kKeymapFileName = "keymap.xml";
 // only) and the macro groups those keys use under <macros>, in the macro file's form.
 
 // The memory of identity in a keymap file. A missing file, one that cannot be read, or one
-// without that keyboard gives an empty memory; entries that make no sense are skipped.
-KeyboardMemory LoadKeymap(const std::string& path, const KeyboardIdentity& identity);
+// without that keyboard gives an empty memory; entries that make no sense are skipped, and
+// `damaged` (when given) is set then.
+KeyboardMemory LoadKeymap(const std::string& path, const KeyboardIdentity& identity,
+                          bool* damaged = nullptr);
 
 // Replaces identity's memory in the keymap file, keeping every other keyboard's. A file that
 // exists but cannot be read is copied aside first ("keymap.xml.unreadable"); when that copy
@@ -92,6 +94,7 @@ private:
     KeyboardIdentity identity_;
     KeyboardMemory memory_;
     bool saved_ = true;
+    bool loadedDamaged_ = false;  // entries were skipped on load; the file is kept before a save
 };
 
 }  // namespace kb

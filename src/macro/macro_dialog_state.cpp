@@ -28,11 +28,15 @@ constexpr Field kFields[] = {
 
 MacroDialogState::MacroDialogState(std::string path) : path_(std::move(path)) {
     pugi::xml_document document;
-    if (!LoadXmlFile(document, PathFromUtf8(path_), pugi::parse_default, pugi::encoding_auto)) {
+    const pugi::xml_parse_result loaded =
+        LoadXmlFile(document, PathFromUtf8(path_), pugi::parse_default, pugi::encoding_auto);
+    if (!loaded) {
+        loadedUnreadable_ = loaded.status != pugi::status_file_not_found;
         return;
     }
     const pugi::xml_node macro = document.child("macro");
     if (!macro) {
+        loadedUnreadable_ = true;
         return;
     }
     for (const Field& field : kFields) {
@@ -50,6 +54,12 @@ MacroDialogState& MacroDialogState::Instance(const std::string& dataFolder) {
 }
 
 bool MacroDialogState::SaveState() const {
+    if (loadedUnreadable_ && !keptAside_) {
+        if (!KeepUnreadableCopy(PathFromUtf8(path_))) {
+            return false;  // never overwrite what could not be kept
+        }
+        keptAside_ = true;
+    }
     pugi::xml_document document;
     pugi::xml_node macro = document.append_child("macro");
     for (const Field& field : kFields) {

@@ -18,10 +18,13 @@ public:
     // later calls return it whatever folder they name. Never destroyed.
     static MacroDialogState& Instance(const std::string& dataFolder);
 
-    // Writes the eight fields to the file, replacing it only with a complete one.
+    // Writes the eight fields to the file, replacing it only with a complete one. A file that
+    // was there but could not be read is kept aside ("store.xml.unreadable") first.
     bool SaveState() const;
 
     const std::string& Path() const { return path_; }
+    // True when the file was there but could not be read (the defaults were taken).
+    bool LoadedUnreadable() const { return loadedUnreadable_; }
 
     std::int32_t page = 0;  // 0 macro, 1 single key, 2 media key, 3 function key
     std::int32_t repeat = 1;
@@ -34,6 +37,8 @@ public:
 
 private:
     std::string path_;
+    bool loadedUnreadable_ = false;
+    mutable bool keptAside_ = false;
 };
 
 }  // namespace kb

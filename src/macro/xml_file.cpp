@@ -86,7 +86,7 @@ pugi::xml_parse_result LoadXmlFile(pugi::xml_document& document, const fs::path&
                                    unsigned int options, pugi::xml_encoding encoding) {
     pugi::xml_parse_result result;
     std::string bytes;
-    switch (ReadRegularFile(file, bytes)) {
+    switch (ReadRegularFile(file, bytes, kMaxXmlFileBytes)) {
         case ReadFileStatus::Ok:
             break;
         case ReadFileStatus::NotFound:
@@ -113,31 +113,6 @@ bool SaveXmlAtomically(const pugi::xml_document& document, const fs::path& targe
         document.save(out, indent, flags, pugi::encoding_utf8);
         return true;
     });
-}
-
-bool KeepUnreadableCopy(const fs::path& file) {
-    std::error_code ec;
-    if (!fs::exists(file, ec)) {
-        return !ec;  // nothing to keep
-    }
-    for (int number = 0; number < 1000; ++number) {
-        fs::path copy = file;
-        copy += ".unreadable";
-        if (number > 0) {
-            copy += "." + std::to_string(number);
-        }
-        if (fs::exists(copy, ec)) {
-            continue;
-        }
-        // copy_options::none refuses to replace a copy that appeared in the meantime.
-        if (fs::copy_file(file, copy, fs::copy_options::none, ec)) {
-            return true;
-        }
-        if (!fs::exists(copy, ec)) {
-            return false;
-        }
-    }
-    return false;
 }
 
 }  // namespace kb

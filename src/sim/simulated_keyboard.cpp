@@ -1,5 +1,11 @@
 #include "sim/simulated_keyboard.h"
 
+#include <filesystem>
+#include <system_error>
+
+#include "util/file_read.h"
+#include "util/unreadable_copy.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <deque>
@@ -77,6 +83,7 @@ struct SimulatedKeyboard::Shared {
     int collection = -1;
     std::vector<Entry> entries;
     std::string stateFile;
+    bool stateUnreadable = false;
 
     // Firmware.
     SimKeyboardState state;
@@ -106,9 +113,17 @@ struct SimulatedKeyboard::Shared {
     }
 
     void Save() {
-        if (!stateFile.empty()) {
-            SaveSimState(stateFile, state);  // a failed save leaves the old file; keep running
+        if (stateFile.empty()) {
+            return;
         }
+        // A state file that was there but unreadable is kept before the first save replaces it.
+        if (stateUnreadable) {
+            if (!KeepUnreadableCopy(PathFromUtf8(stateFile))) {
+                return;
+            }
+            stateUnreadable = false;
+        }
+        SaveSimState(stateFile, state);  // a failed save leaves the old file; keep running
     }
 
     void UnplugLocked() {
@@ -380,8 +395,10 @@ SimulatedKeyboard::SimulatedKeyboard(int vid, int pid, int interfaceNumber, int 
         }
     }
 
-    if (!s.stateFile.empty()) {
-        LoadSimState(s.stateFile, s.state);  // unreadable: a fresh keyboard
+    if (!s.stateFile.empty() && !LoadSimState(s.stateFile, s.state)) {
+        // Unreadable: a fresh keyboard, and the file is kept aside before it is replaced.
+        std::error_code ec;
+        s.stateUnreadable = std::filesystem::exists(PathFromUtf8(s.stateFile), ec);
     }
 }
 

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "kbcfg_runner.h"
 #include "sim/sim_state.h"
 #include "wire_script.h"
@@ -257,7 +261,9 @@ TEST_F(KbcfgTest, RejectsBadUsageAndInputBeforeTalkingToTheKeyboard) {
         {{"assign", "A", "--function", "Nope"}, "no function key named \"Nope\""},
         {{"assign", "A", "--macro", "Nope", "--library", lib}, "no macro group named \"Nope\""},
         {{"assign", "A", "--macro", "Hello", "--library", folder_.File("none.xml")},
-         "cannot read macro library"},
+         "cannot read macro library " + folder_.File("none.xml") + ": no such file"},
+        {{"assign", "A", "--macro", "Hello", "--library", folder_.Path().string()},
+         ": not a regular file"},
         {{"assign", "A", "--key", "B", "--repeat", "2"}, "--repeat and --library go with --macro"},
         {{"assign", "A", "--macro", "Hello", "--repeat", "0"}, "--repeat must be a number"},
         {{"slots", "--profile", "4"}, "--profile must be a number from 1 to 3 (got \"4\")"},
@@ -462,6 +468,7 @@ TEST_F(KbcfgTest, RefusesBadBackupsBeforeSendingAnything) {
          " is damaged: an entry cannot be assigned again"},
         {"badkind.kbbackup", replaced("kind=\"key\"", "kind=\"laser\""),
          " is damaged: an entry cannot be assigned again"},
+        {"cut.kbbackup", text.substr(0, text.size() / 2), " is a damaged or incomplete backup"},
     };
     for (const Case& c : cases) {
         const std::string path = folder_.File(c.name);
@@ -477,6 +484,48 @@ TEST_F(KbcfgTest, RefusesBadBackupsBeforeSendingAnything) {
         EXPECT_EQ(LoadState(folder_), state) << c.name;
     }
 }
+
+#ifndef _WIN32
+TEST_F(KbcfgTest, RefusesOutputsThatAreNotRegularFilesBeforeSendingAnything) {
+    Ok({"assign", "B", "--key", "Esc"});
+    const SimKeyboardState state = LoadState(folder_);
+    ASSERT_EQ(::mkfifo(folder_.File("fifo").c_str(), 0600), 0);
+    std::filesystem::create_directory(folder_.File("folder"));
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::vector<Case> cases{
+        {{"backup", folder_.File("fifo")},
+         "cannot write the backup " + folder_.File("fifo") + ": it is not a regular file"},
+        {{"backup", folder_.File("folder")},
+         "cannot write the backup " + folder_.File("folder") + ": it is not a regular file"},
+        {{"backup", "/dev/null"}, "cannot write the backup /dev/null: it is not a regular file"},
+        {{"backup", folder_.File("none/x.kbbackup")},
+         "cannot write the backup " + folder_.File("none/x.kbbackup") +
+             ": its folder does not exist"},
+        {{"--keymap", "", "clear", "B"}, "cannot keep what is sent in \"\": the name is empty"},
+        {{"--keymap", folder_.File("fifo"), "clear", "B"},
+         "cannot keep what is sent in \"" + folder_.File("fifo") + "\": it is not a regular file"},
+        {{"--keymap", folder_.File("folder"), "keys"},
+         "cannot keep what is sent in \"" + folder_.File("folder") +
+             "\": it is not a regular file"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"--trace"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const RunResult result = folder_.Sim(args);
+        EXPECT_EQ(result.exitCode, 2) << c.message;
+        EXPECT_EQ(result.out, "") << c.message;
+        // Said at once, without a report sent or a pointer to the usage text.
+        EXPECT_EQ(result.err, "kbcfg: " + c.message + "; nothing was sent\n");
+        EXPECT_EQ(LoadState(folder_), state) << c.message;
+    }
+    struct stat info {};
+    ASSERT_EQ(::lstat(folder_.File("fifo").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+#endif
 
 }  // namespace
 }  // namespace kb::test

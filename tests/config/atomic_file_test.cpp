@@ -147,6 +147,72 @@ TEST_F(AtomicFileTest, AReadOnlyTargetIsNotWritable) {
     EXPECT_EQ(Listing(folder_), "link.xml -> macro.xml, macro.xml");
 }
 
+TEST_F(AtomicFileTest, LinksInASharedStickyFolderAreFollowedOnlyWhereTheKernelWould) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give files to another user";
+    }
+    // A folder like /tmp (everyone may write, sticky) owned by another user, 4242.
+    const fs::path shared = folder_ / "shared";
+    fs::create_directories(shared);
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    ASSERT_EQ(::chown(shared.c_str(), 4242, 4242), 0);
+    const fs::path victim = folder_ / "profile";
+    Write(victim, "the user's own file");
+
+    struct Case {
+        const char* name;
+        uid_t linkOwner;
+        bool followed;
+    };
+    for (const Case& c : {Case{"stranger.xml", 4343, false}, Case{"folder-owner.xml", 4242, true},
+                          Case{"own.xml", ::geteuid(), true}}) {
+        SCOPED_TRACE(c.name);
+        Write(victim, "the user's own file");
+        const fs::path link = shared / c.name;
+        fs::create_symlink(victim, link);
+        ASSERT_EQ(::lchown(link.c_str(), c.linkOwner, c.linkOwner), 0);
+        std::string problem;
+        EXPECT_EQ(kb::CheckWritableTarget(link, problem), c.followed) << problem;
+        EXPECT_EQ(Save(link, "redirected"), c.followed);
+        EXPECT_EQ(ReadAll(victim), c.followed ? "redirected" : "the user's own file");
+        EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
+    }
+
+    // Outside a shared sticky folder, another user's link is followed as before.
+    const fs::path plain = folder_ / "plain.xml";
+    fs::create_symlink(victim, plain);
+    ASSERT_EQ(::lchown(plain.c_str(), 4343, 4343), 0);
+    EXPECT_TRUE(Save(plain, "through"));
+    EXPECT_EQ(ReadAll(victim), "through");
+}
+
+TEST_F(AtomicFileTest, OnlyRegularFilesAndNewNamesAreWritten) {
+    ASSERT_EQ(::mkfifo((folder_ / "fifo").c_str(), 0600), 0);
+    fs::create_directories(folder_ / "folder");
+    fs::create_symlink("/dev/null", folder_ / "null-link");
+    struct Case {
+        fs::path target;
+        bool writable;
+    };
+    for (const Case& c :
+         {Case{folder_ / "fifo", false}, Case{folder_ / "folder", false}, Case{"/dev/null", false},
+          Case{folder_ / "null-link", false}, Case{fs::path(), false},
+          Case{folder_ / "missing" / "x.xml", false}, Case{folder_ / "new.xml", true}}) {
+        SCOPED_TRACE(c.target.string());
+        std::string problem;
+        EXPECT_EQ(kb::CheckWritableTarget(c.target, problem), c.writable);
+        EXPECT_EQ(problem.empty(), c.writable) << problem;
+        EXPECT_EQ(Save(c.target, "x"), c.writable);
+    }
+    // The special files are still what they were.
+    struct stat info {};
+    ASSERT_EQ(::lstat((folder_ / "fifo").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    ASSERT_EQ(::stat("/dev/null", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+    EXPECT_TRUE(fs::is_directory(folder_ / "folder"));
+}
+
 TEST_F(AtomicFileTest, FlushesTheTemporaryFileToDiskBeforeTheRename) {
     const fs::path target = folder_ / "store.xml";
     Write(target, "old");

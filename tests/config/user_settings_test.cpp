@@ -66,5 +66,26 @@ TEST_F(UserSettingsTest, OtherSettingsSurviveASave) {
     EXPECT_NE(Read().find("<extra />"), std::string::npos);
 }
 
+TEST_F(UserSettingsTest, AnUnreadableOrDeeplyNestedFileIsKeptAsideAndNotWrittenBack) {
+    // Deep nesting would be written back one indent per level: output growing with the square
+    // of the depth. A broken file would be replaced with nothing kept.
+    std::string deep = "<settings language=\"en\">";
+    for (int i = 0; i < 5000; ++i) {
+        deep += "<a>";
+    }
+    for (const std::string& text : {deep, std::string("<settings language=\"en\"><broken")}) {
+        std::filesystem::remove_all(base_);
+        Write(text);
+        EXPECT_EQ(LoadChineseUiChoice(Folder()), std::nullopt);
+        ASSERT_TRUE(SaveChineseUiChoice(Folder(), true));
+        EXPECT_EQ(Read(),
+                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<settings language=\"cn\" />\n");
+        std::ifstream kept(File().string() + ".unreadable");
+        std::stringstream keptText;
+        keptText << kept.rdbuf();
+        EXPECT_EQ(keptText.str(), text);
+    }
+}
+
 }  // namespace
 }  // namespace kb

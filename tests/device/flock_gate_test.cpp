@@ -145,5 +145,29 @@ TEST(FlockGate, DefaultLockFileIsInTheUsersPrivateRuntimeFolder) {
     std::filesystem::remove_all(runtime);
 }
 
+TEST(FlockGate, NoPrivateRuntimeFolderAnywhereLetsExchangesThroughAndSaysWhy) {
+    // No $XDG_RUNTIME_DIR, and a fallback parent that does not exist (/run/user/<uid> is absent
+    // for root here and in containers; where it exists this still passes through it).
+    const char* oldRuntime = std::getenv("XDG_RUNTIME_DIR");
+    const char* oldTmp = std::getenv("TMPDIR");
+    const std::string savedRuntime = oldRuntime != nullptr ? oldRuntime : "";
+    const std::string savedTmp = oldTmp != nullptr ? oldTmp : "";
+    ::unsetenv("XDG_RUNTIME_DIR");
+    ::setenv("TMPDIR", "/nonexistent/kb-no-such-folder", 1);
+    ::testing::internal::CaptureStderr();
+    {
+        FlockGate gate;
+        gate.Pass();
+        gate.Pass();
+    }
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    if (!std::filesystem::exists("/run/user/" + std::to_string(::getuid()))) {
+        EXPECT_NE(said.find("device gate"), std::string::npos) << said;
+    }
+    oldRuntime != nullptr ? ::setenv("XDG_RUNTIME_DIR", savedRuntime.c_str(), 1)
+                          : ::unsetenv("XDG_RUNTIME_DIR");
+    oldTmp != nullptr ? ::setenv("TMPDIR", savedTmp.c_str(), 1) : ::unsetenv("TMPDIR");
+}
+
 }  // namespace
 }  // namespace kb

@@ -345,7 +345,9 @@ def scenario_burst(demo, shots):
     # processes that have ended, and only those.
     ended = subprocess.Popen(["true"])
     ended.wait()
-    leftovers = [f"macro.xml.tmp-{ended.pid}-1-0", f"store.xml.tmp-{ended.pid}-2-0"]
+    leftovers = [f"{name}.tmp-{ended.pid}-{i}-0" for i, name in enumerate(
+        ["macro.xml", "store.xml", "keymap.xml", "settings.xml", "demo-keyboard.xml",
+         "demo-keyboard-keymap.xml"])]
     kept = f"macro.xml.tmp-{os.getpid()}-1-0"
     for name in leftovers + [kept]:
         with open(os.path.join(demo.app, name), "w") as f:

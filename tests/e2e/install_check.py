@@ -47,7 +47,7 @@ def usb_identity(config_xml):
 
 def check_program_folder(root):
     folder = os.path.join(root, PROGRAM_DIR)
-    for name in ("kbconfig", "kbconfig-demo"):
+    for name in ("kbconfig", "kbconfig-demo", "kbcfg"):
         path = os.path.join(folder, name)
         expect(os.path.isfile(path) and os.access(path, os.X_OK), f"{path} is not a program")
         link = os.path.join(root, "usr/bin", name)

@@ -37,9 +37,13 @@ private:
 
 // Hands a fuzz input to a parser that reads files: the bytes become the file `name` in the
 // process's folder, the same file for every input.
-inline std::string WriteInputFile(const std::uint8_t* data, std::size_t size, const char* name) {
+inline const InputFolder& ProcessFolder() {
     static const InputFolder folder;
-    const std::string path = folder.Path() + "/" + name;
+    return folder;
+}
+
+inline std::string WriteInputFile(const std::uint8_t* data, std::size_t size, const char* name) {
+    const std::string path = ProcessFolder().Path() + "/" + name;
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
         std::abort();
@@ -49,6 +53,18 @@ inline std::string WriteInputFile(const std::uint8_t* data, std::size_t size, co
     }
     std::fclose(file);
     return path;
+}
+
+// Removes what a save put beside the file `name` (copies of unreadable files), so they do not
+// pile up over the run.
+inline void RemoveSideFiles(const char* name) {
+    const std::string prefix = std::string(name) + ".";
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(ProcessFolder().Path(), ec)) {
+        if (entry.path().filename().string().rfind(prefix, 0) == 0) {
+            std::filesystem::remove(entry.path(), ec);
+        }
+    }
 }
 
 }  // namespace kb::fuzz

@@ -13,8 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!doc.load_buffer(data, size)) {
         return 0;
     }
-    const auto model = kb::ui::ParseMenu(doc.document_element(),
-                                         [](const QString& raw) { return raw.toUpper(); });
+    const auto model =
+        kb::ui::ParseMenu(doc.document_element(), [](const QString& raw) { return raw.toUpper(); });
     if (model) {
         (void)kb::ui::BuildMenu(*model, nullptr, {});
     }

@@ -19,8 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const pugi::xml_node context = doc.child("language").child("context");
     const QString contextName = QString::fromUtf8(context.attribute("name").value());
-    const QString source =
-        QString::fromUtf8(context.child("message").child("source").text().get());
+    const QString source = QString::fromUtf8(context.child("message").child("source").text().get());
     (void)translator->Translate(contextName, source);
     kb::ui::STranslatorMgr manager;
     if (manager.InstallTranslator(translator)) {

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """The installed udev rule against the emulated keyboard's sysfs attributes, without udevd.
 
-Usage: udev_rule_under_kbemu.py BUILD_DIR
+Usage: udev_rule_under_kbemu.py BUILD_DIR [RULES_FILE]
 
-Installs the build into a temporary DESTDIR (cmake --install), then, inside kbemu, evaluates
+Installs the build into a temporary DESTDIR (cmake --install), or takes RULES_FILE as installed
+(for example by the Debian package), then, inside kbemu, evaluates
 every rule of the installed rules file for each hidraw node the way udev would on "add": the
 node's own keys (SUBSYSTEM, KERNEL, ATTR, ENV) on the node, the parent keys (ATTRS, SUBSYSTEMS,
 KERNELS) all on one device of the walk up from it, ENV assignments carried to the later rules,
@@ -152,10 +153,11 @@ def inside(rules_file):
 def main():
     if len(sys.argv) == 3 and sys.argv[1] == "--inside":
         return inside(sys.argv[2])
-    if len(sys.argv) != 2:
+    if len(sys.argv) not in (2, 3):
         print(__doc__, file=sys.stderr)
         return 2
     build_dir = sys.argv[1]
+    given_rules = sys.argv[2] if len(sys.argv) == 3 else None
     kbemu = os.path.join(build_dir, "bin", "kbemu")
     kbcfg = os.path.join(build_dir, "bin", "kbcfg")
     probe = subprocess.run([kbemu, "--", "true"], capture_output=True, text=True, timeout=30)
@@ -164,12 +166,15 @@ def main():
         return SKIP
     root = tempfile.mkdtemp(prefix="kbemu-udev-rule-")
     try:
-        installed = subprocess.run(["cmake", "--install", build_dir, "--prefix", "/usr"],
-                                   env=dict(os.environ, DESTDIR=root), capture_output=True,
-                                   text=True)
-        if installed.returncode != 0:
-            raise Failure(f"cmake --install failed:\n{installed.stdout}{installed.stderr}")
-        rules_file = os.path.join(root, "usr/lib/udev/rules.d/70-kbconfig.rules")
+        if given_rules:
+            rules_file = given_rules
+        else:
+            installed = subprocess.run(["cmake", "--install", build_dir, "--prefix", "/usr"],
+                                       env=dict(os.environ, DESTDIR=root), capture_output=True,
+                                       text=True)
+            if installed.returncode != 0:
+                raise Failure(f"cmake --install failed:\n{installed.stdout}{installed.stderr}")
+            rules_file = os.path.join(root, "usr/lib/udev/rules.d/70-kbconfig.rules")
         if not os.path.isfile(rules_file):
             raise Failure(f"no rule installed at {rules_file}")
         result = subprocess.run([kbemu, "--", sys.executable, os.path.abspath(__file__),

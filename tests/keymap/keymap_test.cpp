@@ -278,6 +278,40 @@ TEST(KeymapFileTest, MissingOrUnreadableFilesGiveAnEmptyMemoryAndAreKeptAside) {
     EXPECT_FALSE(blocked.Saved());
 }
 
+TEST(KeymapFileTest, WhatIsReadIsWhatASaveWritesBack) {
+    // A stray name on a key remapped to another key was read but never written: the memory
+    // changed by a save and a reload (found by fuzzing the round trip).
+    TempFolder folder;
+    const std::string path = folder.File("keymap.xml");
+    folder.Write("keymap.xml",
+                 R"(<keymap><keyboard vid="258a" pid="0049" interface="1" subdevice="2">
+<profile number="1"><key code="5" kind="key" name="stray" slot="1" target="41" sent="07 fa 01 01 05 01 29 01"/></profile>
+</keyboard></keymap>)");
+    const KeyboardMemory loaded = LoadKeymap(path, kIdentity);
+    ASSERT_EQ(loaded.profiles[0].size(), 1u);
+    ASSERT_TRUE(SaveKeymap(folder.File("again.xml"), kIdentity, loaded));
+    EXPECT_EQ(LoadKeymap(folder.File("again.xml"), kIdentity), loaded);
+}
+
+TEST(KeymapFileTest, DeepNestingIsUnreadableAndIsNeitherWalkedNorWrittenBack) {
+    TempFolder folder;
+    const std::string path = folder.File("keymap.xml");
+    // Deep enough to overflow the stack of a recursive walk or removal.
+    std::string deep = R"(<keymap><keyboard vid="258a" pid="0049" interface="1" subdevice="2">)";
+    deep.reserve(deep.size() + 200000 * 7);
+    for (int i = 0; i < 200000; ++i) {
+        deep += "<a>";
+    }
+    folder.Write("keymap.xml", deep);
+    KeyMemory memory(path, kIdentity);
+    EXPECT_EQ(memory.Memory(), KeyboardMemory{});
+    memory.LightingSent(3, InitialLightingTable());
+    EXPECT_TRUE(memory.Saved());
+    EXPECT_EQ(ReadFile(path + ".unreadable"), deep);
+    EXPECT_LT(fs::file_size(path), 4096u);
+    EXPECT_EQ(LoadKeymap(path, kIdentity).lighting->effect, 3);
+}
+
 TEST(KeymapFileTest, KeepsOtherKeyboardsAndSkipsEntriesThatMakeNoSense) {
     TempFolder folder;
     const std::string path = folder.File("keymap.xml");
@@ -302,6 +336,17 @@ TEST(KeymapFileTest, KeepsOtherKeyboardsAndSkipsEntriesThatMakeNoSense) {
     EXPECT_FALSE(memory.lighting);
     ASSERT_EQ(memory.profiles[0].size(), 1u);
     EXPECT_EQ(memory.profiles[0].at(kA).choice, KeyTarget(kEsc));
+
+    // The file as it was is kept before the memory's first save drops the damaged entries.
+    const std::string original = ReadFile(path);
+    {
+        KeyMemory kept(path, kIdentity);
+        kept.LightingSent(1, InitialLightingTable());
+        EXPECT_TRUE(kept.Saved());
+        EXPECT_EQ(ReadFile(path + ".unreadable"), original);
+        kept.LightingSent(2, InitialLightingTable());
+        EXPECT_FALSE(fs::exists(path + ".unreadable.1"));
+    }
 
     memory.profiles[2][kB] = RememberedKey{kB, {}, {}, 5};
     ASSERT_TRUE(SaveKeymap(path, kIdentity, memory));

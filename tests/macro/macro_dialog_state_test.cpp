@@ -77,6 +77,26 @@ TEST(MacroDialogStateTest, FileWithANulByteIsMalformed) {
     }
 }
 
+TEST(MacroDialogStateTest, AnUnreadableFileIsKeptAsideBeforeTheFirstSave) {
+    TempFolder folder;
+    const std::string path = folder.File("store.xml");
+    for (const std::string& bytes : {std::string("<macro page=\"2\""), std::string("<other/>")}) {
+        std::filesystem::remove(path + ".unreadable");
+        WriteFile(path, bytes);
+        MacroDialogState state(path);
+        EXPECT_TRUE(state.LoadedUnreadable());
+        state.page = 3;
+        ASSERT_TRUE(state.SaveState());
+        ASSERT_TRUE(state.SaveState());
+        EXPECT_EQ(ReadFile(path + ".unreadable"), bytes);
+        EXPECT_FALSE(std::filesystem::exists(path + ".unreadable.1"));
+        EXPECT_EQ(MacroDialogState(path).page, 3);
+    }
+    // A missing file is simply new.
+    std::filesystem::remove(path);
+    EXPECT_FALSE(MacroDialogState(path).LoadedUnreadable());
+}
+
 TEST(MacroDialogStateTest, SavesTheExactBytesAndReadsThemBack) {
     TempFolder folder;
     MacroDialogState state(folder.File("store.xml"));

@@ -111,6 +111,17 @@ TEST_F(SimStateTest, UnusableFilesGiveAFreshKeyboard) {
         EXPECT_EQ(Reloaded(), SimKeyboardState{});
     }
 
+    // The first change keeps the unreadable file aside before replacing it.
+    WriteFile(keyboard_.StateFile(), "not xml at all");
+    {
+        SimulatedKeyboard fresh(0x258a, 0x0049, 1, 2, keyboard_.StateFile());
+        SimKeyboardState state;
+        state.activeProfile = 2;
+        ASSERT_TRUE(fresh.SetState(state));
+    }
+    EXPECT_EQ(ReadFile(keyboard_.StateFile() + ".unreadable"), "not xml at all");
+    EXPECT_EQ(Reloaded().activeProfile, 2);
+
     // The macro line itself is valid when its key and repeat count are set.
     WriteFile(keyboard_.StateFile(), replace("</profile>", macro + "</profile>"));
     EXPECT_EQ(Reloaded().profiles[0].macros[0][2], 0x11);

@@ -17,7 +17,10 @@ constexpr const char* kUngated = "device exchanges are not gated";
 
 }  // namespace
 
-FlockGate::FlockGate() : lockPath_(DefaultLockPath(problem_)) {}
+// Assigned in the body: the lookup writes into problem_, which must be built first.
+FlockGate::FlockGate() {
+    lockPath_ = DefaultLockPath(problem_);
+}
 
 FlockGate::FlockGate(std::string lockPath) : lockPath_(std::move(lockPath)) {}
 
