@@ -1,5 +1,7 @@
 #include "mainwindow/main_window.h"
 
+#include "mainwindow/key_labels.h"
+
 #include <QApplication>
 #include <QByteArray>
 #include <QColor>
@@ -962,6 +964,12 @@ void CMainDlg::ShowKeyDetails() {
         return;
     }
     keyboard_->SetKeyDetail(kAllKeys, QColor(), QString());
+    keyboard_->SetKeyLabel(kAllKeys, QString());
+    const KeyNameLanguage language =
+        ActiveLanguage() == 1 ? KeyNameLanguage::Chinese : KeyNameLanguage::English;
+    for (const ui::CoordKey& key : keyboard_->GetKeys()) {
+        keyboard_->SetKeyTitle(key.id, KeyTitle(key.id, language), KeyCapLegend(key.id));
+    }
     const int profile = protocol_.CurrentProfileIndex();
     if (!services_.memory || profile < 0 || profile >= kProfileCount) {
         return;
@@ -971,6 +979,11 @@ void CMainDlg::ShowKeyDetails() {
         keyboard_->SetKeyDetail(
             code, QColor::fromRgba(kKindColors[static_cast<std::size_t>(key.choice.kind)]),
             KeyDetailText(key));
+        keyboard_->SetKeyLabel(code, KeyCapLabel(key.choice, [](const char* context,
+                                                                const QString& text) {
+                                   const ui::SApplication* app = ui::SApplication::Instance();
+                                   return app ? app->Tr(QString::fromUtf8(context), text) : text;
+                               }));
     }
 }
 
