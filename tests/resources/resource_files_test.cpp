@@ -607,6 +607,20 @@ TEST(Translations, EveryShownTextHasAChineseAndAnEnglishTranslation) {
     }
 }
 
+// The permission explanation is for an installed program's user: no README, and the command
+// to run on a line of its own in both languages, so no wrapping can break it.
+TEST(Translations, PermissionExplanationGivesTheCommandOnItsOwnLine) {
+    std::string cnName, enName;
+    const Messages cn = LoadTranslator("translator:lang_cn", cnName);
+    const Messages en = LoadTranslator("translator:lang_en", enName);
+    for (const Messages* messages : {&en, &cn}) {
+        const std::string& text = messages->at("msgbox").at(kb::kNoPermissionText);
+        EXPECT_NE(text.find("\n\nsudo udevadm control --reload\n\n"), std::string::npos) << text;
+        EXPECT_EQ(text.find("README"), std::string::npos) << text;
+        EXPECT_NE(text.find("70-kbconfig.rules"), std::string::npos) << text;
+    }
+}
+
 // ---- config.xml -------------------------------------------------------------------------------
 
 TEST(ConfigFile, IdentityAndKeyListsAreWellFormed) {
