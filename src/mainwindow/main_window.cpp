@@ -1,6 +1,7 @@
 #include "mainwindow/main_window.h"
 
 #include "mainwindow/key_labels.h"
+#include "mainwindow/profile_overview.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -578,6 +579,8 @@ bool CMainDlg::OnCommandEvent(const EventArgs& evt) {
         SwitchLanguage(0);
     } else if (name == QLatin1String("logo_link")) {
         OpenVendorSite();
+    } else if (name == QLatin1String("key_overview")) {
+        ShowKeyOverview();
     } else if (IsLightingClick(evt.senderId)) {
         OnLightingControlChanged();
     } else {
@@ -979,11 +982,60 @@ void CMainDlg::ShowKeyDetails() {
         keyboard_->SetKeyDetail(
             code, QColor::fromRgba(kKindColors[static_cast<std::size_t>(key.choice.kind)]),
             KeyDetailText(key));
-        keyboard_->SetKeyLabel(code, KeyCapLabel(key.choice, [](const char* context,
-                                                                const QString& text) {
-                                   const ui::SApplication* app = ui::SApplication::Instance();
-                                   return app ? app->Tr(QString::fromUtf8(context), text) : text;
-                               }));
+        keyboard_->SetKeyLabel(
+            code, KeyCapLabel(key.choice, [](const char* context, const QString& text) {
+                const ui::SApplication* app = ui::SApplication::Instance();
+                return app ? app->Tr(QString::fromUtf8(context), text) : text;
+            }));
+    }
+}
+
+void CMainDlg::ShowKeyOverview() {
+    if (!keyboard_) {
+        return;
+    }
+    const int profile = protocol_.CurrentProfileIndex();
+    const ProfileMemory* memory =
+        services_.memory && profile >= 0 && profile < kProfileCount
+            ? &services_.memory->Memory().profiles[static_cast<std::size_t>(profile)]
+            : nullptr;
+    const KeyNameLanguage language =
+        ActiveLanguage() == 1 ? KeyNameLanguage::Chinese : KeyNameLanguage::English;
+    std::vector<OverviewRow> rows;
+    std::vector<ui::CoordKey> keys = keyboard_->GetKeys();
+    for (const ui::CoordKey& key : keys) {
+        const auto found = memory ? memory->find(static_cast<std::uint8_t>(key.id & 0xFF))
+                                  : ProfileMemory::const_iterator();
+        if (!memory || found == memory->end() || key.id < 0 || key.id > 0xFF) {
+            continue;
+        }
+        rows.push_back(
+            {key.id, KeyTitle(key.id, language), KeyDetailText(found->second),
+             QColor::fromRgba(kKindColors[static_cast<std::size_t>(found->second.choice.kind)])});
+    }
+    const QString profileName =
+        profile_ ? Tr(profile_->GetLBText(profile).toUtf8().constData()) : QString();
+    ProfileOverview::Texts texts;
+    texts.title = Tr("Assigned keys of %1").arg(profileName);
+    texts.summary =
+        Tr("Keys with an assignment: %1. Click a row to change that key.").arg(rows.size());
+    texts.keyColumn = Tr("Assigned key");
+    texts.actionColumn = Tr("What it does");
+    texts.empty =
+        Tr("No key of this profile holds an assignment. Click a key of the keyboard "
+           "to give it one.");
+    ProfileOverview overview(this, texts, rows);
+    overview.exec();
+    const int chosen = overview.ChosenKey();
+    if (chosen < 0) {
+        return;
+    }
+    for (const ui::CoordKey& key : keys) {
+        if (key.id == chosen) {
+            // As a click on the key: the dialog opens on it.
+            OnCoordButtonClick(key.id, key.name, ui::CoordButtonImage::kEventRelease, 0, 0, 0);
+            break;
+        }
     }
 }
 

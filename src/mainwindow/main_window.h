@@ -132,6 +132,9 @@ public:
     // The more menu's backup and restore of every profile's assignments and the lighting.
     void BackUpSettings();
     void RestoreSettings();
+    // The list of the current profile's assigned keys; a row chosen there opens the key
+    // dialog on its key.
+    void ShowKeyOverview();
 
     // ICoordButtonClickListener
     int OnCoordButtonClick(int id, QString name, int event, unsigned flags, int x, int y) override;
