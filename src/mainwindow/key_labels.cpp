@@ -11,8 +11,13 @@ QString KeyCapLabel(const KeyChoice& choice, const TranslateText& translate) {
                    (choice.target == 0 ? translate("main", QStringLiteral("nothing"))
                                        : QString::fromStdString(KeyBriefName(choice.target)));
         case KeyKind::Media:
-        case KeyKind::Function:
-            return translate("macro", QString::fromStdString(choice.name));
+        case KeyKind::Function: {
+            // The translations hold short forms for the caps; other names as the dialog
+            // shows them.
+            const QString name = QString::fromStdString(choice.name);
+            const QString brief = translate("keylabel", name);
+            return brief != name ? brief : translate("macro", name);
+        }
         case KeyKind::Elsewhere:
             break;
     }
