@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "macro/key_codes.h"
+#include "macro/key_names.h"
 
 namespace kb::cli {
 
@@ -68,6 +69,10 @@ std::optional<std::uint8_t> ParseKey(std::string_view text) {
         if (EqualIgnoringCase(row.name, text)) {
             return row.code;
         }
+    }
+    // The names the program shows: "Caps Lock", "Left Ctrl", "Num 7".
+    if (const auto code = KeyCodeOfDisplayName(text)) {
+        return code;
     }
     const auto number = ParseNumber(text);
     if (!number || *number == 0 || *number > 0xFF) {

@@ -478,5 +478,14 @@ TEST_F(KbcfgTest, RefusesBadBackupsBeforeSendingAnything) {
     }
 }
 
+// Keys go by the names the program shows too, in either language and any case.
+TEST_F(KbcfgTest, TakesTheKeyNamesTheProgramShows) {
+    Ok({"assign", "left ctrl", "--key", "Caps Lock"});
+    Ok({"assign", "大写锁定", "--key", "Num Enter"});
+    const SimKeyboardState state = LoadState(folder_);
+    EXPECT_EQ(state.profiles[0].remaps[0], (SimRemapEntry{0xE0, 0x39}));
+    EXPECT_EQ(state.profiles[0].remaps[1], (SimRemapEntry{0x39, 0x58}));
+}
+
 }  // namespace
 }  // namespace kb::test
