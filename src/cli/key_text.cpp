@@ -1,6 +1,5 @@
 #include "cli/key_text.h"
 
-#include <cstdio>
 #include <limits>
 
 #include "macro/key_codes.h"
@@ -82,12 +81,7 @@ std::optional<std::uint8_t> ParseKey(std::string_view text) {
 }
 
 std::string KeyDisplayName(std::uint8_t code) {
-    if (const auto name = KeyNameOfCode(code)) {
-        return std::string(*name);
-    }
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02x", static_cast<unsigned>(code));
-    return text;
+    return kb::KeyDisplayName(code, KeyNameLanguage::English);
 }
 
 }  // namespace kb::cli

@@ -17,7 +17,8 @@ std::optional<std::uint32_t> ParseNumber(std::string_view text);
 // to 9 are written in hexadecimal. None for an unknown name or a number outside 1-255.
 std::optional<std::uint8_t> ParseKey(std::string_view text);
 
-// The key-code table's name of code, else the code in hexadecimal ("0x9a").
+// The name the program shows for code ("Caps Lock", "Left Ctrl"), else the code in hexadecimal
+// ("0x9a").
 std::string KeyDisplayName(std::uint8_t code);
 
 }  // namespace kb::cli

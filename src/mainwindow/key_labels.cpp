@@ -2,14 +2,19 @@
 
 namespace kb {
 
-QString KeyCapLabel(const KeyChoice& choice, const TranslateText& translate) {
+QString KeyCapLabel(const RememberedKey& key, const TranslateText& translate) {
+    const KeyChoice& choice = key.choice;
+    const auto arrowTo = [&translate](std::uint8_t code) {
+        return QStringLiteral("\u2192") + (code == 0 ? translate("main", QStringLiteral("nothing"))
+                                                     : QString::fromStdString(KeyBriefName(code)));
+    };
     switch (choice.kind) {
         case KeyKind::Macro:
-            return QString::fromStdString(choice.name);
+            // A repeat count the keyboard keeps as 0 made it a single code for the key itself.
+            return RepeatKept(choice.repeat) == 0 ? arrowTo(key.key)
+                                                  : QString::fromStdString(choice.name);
         case KeyKind::Key:
-            return QStringLiteral("\u2192") +
-                   (choice.target == 0 ? translate("main", QStringLiteral("nothing"))
-                                       : QString::fromStdString(KeyBriefName(choice.target)));
+            return arrowTo(choice.target);
         case KeyKind::Media:
         case KeyKind::Function: {
             // The translations hold short forms for the caps; other names as the dialog

@@ -15,7 +15,7 @@ using TranslateText = std::function<QString(const char* context, const QString& 
 // The short text drawn on an assigned key's cap: the macro's name, → and the produced key's
 // short name, the media or shortcut entry's short form from the "keylabel" translations (else
 // its name as the dialog shows it), "?" for a key assigned elsewhere.
-QString KeyCapLabel(const KeyChoice& choice, const TranslateText& translate);
+QString KeyCapLabel(const RememberedKey& key, const TranslateText& translate);
 
 // The key's display name and printed legend, for the keyboard picture's tooltips and labels.
 QString KeyTitle(int keyCode, KeyNameLanguage language);

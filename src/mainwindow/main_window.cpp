@@ -189,25 +189,32 @@ int Ask(QWidget* owner, const QString& text, const QString& caption, int type) {
 
 }  // namespace
 
-QString KeyDetailText(const RememberedKey& key) {
+QString KeyDetailText(const RememberedKey& key, KeyNameLanguage language) {
     const KeyChoice& choice = key.choice;
+    const auto arrowTo = [language](std::uint8_t code) {
+        return QStringLiteral("\u2192 ") +
+               (code == 0 ? Tr("nothing") : QString::fromStdString(KeyCodeName(code, language)));
+    };
     switch (choice.kind) {
         case KeyKind::Macro: {
+            // What the keyboard keeps: the low byte, and 0 is a single code for the key itself.
+            const int repeat = RepeatKept(choice.repeat);
+            if (repeat == 0) {
+                return arrowTo(key.key);
+            }
             QString text = Tr("Macro \"%1\"").arg(QString::fromStdString(choice.name));
-            if (choice.repeat > 1) {
-                text += QStringLiteral(" \u00d7") + QString::number(choice.repeat);
+            if (repeat > 1) {
+                text += QStringLiteral(" \u00d7") + QString::number(repeat);
             }
             return text;
         }
         case KeyKind::Key:
-            return QStringLiteral("\u2192 ") +
-                   (choice.target == 0 ? Tr("nothing")
-                                       : QString::fromStdString(KeyCodeName(choice.target)));
+            return arrowTo(choice.target);
         case KeyKind::Media:
             return TrName(choice.name);
         case KeyKind::Function:
             return TrName(choice.name) + QStringLiteral(" (") +
-                   QString::fromStdString(ChordText(choice.codes)) + QLatin1Char(')');
+                   QString::fromStdString(ChordText(choice.codes, language)) + QLatin1Char(')');
         case KeyKind::Elsewhere:
             break;
     }
@@ -981,12 +988,11 @@ void CMainDlg::ShowKeyDetails() {
          services_.memory->Memory().profiles[static_cast<std::size_t>(profile)]) {
         keyboard_->SetKeyDetail(
             code, QColor::fromRgba(kKindColors[static_cast<std::size_t>(key.choice.kind)]),
-            KeyDetailText(key));
-        keyboard_->SetKeyLabel(
-            code, KeyCapLabel(key.choice, [](const char* context, const QString& text) {
-                const ui::SApplication* app = ui::SApplication::Instance();
-                return app ? app->Tr(QString::fromUtf8(context), text) : text;
-            }));
+            KeyDetailText(key, language));
+        keyboard_->SetKeyLabel(code, KeyCapLabel(key, [](const char* context, const QString& text) {
+                                   const ui::SApplication* app = ui::SApplication::Instance();
+                                   return app ? app->Tr(QString::fromUtf8(context), text) : text;
+                               }));
     }
 }
 
@@ -1010,7 +1016,7 @@ void CMainDlg::ShowKeyOverview() {
             continue;
         }
         rows.push_back(
-            {key.id, KeyTitle(key.id, language), KeyDetailText(found->second),
+            {key.id, KeyTitle(key.id, language), KeyDetailText(found->second, language),
              QColor::fromRgba(kKindColors[static_cast<std::size_t>(found->second.choice.kind)])});
     }
     const QString profileName =
