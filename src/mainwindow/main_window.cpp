@@ -245,7 +245,8 @@ void CMainDlg::SetConnectionStatus(bool connected) {
 }
 
 std::vector<SWindow*> CMainDlg::KeyboardControls() const {
-    std::vector<SWindow*> controls{keyboard_, profile_, ledMode_,
+    // The keyboard picture is not among them: its dialog edits the macro library offline.
+    std::vector<SWindow*> controls{profile_, ledMode_,
                                    FindChildByName(QStringLiteral("btn_restore_factory"))};
     for (SWindow* panel : panels_) {
         if (!panel) {
@@ -287,8 +288,7 @@ void CMainDlg::EnableKeyboardControls(bool enable) {
             control->SetToolTipText(Text(kTextNotConnected), true);
         }
     }
-    for (SWindow* control : {static_cast<SWindow*>(keyboard_), static_cast<SWindow*>(profile_),
-                             static_cast<SWindow*>(ledMode_),
+    for (SWindow* control : {static_cast<SWindow*>(profile_), static_cast<SWindow*>(ledMode_),
                              FindChildByName(QStringLiteral("btn_restore_factory"))}) {
         if (control) {
             control->EnableWindow(enable);
@@ -307,10 +307,17 @@ void CMainDlg::EnableKeyboardControls(bool enable) {
             }
         }
     }
+    // What the keys hold is not known while the keyboard is away: their marks, kinds and
+    // labels go, and come back with the next read-back.
     if (enable) {
         RemarkKeysFromTables();
+        ShowKeyDetails();
     } else {
         ClearKeyMarks();
+        if (keyboard_) {
+            keyboard_->SetKeyDetail(kAllKeys, QColor(), QString());
+            keyboard_->SetKeyLabel(kAllKeys, QString());
+        }
     }
 }
 
@@ -981,7 +988,7 @@ void CMainDlg::ShowKeyDetails() {
         keyboard_->SetKeyTitle(key.id, KeyTitle(key.id, language), KeyCapLegend(key.id));
     }
     const int profile = protocol_.CurrentProfileIndex();
-    if (!services_.memory || profile < 0 || profile >= kProfileCount) {
+    if (!controlsConnected_ || !services_.memory || profile < 0 || profile >= kProfileCount) {
         return;
     }
     for (const auto& [code, key] :
@@ -1001,8 +1008,9 @@ void CMainDlg::ShowKeyOverview() {
         return;
     }
     const int profile = protocol_.CurrentProfileIndex();
+    // While the keyboard is away nothing of it is known: the overview says so.
     const ProfileMemory* memory =
-        services_.memory && profile >= 0 && profile < kProfileCount
+        controlsConnected_ && services_.memory && profile >= 0 && profile < kProfileCount
             ? &services_.memory->Memory().profiles[static_cast<std::size_t>(profile)]
             : nullptr;
     const KeyNameLanguage language =
@@ -1027,9 +1035,9 @@ void CMainDlg::ShowKeyOverview() {
         Tr("Keys with an assignment: %1. Click a row to change that key.").arg(rows.size());
     texts.keyColumn = Tr("Assigned key");
     texts.actionColumn = Tr("What it does");
-    texts.empty =
-        Tr("No key of this profile holds an assignment. Click a key of the keyboard "
-           "to give it one.");
+    texts.empty = controlsConnected_ ? Tr("No key of this profile holds an assignment. Click a "
+                                          "key of the keyboard to give it one.")
+                                     : Tr(kTextNotConnected);
     ProfileOverview overview(this, texts, rows);
     overview.exec();
     const int chosen = overview.ChosenKey();

@@ -843,8 +843,7 @@ TEST_F(MainWindowTest, WithoutTheKeyboardItsControlsAreGreyAndSayWhy) {
     SetKeyboardState([](SimKeyboardState& s) { s.profiles[0].remaps[0] = {0x29, 0x04}; });
     keyboard_.Unplug();
     Start();
-    const std::vector<const char*> controls = {"img_keyboard",   "cmb_profile",
-                                               "cmb_led_mode",   "btn_restore_factory",
+    const std::vector<const char*> controls = {"cmb_profile", "cmb_led_mode", "btn_restore_factory",
                                                "bar_brightness", "bar_color1"};
     std::map<std::string, QString> tips;
     const auto expectGrey = [&](bool grey) {
@@ -862,6 +861,17 @@ TEST_F(MainWindowTest, WithoutTheKeyboardItsControlsAreGreyAndSayWhy) {
     };
     expectGrey(true);
     EXPECT_EQ(Keys()->GetCheck(0x29), 0);
+    // The keyboard picture stays: its dialog edits the macro library without the keyboard.
+    EXPECT_TRUE(Keys()->isEnabled());
+    int dialogs = 0;
+    window_->SetKeyDialogRunner([&](CMainDlg&, const KeySelection&, AssignmentRecord&) {
+        ++dialogs;
+        return ui::kIdCancel;
+    });
+    const QPoint overEsc = Keys()->GetKeys()[0].Rect().center();
+    QTest::mouseClick(Keys(), Qt::LeftButton, {}, overEsc);
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_TRUE(trace_.Lines().empty());
     // "Disconnected" says it all: an exchange started anyway adds no notice.
     SelectEffect(3);
     EXPECT_EQ(window_->Notice(), "");
@@ -878,8 +888,11 @@ TEST_F(MainWindowTest, WithoutTheKeyboardItsControlsAreGreyAndSayWhy) {
     keyboard_.Plug();
     platform_.FireDeviceChange();
     QCoreApplication::sendPostedEvents();
-    tips = {{"img_keyboard", ""},        {"cmb_profile", "Onboard profile"}, {"cmb_led_mode", ""},
-            {"btn_restore_factory", ""}, {"bar_brightness", "Brightness"},   {"bar_color1", "Red"}};
+    tips = {{"cmb_profile", "Onboard profile"},
+            {"cmb_led_mode", ""},
+            {"btn_restore_factory", ""},
+            {"bar_brightness", "Brightness"},
+            {"bar_color1", "Red"}};
     expectGrey(false);
     EXPECT_EQ(Keys()->GetCheck(0x29), 1);
 
@@ -1426,6 +1439,18 @@ TEST_F(KeyMemoryWindowTest, CapsAndOverviewShowWhatEachKeyDoesAsTheKeyboardGotIt
                                  QString::fromUtf8("B | 宏“Hello” \u00d744")}));
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0].begin()->first, 0x39);
+
+    // Unplugged, nothing of the keys is known: no labels; they come back with the keyboard.
+    keyboard_.Unplug();
+    platform_.FireDeviceChange();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(KeyOf(0x39)->label.isEmpty());
+    EXPECT_EQ(Detail(0x39), "");
+    EXPECT_EQ(KeyOf(0x39)->title, QString::fromUtf8("大写锁定"));
+    keyboard_.Plug();
+    platform_.FireDeviceChange();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(KeyOf(0x39)->label, QString::fromUtf8("\u2192LCtrl"));
 }
 
 }  // namespace
