@@ -380,9 +380,10 @@ protected:
           </positions>)");
         keys.close();
         CoordButtonImage::SetProgramFolderOverride(dir_.path());
-        kb_.SetAttribute("crdxml", "keys.xml");
-        kb_.OnCreated();
-        kb_.resize(170, 40);
+        kb_ = std::make_unique<CoordButtonImage>();
+        kb_->SetAttribute("crdxml", "keys.xml");
+        kb_->OnCreated();
+        kb_->resize(170, 40);
     }
     void TearDown() override { CoordButtonImage::SetProgramFolderOverride({}); }
 
@@ -402,15 +403,15 @@ protected:
         return n;
     }
     QImage RenderAt(qreal ratio) {
-        QImage image(kb_.size() * ratio, QImage::Format_ARGB32);
+        QImage image(kb_->size() * ratio, QImage::Format_ARGB32);
         image.setDevicePixelRatio(ratio);
         image.fill(Qt::black);
-        kb_.render(&image);
+        kb_->render(&image);
         return image;
     }
 
     QTemporaryDir dir_;
-    CoordButtonImage kb_;
+    std::unique_ptr<CoordButtonImage> kb_;  // made once the application exists
 };
 
 TEST_F(CoordButtonLabelTest, LabelOnTheCapUnderItsLegendInTheKindsColour) {
@@ -418,10 +419,10 @@ TEST_F(CoordButtonLabelTest, LabelOnTheCapUnderItsLegendInTheKindsColour) {
     const QRect capA(70, 0, 36, 36);
     const QRect bandA(75, 18, 26, 12);   // the lower third of A's face
     const QRect legendA(75, 4, 26, 13);  // above it
-    kb_.SetKeyDetail(4, green, "→ Esc");
-    kb_.SetKeyTitle(4, "A", "A");
-    kb_.SetKeyLabel(4, "\u2192Esc");
-    kb_.SetKeyDetail(5, green, "→ Esc");  // B: a kind but no label
+    kb_->SetKeyDetail(4, green, "→ Esc");
+    kb_->SetKeyTitle(4, "A", "A");
+    kb_->SetKeyLabel(4, "\u2192Esc");
+    kb_->SetKeyDetail(5, green, "→ Esc");  // B: a kind but no label
 
     for (const qreal ratio : {1.0, 2.0}) {
         SCOPED_TRACE(ratio);
@@ -439,20 +440,20 @@ TEST_F(CoordButtonLabelTest, LabelOnTheCapUnderItsLegendInTheKindsColour) {
         EXPECT_LT(Count(image, QRect(115, 18, 26, 8), green), 26 * int(ratio * ratio));
         EXPECT_GT(Count(image, QRect(110, 0, 36, 36), green), 0);
     }
-    EXPECT_EQ(kb_.GetKeys()[1].label, "\u2192Esc");
+    EXPECT_EQ(kb_->GetKeys()[1].label, "\u2192Esc");
 
-    kb_.SetKeyLabel(CoordButtonImage::kAllKeys, QString());
+    kb_->SetKeyLabel(CoordButtonImage::kAllKeys, QString());
     EXPECT_EQ(Count(RenderAt(1), QRect(75, 18, 26, 8), green), 0);  // the bar alone is lower
-    EXPECT_TRUE(kb_.GetKeys()[1].label.isEmpty());
+    EXPECT_TRUE(kb_->GetKeys()[1].label.isEmpty());
 }
 
 TEST_F(CoordButtonLabelTest, LongLabelsStayOnTheirCapAndSmallKeysGetNone) {
     const QColor orange(0xFF, 0xA2, 0x3A);
     const QImage before = RenderAt(1);
-    kb_.SetKeyDetail(57, orange, "Macro");
-    kb_.SetKeyLabel(57, "A very long macro name that cannot fit");
-    kb_.SetKeyDetail(6, orange, "Macro");
-    kb_.SetKeyLabel(6, "Tiny");
+    kb_->SetKeyDetail(57, orange, "Macro");
+    kb_->SetKeyLabel(57, "A very long macro name that cannot fit");
+    kb_->SetKeyDetail(6, orange, "Macro");
+    kb_->SetKeyLabel(6, "Tiny");
     const QImage image = RenderAt(1);
     // Nothing of the label beyond Caps Lock's cap: the gap to A is as it was.
     EXPECT_EQ(image.copy(66, 0, 4, 36), before.copy(66, 0, 4, 36));
@@ -462,15 +463,15 @@ TEST_F(CoordButtonLabelTest, LongLabelsStayOnTheirCapAndSmallKeysGetNone) {
 }
 
 TEST_F(CoordButtonLabelTest, TooltipNamesTheKeyByItsTitleWhileTheListenerGetsTheFileName) {
-    kb_.SetKeyTitle(57, "Caps Lock", "Caps Lock");
-    kb_.SetKeyDetail(57, QColor(Qt::blue), "→ Left Ctrl");
-    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), kb_.mapToGlobal(QPointF(5, 5)), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&kb_, &move);
-    EXPECT_EQ(kb_.GetToolTipText(), "Caps Lock\n→ Left Ctrl");
-    kb_.SetKeyTitle(57, "大写锁定", "Caps Lock");  // a language switch while the tip shows
-    EXPECT_EQ(kb_.GetToolTipText(), "大写锁定\n→ Left Ctrl");
-    EXPECT_EQ(kb_.GetKeys()[0].name, "CapsLock");
+    kb_->SetKeyTitle(57, "Caps Lock", "Caps Lock");
+    kb_->SetKeyDetail(57, QColor(Qt::blue), "→ Left Ctrl");
+    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), kb_->mapToGlobal(QPointF(5, 5)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(kb_.get(), &move);
+    EXPECT_EQ(kb_->GetToolTipText(), "Caps Lock\n→ Left Ctrl");
+    kb_->SetKeyTitle(57, "大写锁定", "Caps Lock");  // a language switch while the tip shows
+    EXPECT_EQ(kb_->GetToolTipText(), "大写锁定\n→ Left Ctrl");
+    EXPECT_EQ(kb_->GetKeys()[0].name, "CapsLock");
 }
 
 }  // namespace kb::ui
