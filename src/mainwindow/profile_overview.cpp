@@ -44,10 +44,9 @@ ProfileOverview::ProfileOverview(QWidget* parent, const Texts& texts,
         "QLabel { color: @color/text_dim; font-size: 13px; }"
         "QTreeWidget { background: @color/panel; color: @color/text; border: 1px solid "
         "@color/edge; border-radius: 6px; font-size: 13px; outline: 0; }"
-        "QTreeWidget::item { height: 30px; padding: 0 6px; }"
-        "QTreeWidget::item:hover { background: @color/hover; padding: 0 6px; }"
-        "QTreeWidget::item:selected { background: @color/selection; color: @color/text; "
-        "padding: 0 6px; }"
+        "QTreeWidget::item { height: 30px; }"
+        "QTreeWidget::item:hover { background: @color/hover; }"
+        "QTreeWidget::item:selected { background: @color/selection; color: @color/text; }"
         "QHeaderView::section { background: @color/panel_dark; color: @color/text_dim; "
         "border: none; border-bottom: 1px solid @color/edge; padding: 0 6px; height: 28px; "
         "font-size: 12px; }")));
