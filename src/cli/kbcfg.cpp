@@ -22,7 +22,6 @@
 #include "config/data_folder.h"
 #include "config/device_config.h"
 #include "config/program_folder.h"
-#include "device/device_channel.h"
 #include "device/discovery.h"
 #include "device/system_hid.h"
 #include "keymap/backup_restore.h"
@@ -31,6 +30,7 @@
 #include "protocol/assignment_record.h"
 #include "protocol/keyboard_protocol.h"
 #include "protocol/pacers.h"
+#include "session/keyboard_session.h"
 #include "sim/sim_state.h"
 #include "sim/simulated_hid_backend.h"
 #include "sim/simulated_keyboard.h"
@@ -289,18 +289,18 @@ void PrintTables(const KeyboardProtocol& protocol) {
               << std::flush;
 }
 
-// What the keyboard needs from a command: the protocol, the view it reports to and the
-// memory of what each key was given.
-struct Session {
-    KeyboardProtocol& protocol;
-    CliView& view;
-    Pacer& pacer;
-    KeyMemory& memory;
-};
+// A request that did not go through: the reason on stderr, exit 1.
+int Failed(const SessionResult& result) {
+    if (result.warned) {
+        return kExitKeyboard;
+    }
+    std::cerr << "kbcfg: " << result.failure << std::endl;
+    return kExitKeyboard;
+}
 
-void SelectAndRead(Session& session, int profile) {
-    session.view.SetProfile(profile);
-    session.protocol.ChangeProfile(profile - 1);
+SessionResult SelectAndRead(KeyboardSession& session, CliView& view, int profile) {
+    view.SetProfile(profile);
+    return session.SelectProfile(profile - 1);
 }
 
 void PrintKeys(const KeyMemory& memory, int profile) {
@@ -317,12 +317,14 @@ void PrintKeys(const KeyMemory& memory, int profile) {
     std::cout << std::flush;
 }
 
-int Backup(const Options& options, Session& session) {
+int Backup(const Options& options, KeyboardSession& session, CliView& view) {
     for (int profile = 1; profile <= kProfileCount; ++profile) {
-        SelectAndRead(session, profile);
+        if (const SessionResult read = SelectAndRead(session, view, profile); !read.done) {
+            return Failed(read);
+        }
     }
-    const KeyboardMemory& memory = session.memory.Memory();
-    if (!WriteBackup(options.file, session.memory.Identity(), memory)) {
+    const KeyboardMemory& memory = session.Memory().Memory();
+    if (!WriteBackup(options.file, session.Memory().Identity(), memory)) {
         throw UsageError{"cannot write " + options.file};
     }
     std::cout << "backed up " << CountKnownKeys(memory) << " keys"
@@ -340,77 +342,93 @@ int Backup(const Options& options, Session& session) {
     return kExitDone;
 }
 
-int Restore(const KeyboardMemory& backup, Session& session) {
-    const RestoreResult result = RestoreBackup(
-        session.protocol, backup, [&](int index) { SelectAndRead(session, index + 1); },
-        &session.memory);
+int Restore(const KeyboardMemory& backup, KeyboardSession& session, CliView& view) {
+    const SessionResult result =
+        session.Restore(backup, [&view](int index) { view.SetProfile(index + 1); });
     if (!result.done) {
-        std::cerr << "kbcfg: restore stopped: " << result.error << std::endl;
+        std::cerr << "kbcfg: restore stopped: " << result.failure << std::endl;
         return kExitKeyboard;
     }
-    std::cout << "restored " << result.keys << " keys"
-              << (backup.lighting ? " and the lighting" : "") << '\n';
+    // The tables are all read before anything is printed, so a failure prints nothing.
+    std::string tables;
     for (int profile = 1; profile <= kProfileCount; ++profile) {
-        SelectAndRead(session, profile);
-        PrintTables(session.protocol);
+        if (const SessionResult read = SelectAndRead(session, view, profile); !read.done) {
+            return Failed(read);
+        }
+        const KeyboardProtocol& protocol = session.Protocol();
+        tables += FormatSlotTables(profile, protocol.MacroSlots(), protocol.RemapSlots());
     }
+    std::cout << "restored " << result.applied << " keys"
+              << (backup.lighting ? " and the lighting" : "") << '\n'
+              << tables << std::flush;
     return kExitDone;
 }
 
-int RunCommand(const Options& options, Session& session,
+int RunCommand(const Options& options, KeyboardSession& session, CliView& view,
                const std::optional<Assignment>& assignment,
                const std::optional<KeyboardMemory>& backup) {
-    KeyboardProtocol& protocol = session.protocol;
+    KeyboardProtocol& protocol = session.Protocol();
     switch (options.command) {
         case Command::Slots:
-            SelectAndRead(session, options.profile);
+            if (const SessionResult read = SelectAndRead(session, view, options.profile);
+                !read.done) {
+                return Failed(read);
+            }
             PrintTables(protocol);
             return kExitDone;
         case Command::Keys:
             for (int profile = 1; profile <= kProfileCount; ++profile) {
                 if (!options.profileGiven || profile == options.profile) {
-                    SelectAndRead(session, profile);
-                    PrintKeys(session.memory, profile);
+                    if (const SessionResult read = SelectAndRead(session, view, profile);
+                        !read.done) {
+                        return Failed(read);
+                    }
+                    PrintKeys(session.Memory(), profile);
                 }
             }
             return kExitDone;
         case Command::Backup:
-            return Backup(options, session);
+            return Backup(options, session, view);
         case Command::Restore:
-            return Restore(*backup, session);
+            return Restore(*backup, session, view);
         case Command::Assign:
-            SelectAndRead(session, options.profile);
-            // A refusal, or a report the keyboard did not take, has been told by the view.
-            if (!protocol.ApplyAssignment(assignment->record,
-                                          {{options.key, KeyDisplayName(options.key)}})) {
-                return kExitKeyboard;
+        case Command::Clear: {
+            if (const SessionResult read = SelectAndRead(session, view, options.profile);
+                !read.done) {
+                return Failed(read);
             }
-            session.memory.AssignmentApplied(options.profile - 1, options.key, assignment->choice,
-                                             assignment->record, protocol.MacroSlots(),
-                                             protocol.RemapSlots());
-            PrintTables(protocol);
-            return kExitDone;
-        case Command::Clear:
-            SelectAndRead(session, options.profile);
-            if (!protocol.ClearAssignment({{options.key, KeyDisplayName(options.key)}})) {
-                return kExitKeyboard;
+            const KeySelection key{{options.key, KeyDisplayName(options.key)}};
+            const SessionResult result =
+                options.command == Command::Assign
+                    ? session.Assign(assignment->record, assignment->choice, key)
+                    : session.Clear(key);
+            if (!result.done) {
+                // A refusal, or a report the keyboard did not take, has been told by the view.
+                return result.warned ? kExitKeyboard : Failed(result);
             }
             PrintTables(protocol);
             return kExitDone;
-        case Command::Reset:
-            protocol.RestoreFactorySettings([&session] { session.memory.FactoryRestored(); });
+        }
+        case Command::Reset: {
+            const SessionResult result = session.RestoreFactorySettings();
+            if (!result.done) {
+                return Failed(result);
+            }
             PrintTables(protocol);
             return kExitDone;
+        }
         case Command::Light: {
             const int effect = options.light.effect;
             const LightingRecord sent = BuildLighting(options.light);
             // The other effects keep what was last sent for them.
-            if (const auto& last = session.memory.Memory().lighting) {
-                protocol.Lighting() = last->table;
+            LightingTable table = protocol.Lighting();
+            if (const auto& last = session.Memory().Memory().lighting) {
+                table = last->table;
             }
-            protocol.Lighting()[static_cast<std::size_t>(effect)] = sent;
-            protocol.SendLighting(effect);
-            session.memory.LightingSent(effect, protocol.Lighting());
+            table[static_cast<std::size_t>(effect)] = sent;
+            if (const SessionResult result = session.SendLighting(effect, table); !result.done) {
+                return Failed(result);
+            }
             std::cout << "lighting effect " << effect << ":";
             for (const std::uint8_t byte : sent) {
                 std::cout << ' ' << Hex(byte, 2);
@@ -497,11 +515,12 @@ int Run(const std::vector<std::string>& args) {
         return ListInterfaces(*backend, config, configPath, diagnostics);
     }
 
-    DeviceChannel channel(*backend, *gate, diagnostics, trace);
-    if (channel.OpenChannel(config.vid, config.pid, config.interfaceNumber, config.subdevice) ==
-        0) {
+    CliView view(options.command == Command::Reset ? 1 : options.profile);
+    KeyboardSession session(*backend, *gate, *pacer, view, KeymapPath(options), identity,
+                            diagnostics, trace);
+    if (!session.Connect()) {
         std::cerr << kFailedToOpen << std::endl;
-        if (channel.LastOpenFailure() == OpenFailure::NoPermission) {
+        if (session.Channel().LastOpenFailure() == OpenFailure::NoPermission) {
             std::cerr << kNoPermissionText << std::endl;
         }
         return kExitKeyboard;
@@ -510,12 +529,7 @@ int Run(const std::vector<std::string>& args) {
         std::cout << "Connected" << std::endl;
         return kExitDone;
     }
-    CliView view(options.command == Command::Reset ? 1 : options.profile);
-    KeyboardProtocol protocol(channel, *pacer, view);
-    KeyMemory memory(KeymapPath(options), identity);
-    protocol.SetSlotTablesListener(&memory);
-    Session session{protocol, view, *pacer, memory};
-    return RunCommand(options, session, assignment, backup);
+    return RunCommand(options, session, view, assignment, backup);
 }
 
 }  // namespace

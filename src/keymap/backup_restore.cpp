@@ -46,23 +46,60 @@ int CountKnownKeys(const KeyboardMemory& memory) {
     return count;
 }
 
+bool AssignAndRemember(KeyboardProtocol& protocol, KeyMemory* memory, std::uint8_t key,
+                       const AssignmentRecord& record, const KeyChoice& choice) {
+    // The read-back inside the assignment is taken up here, so the memory is saved once.
+    SlotTablesListener* const listener = protocol.Listener();
+    protocol.SetSlotTablesListener(nullptr);
+    const bool taken = protocol.ApplyAssignment(record, {{key, KeyCodeName(key)}});
+    protocol.SetSlotTablesListener(listener);
+    if (memory && protocol.LastReadComplete()) {
+        const int profile = protocol.CurrentProfileIndex();
+        if (taken) {
+            memory->ReadBackAfterAssignment(profile, protocol.MacroSlots(), protocol.RemapSlots(),
+                                            key, choice, record);
+        } else {
+            memory->SlotTablesRead(profile, protocol.MacroSlots(), protocol.RemapSlots());
+        }
+    }
+    return taken;
+}
+
 RestoreResult RestoreBackup(KeyboardProtocol& protocol, const KeyboardMemory& backup,
                             const ProfileSelector& selectProfile, KeyMemory* memory) {
     RestoreResult result;
+    const auto stop = [&result](int profile, std::uint8_t key, std::string why) {
+        result.error = "profile " + std::to_string(profile + 1) + ": " + why;
+        result.failedProfile = profile;
+        result.failedKey = key;
+        return result;
+    };
     for (int p = 0; p < kProfileCount; ++p) {
         const ProfileMemory& wanted = backup.profiles[static_cast<std::size_t>(p)];
-        selectProfile(p);
+        // Tables that were not read would say every slot is free.
+        if (!selectProfile(p)) {
+            return stop(p, 0, "the keyboard could not be read");
+        }
+        const bool remapKeysWanted =
+            std::any_of(wanted.begin(), wanted.end(), [](const auto& entry) {
+                return !UsesMacroSlot(entry.second.choice.kind) && RecordToAssignAgain(entry.second);
+            });
         // A key held in both tables needs a second clear: one clear frees its macro slot only.
-        for (int pass = 0; pass < 2; ++pass) {
-            const KeySelection clear =
-                KeysToClear(wanted, protocol.MacroSlots(), protocol.RemapSlots());
+        for (int pass = 0; pass < 3; ++pass) {
+            KeySelection clear = KeysToClear(wanted, protocol.MacroSlots(), protocol.RemapSlots());
+            const SlotTable& macro = protocol.MacroSlots();
+            if (clear.empty() && remapKeysWanted &&
+                std::find(macro.begin(), macro.end(), 0) == macro.end()) {
+                // No macro slot to take for a remap key: the macro keys go and come back.
+                for (const std::uint8_t key : macro) {
+                    clear.emplace(key, KeyCodeName(key));
+                }
+            }
             if (clear.empty()) {
                 break;
             }
-            if (!protocol.ClearAssignment(clear)) {
-                result.error = "profile " + std::to_string(p + 1) + ": keys could not be cleared";
-                result.failedProfile = p;
-                return result;
+            if (!protocol.ClearAssignment(clear) || !protocol.LastReadComplete()) {
+                return stop(p, 0, "keys could not be cleared");
             }
         }
         std::vector<const RememberedKey*> order;
@@ -80,21 +117,21 @@ RestoreResult RestoreBackup(KeyboardProtocol& protocol, const KeyboardMemory& ba
             if (!record) {
                 continue;
             }
-            if (!protocol.ApplyAssignment(*record, {{key->key, KeyCodeName(key->key)}})) {
-                result.error = "profile " + std::to_string(p + 1) + ": " + KeyCodeName(key->key) +
-                               " could not be assigned";
-                return result;
-            }
-            if (memory) {
-                memory->AssignmentApplied(p, key->key, key->choice, *record, protocol.MacroSlots(),
-                                          protocol.RemapSlots());
+            if (!AssignAndRemember(protocol, memory, key->key, *record, key->choice) ||
+                !protocol.LastReadComplete()) {
+                return stop(p, key->key, KeyCodeName(key->key) + " could not be assigned");
             }
             ++result.keys;
         }
     }
     if (backup.lighting) {
+        const LightingTable before = protocol.Lighting();
         protocol.Lighting() = backup.lighting->table;
-        protocol.SendLighting(backup.lighting->effect);
+        if (!protocol.SendLighting(backup.lighting->effect)) {
+            protocol.Lighting() = before;
+            result.error = "the lighting could not be sent";
+            return result;
+        }
         if (memory) {
             memory->LightingSent(backup.lighting->effect, backup.lighting->table);
         }

@@ -377,6 +377,21 @@ void KeyMemory::SlotTablesRead(int profileIndex, const SlotTable& macro, const S
     }
 }
 
+void KeyMemory::ReadBackAfterAssignment(int profileIndex, const SlotTable& macro,
+                                        const SlotTable& remap, std::uint8_t key,
+                                        const KeyChoice& choice, const AssignmentRecord& record) {
+    if (profileIndex < 0 || profileIndex >= kProfileCount) {
+        return;
+    }
+    ProfileMemory& profile = memory_.profiles[static_cast<std::size_t>(profileIndex)];
+    const bool reconciled = Reconcile(profile, macro, remap);
+    const bool remembered =
+        RememberAssignment(profile, profileIndex, key, choice, record, macro, remap);
+    if (reconciled || remembered) {
+        Save();
+    }
+}
+
 void KeyMemory::AssignmentApplied(int profileIndex, std::uint8_t key, const KeyChoice& choice,
                                   const AssignmentRecord& record, const SlotTable& macro,
                                   const SlotTable& remap) {

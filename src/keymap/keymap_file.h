@@ -69,6 +69,11 @@ public:
     const RememberedKey* Find(int profileIndex, std::uint8_t key) const;
 
     void SlotTablesRead(int profileIndex, const SlotTable& macro, const SlotTable& remap) override;
+    // A completed read-back after a transfer the keyboard acknowledged: the profile follows the
+    // tables and the key is remembered with what went out, saved once.
+    void ReadBackAfterAssignment(int profileIndex, const SlotTable& macro, const SlotTable& remap,
+                                 std::uint8_t key, const KeyChoice& choice,
+                                 const AssignmentRecord& record);
     // After ApplyAssignment for key with the dialog's record and the user's choice.
     void AssignmentApplied(int profileIndex, std::uint8_t key, const KeyChoice& choice,
                            const AssignmentRecord& record, const SlotTable& macro,

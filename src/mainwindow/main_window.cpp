@@ -552,9 +552,9 @@ void CMainDlg::ReportOpenFailure() {
     }
 }
 
-void CMainDlg::SelectProfileAndReadBack(int index) {
+bool CMainDlg::SelectProfileAndReadBack(int index) {
     BusyCursor busy;
-    protocol_.ChangeProfile(index);
+    return protocol_.ChangeProfile(index);
 }
 
 bool CMainDlg::OnEvent(EventArgs& evt) {
@@ -665,8 +665,7 @@ void CMainDlg::OnLightingControlChanged() {
 
 void CMainDlg::SendLighting() {
     BusyCursor busy;
-    protocol_.SendLighting(CurrentEffect());
-    if (services_.memory) {
+    if (protocol_.SendLighting(CurrentEffect()) && services_.memory) {
         services_.memory->LightingSent(CurrentEffect(), protocol_.Lighting());
     }
 }
@@ -917,15 +916,14 @@ int CMainDlg::OnCoordButtonClick(int id, QString name, int event, unsigned /*fla
     if (result == ui::kIdOk) {
         RunUserExchange([this, &record] {
             BusyCursor busy;
-            if (protocol_.ApplyAssignment(record, selection_) && services_.memory) {
-                const KeyChoice choice = dialogChoice_ ? *dialogChoice_ : ChoiceOfRecord(record);
-                for (const auto& [code, keyName] : selection_) {
-                    services_.memory->AssignmentApplied(protocol_.CurrentProfileIndex(), code,
-                                                        choice, record, protocol_.MacroSlots(),
-                                                        protocol_.RemapSlots());
+            const KeyChoice choice = dialogChoice_ ? *dialogChoice_ : ChoiceOfRecord(record);
+            // Key by key, so the memory follows each read-back once and only what was taken.
+            for (const auto& [code, keyName] : selection_) {
+                if (!AssignAndRemember(protocol_, services_.memory, code, record, choice)) {
+                    break;
                 }
-                ShowKeyDetails();
             }
+            ShowKeyDetails();
         });
     } else if (result == kIdBtnDelete && !selection_.empty()) {
         RunUserExchange([this] {
@@ -1063,13 +1061,15 @@ const KeyChoice* CMainDlg::SelectedKeyChoice() const {
 }
 
 // The memory knows a profile only once it was read back; a backup needs all three.
-void CMainDlg::ReadBackEveryProfile() {
+bool CMainDlg::ReadBackEveryProfile() {
     const int current = protocol_.CurrentProfileIndex();
-    for (int profile = 0; profile < kProfileCount; ++profile) {
-        SelectProfileAndReadBack(profile);
+    bool complete = true;
+    for (int profile = 0; profile < kProfileCount && complete; ++profile) {
+        complete = SelectProfileAndReadBack(profile);
     }
     // Back to the profile in use; an index beyond the third selects nothing, as before.
     SelectProfileAndReadBack(current);
+    return complete;
 }
 
 void CMainDlg::BackUpSettings() {
@@ -1077,17 +1077,27 @@ void CMainDlg::BackUpSettings() {
     if (!memory) {
         return;
     }
+    const QString caption = Tr("Back up settings");
+    if (!controlsConnected_) {
+        Ask(this, Tr(kTextNotConnected), caption, ui::kMbOk);
+        return;
+    }
     const QString path = services_.platform.ChooseSaveFile(this, BackupFileOptions());
     if (path.isEmpty()) {
         return;
     }
+    bool read = false;
     bool written = false;
     {
         BusyCursor busy;
-        ReadBackEveryProfile();
-        written = WriteBackup(path.toStdString(), memory->Identity(), memory->Memory());
+        // A profile that was not read would go into the backup as it was last known.
+        read = ReadBackEveryProfile();
+        written = read && WriteBackup(path.toStdString(), memory->Identity(), memory->Memory());
     }
-    const QString caption = Tr("Back up settings");
+    if (!read) {
+        Ask(this, Tr("The keyboard did not respond; nothing was backed up."), caption, ui::kMbOk);
+        return;
+    }
     if (!written) {
         Ask(this, Tr("The backup could not be written to %1.").arg(path), caption, ui::kMbOk);
         return;
@@ -1122,11 +1132,15 @@ void CMainDlg::RestoreSettings() {
     if (!memory) {
         return;
     }
+    const QString caption = Tr("Restore settings");
+    if (!controlsConnected_) {
+        Ask(this, Tr(kTextNotConnected), caption, ui::kMbOk);
+        return;
+    }
     const QString path = services_.platform.ChooseOpenFile(this, BackupFileOptions());
     if (path.isEmpty()) {
         return;
     }
-    const QString caption = Tr("Restore settings");
     const BackupReadResult read = ReadBackup(path.toStdString(), memory->Identity());
     if (!read.memory) {
         QString reason;
@@ -1161,7 +1175,7 @@ void CMainDlg::RestoreSettings() {
         if (profile_) {
             profile_->SetCurSel(index, false);
         }
-        SelectProfileAndReadBack(index);
+        return SelectProfileAndReadBack(index);
     };
     RestoreResult result;
     {

@@ -63,6 +63,7 @@ inline constexpr const char* kTextUpgradeFailed = "Failed to start the upgrade e
 inline constexpr const char* kTextNotConnected = "The keyboard is not connected";
 // Status line after a user's action whose reports failed.
 inline constexpr const char* kTextNoResponse = "The keyboard did not respond";
+inline constexpr const char* kTextNotConnected = "The keyboard is not connected";
 // How long the status line shows that notice.
 inline constexpr int kNoticeMs = 8000;
 
@@ -183,7 +184,7 @@ private:
     void OnLightingControlChanged();
     // Makes `index` the current profile (see KeyboardProtocol::ChangeProfile) under the busy
     // cursor.
-    void SelectProfileAndReadBack(int index);
+    bool SelectProfileAndReadBack(int index);
     void ResetToFactory();
     bool OpenDeviceChannel();
     void ReportOpenFailure();
@@ -201,7 +202,7 @@ private:
     void SetMarker(bool set);
     void MarkActiveLanguage();
     void ShowKeyDetails();
-    void ReadBackEveryProfile();
+    bool ReadBackEveryProfile();
     void ShowLighting(int effect);
 
     struct LanguageButton {

@@ -51,7 +51,8 @@ void KeyboardProtocol::MarkKeys(const SlotTable& table) {
     }
 }
 
-void KeyboardProtocol::ReadSlotTables() {
+bool KeyboardProtocol::ReadSlotTables() {
+    const std::uint64_t failedBefore = channel_.FailedExchanges();
     pacer_.Wait(kWaitBeforeCommandMs);
     macroSlots_.fill(0);
     remapSlots_.fill(0);
@@ -67,9 +68,12 @@ void KeyboardProtocol::ReadSlotTables() {
     const Block remapBlock = ReadBlock();
     std::copy_n(remapBlock.begin(), kSlotCount, remapSlots_.begin());
     MarkKeys(remapSlots_);
-    if (listener_) {
+    const bool complete = channel_.FailedExchanges() == failedBefore;
+    lastReadComplete_ = complete;
+    if (complete && listener_) {
         listener_->SlotTablesRead(currentProfile_, macroSlots_, remapSlots_);
     }
+    return complete;
 }
 
 int KeyboardProtocol::SelectProfile() {
@@ -78,25 +82,35 @@ int KeyboardProtocol::SelectProfile() {
     return 1;
 }
 
-void KeyboardProtocol::ChangeProfile(int index) {
+bool KeyboardProtocol::ChangeProfile(int index) {
     currentProfile_ = index;
     // Negative indices pass too: no choice goes out as profile 0, as the keyboard has always seen.
-    if (index < kProfileCount && SelectProfile() != 0) {
-        ReadSlotTables();
+    if (index >= kProfileCount) {
+        return true;
     }
+    const std::uint64_t failedBefore = channel_.FailedExchanges();
+    if (SelectProfile() == 0) {
+        return false;
+    }
+    const bool selected = channel_.FailedExchanges() == failedBefore;
+    // The read-back still runs: it is what shows the keyboard's state (or its absence).
+    return ReadSlotTables() && selected;
 }
 
-void KeyboardProtocol::SendLighting(int effect) {
+bool KeyboardProtocol::SendLighting(int effect) {
     if (effect < 0 || effect >= kEffectCount) {
-        return;
+        return true;
     }
     pacer_.Wait(kWaitBeforeCommandMs);
-    channel_.SendFeature(LightingReport(effect, lighting_[static_cast<std::size_t>(effect)]));
+    return channel_.SendFeature(
+               LightingReport(effect, lighting_[static_cast<std::size_t>(effect)])) != 0;
 }
 
-void KeyboardProtocol::RestoreFactorySettings(const std::function<void()>& resetApplied) {
+bool KeyboardProtocol::RestoreFactorySettings(const std::function<void()>& resetApplied) {
     pacer_.Wait(kWaitBeforeCommandMs);
-    channel_.SendFeature(FactoryResetReport());
+    if (channel_.SendFeature(FactoryResetReport()) == 0) {
+        return false;
+    }
     currentProfile_ = 0;
     ResetLightingTable();
     if (resetApplied) {
@@ -104,6 +118,7 @@ void KeyboardProtocol::RestoreFactorySettings(const std::function<void()>& reset
     }
     pacer_.Wait(kWaitFactoryResetMs);
     ReadSlotTables();
+    return true;
 }
 
 bool KeyboardProtocol::SendWithRetries(const Report& report) {

@@ -43,19 +43,23 @@ class KeyboardProtocol {
 public:
     KeyboardProtocol(DeviceChannel& channel, Pacer& pacer, KeyboardView& view);
 
-    // Reads both slot tables of the active profile and marks the keys found in them.
-    void ReadSlotTables();
+    // Reads both slot tables of the active profile and marks the keys found in them. True when
+    // every exchange of the read went through; only then is the listener told, so a read that
+    // failed part-way never passes its empty slots off as what the keyboard holds.
+    bool ReadSlotTables();
 
     // Tells the keyboard the current profile index; always 1.
     int SelectProfile();
 
     // Makes `index` (as chosen in the profile list) the current profile; the first three are
     // selected on the keyboard and read back, any other leaves the tables as they were. Start-up
-    // and reconnection pass the current index again.
-    void ChangeProfile(int index);
+    // and reconnection pass the current index again. True when the select and the read-back
+    // went through (or nothing was to be sent).
+    bool ChangeProfile(int index);
 
-    // Sends the effect's lighting record; an effect outside 0-9 sends nothing.
-    void SendLighting(int effect);
+    // Sends the effect's lighting record; an effect outside 0-9 sends nothing. False when the
+    // keyboard did not take the report.
+    bool SendLighting(int effect);
 
     // Carries the record in 28 reports, each tried up to four times. An assignment waits a
     // little longer at the end than a clear. False when a report failed every attempt: the
@@ -76,11 +80,16 @@ public:
     // The factory restore: the reset report, then the profile index and the lighting table
     // back to their first values; `resetApplied` runs next (the caller brings its own copies
     // and controls in line, and may send reports of its own), and after kWaitFactoryResetMs the
-    // tables are read back.
-    void RestoreFactorySettings(const std::function<void()>& resetApplied = {});
+    // tables are read back. False when the reset report did not go through; `resetApplied` does
+    // not run then, and nothing further is sent.
+    bool RestoreFactorySettings(const std::function<void()>& resetApplied = {});
 
     // Null stops the notifications.
     void SetSlotTablesListener(SlotTablesListener* listener) { listener_ = listener; }
+    SlotTablesListener* Listener() const { return listener_; }
+
+    // Whether the last read-back went through; a failed one left its slots zero.
+    bool LastReadComplete() const { return lastReadComplete_; }
 
     const SlotTable& MacroSlots() const { return macroSlots_; }
     const SlotTable& RemapSlots() const { return remapSlots_; }
@@ -108,6 +117,7 @@ private:
     int currentProfile_ = 0;
     LightingTable lighting_ = InitialLightingTable();
     SlotTablesListener* listener_ = nullptr;
+    bool lastReadComplete_ = false;
 };
 
 // The slot holding `key`, else the first free one; none when the table is full of other keys.

@@ -105,9 +105,9 @@ protected:
         protocol.SetSlotTablesListener(&memory);
     }
 
-    void SelectProfile(int index) {
+    bool SelectProfile(int index) {
         view.profile = index;
-        protocol.ChangeProfile(index);
+        return protocol.ChangeProfile(index);
     }
 
     bool Assign(std::uint8_t key, const KeyChoice& choice) {
@@ -234,7 +234,7 @@ TEST_F(KeymapTest, RestoreMakesTheTablesOfABackupAgainOnAKeyboardInAnyState) {
     protocol.ClearAssignment({{kA, "A"}, {kB, "B"}, {kC, "C"}, {kD, "D"}});
 
     const RestoreResult result = RestoreBackup(
-        protocol, backup, [this](int index) { SelectProfile(index); }, &memory);
+        protocol, backup, [this](int index) { return SelectProfile(index); }, &memory);
     ASSERT_TRUE(result.done) << result.error;
     EXPECT_EQ(result.keys, 12);
     SimKeyboardState after = keyboard.State();
