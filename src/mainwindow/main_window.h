@@ -63,7 +63,6 @@ inline constexpr const char* kTextUpgradeFailed = "Failed to start the upgrade e
 inline constexpr const char* kTextNotConnected = "The keyboard is not connected";
 // Status line after a user's action whose reports failed.
 inline constexpr const char* kTextNoResponse = "The keyboard did not respond";
-inline constexpr const char* kTextNotConnected = "The keyboard is not connected";
 // How long the status line shows that notice.
 inline constexpr int kNoticeMs = 8000;
 
