@@ -1,9 +1,9 @@
 #include "cli/key_text.h"
 
-#include <cstdio>
 #include <limits>
 
 #include "macro/key_codes.h"
+#include "macro/key_names.h"
 
 namespace kb::cli {
 
@@ -69,6 +69,10 @@ std::optional<std::uint8_t> ParseKey(std::string_view text) {
             return row.code;
         }
     }
+    // The names the program shows: "Caps Lock", "Left Ctrl", "Num 7".
+    if (const auto code = KeyCodeOfDisplayName(text)) {
+        return code;
+    }
     const auto number = ParseNumber(text);
     if (!number || *number == 0 || *number > 0xFF) {
         return std::nullopt;
@@ -77,12 +81,7 @@ std::optional<std::uint8_t> ParseKey(std::string_view text) {
 }
 
 std::string KeyDisplayName(std::uint8_t code) {
-    if (const auto name = KeyNameOfCode(code)) {
-        return std::string(*name);
-    }
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02x", static_cast<unsigned>(code));
-    return text;
+    return kb::KeyDisplayName(code, KeyNameLanguage::English);
 }
 
 }  // namespace kb::cli

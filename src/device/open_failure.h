@@ -11,11 +11,18 @@ enum class OpenFailure {
     Other,         // present, but the open failed for another reason (busy, gone meanwhile)
 };
 
-// What the user is told after "Failed to open USB" when the reason is NoPermission.
+// What the user is told after "Failed to open USB" when the reason is NoPermission: what the
+// installed udev rule does and the one command that makes it take effect, on a line of its own.
 inline constexpr const char* kNoPermissionText =
-    "The keyboard is plugged in, but this program has no permission to use it. Install the "
-    "program's udev rule 70-kbconfig.rules (the install puts it in /usr/lib/udev/rules.d; see "
-    "the README), run \"udevadm control --reload\" as root, then unplug the keyboard and plug it "
-    "in again.";
+    "The keyboard is plugged in, but the system does not let this program use it.\n"
+    "\n"
+    "Installing the program adds the rule 70-kbconfig.rules to udev, which gives the person "
+    "signed in at this computer access to the keyboard. To have it take effect, run this "
+    "command in a terminal, then unplug the keyboard and plug it in again:\n"
+    "\n"
+    "sudo udevadm control --reload\n"
+    "\n"
+    "If access is still refused, sign out and in again at the computer itself: a remote "
+    "session is not given the keyboard.";
 
 }  // namespace kb

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "macro/key_codes.h"
+#include "macro/key_names.h"
 #include "protocol/reports.h"
 
 namespace kb {
@@ -77,6 +78,10 @@ KeyChoice ChoiceForRecord(KeyChoice choice, const AssignmentRecord& record) {
         single.target = record[2];
         return single;
     }
+    // The keyboard keeps the repeat count's low byte: 300 repeats 44 times.
+    if (choice.kind == KeyKind::Macro) {
+        choice.repeat = record[3];
+    }
     return choice;
 }
 
@@ -133,55 +138,43 @@ std::optional<AssignmentRecord> RecordToAssignAgain(const RememberedKey& key) {
     return std::nullopt;
 }
 
-std::string KeyCodeName(std::uint8_t code) {
-    switch (code) {
-        case 0xE0:
-        case 0xE4:
-            return "Ctrl";
-        case 0xE1:
-        case 0xE5:
-            return "Shift";
-        case 0xE2:
-        case 0xE6:
-            return "Alt";
-        case 0xE3:
-        case 0xE7:
-            return "Win";
-        default:
-            break;
-    }
-    if (const auto name = KeyNameOfCode(code)) {
-        return std::string(*name);
-    }
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02x", static_cast<unsigned>(code));
-    return text;
+std::string KeyCodeName(std::uint8_t code, KeyNameLanguage language) {
+    return KeyDisplayName(code, language);
 }
 
-std::string ChordText(const std::vector<std::int32_t>& codes) {
+std::string ChordText(const std::vector<std::int32_t>& codes, KeyNameLanguage language) {
     std::string text;
     for (const std::int32_t code : codes) {
         if (!text.empty()) {
             text += '+';
         }
-        text += KeyCodeName(static_cast<std::uint8_t>(code & 0xFF));
+        text += ChordKeyName(static_cast<std::uint8_t>(code & 0xFF), language);
     }
     return text;
+}
+
+int RepeatKept(int repeat) {
+    return repeat & 0xFF;
 }
 
 std::string DescribeKey(const RememberedKey& key) {
     const KeyChoice& choice = key.choice;
     switch (choice.kind) {
         case KeyKind::Macro: {
+            const int repeat = RepeatKept(choice.repeat);
+            // Without a repeat count the key went out as a single code: itself.
+            if (repeat == 0) {
+                return "\u2192 " + KeyCodeName(key.key);
+            }
             std::string text = "Macro \"" + choice.name + "\"";
-            if (choice.repeat > 1) {
-                text += " \u00d7" + std::to_string(choice.repeat);
+            if (repeat > 1) {
+                text += " \u00d7" + std::to_string(repeat);
             }
             return text;
         }
         case KeyKind::Key:
             return choice.target == 0 ? std::string("\u2192 nothing")
-                                      : "\u2192 " + std::string(KeyCodeName(choice.target));
+                                      : "\u2192 " + KeyCodeName(choice.target);
         case KeyKind::Media:
             return choice.name;
         case KeyKind::Function:

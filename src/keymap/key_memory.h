@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "macro/key_names.h"
 #include "protocol/assignment_record.h"
 #include "protocol/keyboard_protocol.h"
 #include "protocol/lighting.h"
@@ -103,12 +104,18 @@ bool RememberAssignment(ProfileMemory& profile, int profileIndex, std::uint8_t k
 // none for a key assigned elsewhere or one whose sent bytes are not what its kind sends.
 std::optional<AssignmentRecord> RecordToAssignAgain(const RememberedKey& key);
 
-// Key names for what a key does: "Esc", and chords "Ctrl+C".
-std::string KeyCodeName(std::uint8_t code);
-std::string ChordText(const std::vector<std::int32_t>& codes);
+// Key names for what a key does, by the program's display naming: "Esc", "Left Ctrl", and
+// chords "Ctrl+C".
+std::string KeyCodeName(std::uint8_t code, KeyNameLanguage language = KeyNameLanguage::English);
+std::string ChordText(const std::vector<std::int32_t>& codes,
+                      KeyNameLanguage language = KeyNameLanguage::English);
 
-// What a key does, in English: Macro "Hello" ×3, → Esc, Mute, Copy (Ctrl+C), assigned
-// elsewhere.
+// The repeat count as the keyboard keeps it: its low byte (300 repeats 44 times, 256 not at all).
+int RepeatKept(int repeat);
+
+// What a key does on the keyboard, in English: Macro "Hello" ×3, → Esc, Mute, Copy (Ctrl+C),
+// assigned elsewhere. A macro whose repeat count the keyboard keeps as 0 is the single-code
+// assignment it went out as: → the key itself.
 std::string DescribeKey(const RememberedKey& key);
 
 // Text forms of kinds and bytes, as the keymap and backup files hold them.

@@ -1,5 +1,8 @@
 #include "mainwindow/main_window.h"
 
+#include "mainwindow/key_labels.h"
+#include "mainwindow/profile_overview.h"
+
 #include <QApplication>
 #include <QByteArray>
 #include <QColor>
@@ -186,25 +189,32 @@ int Ask(QWidget* owner, const QString& text, const QString& caption, int type) {
 
 }  // namespace
 
-QString KeyDetailText(const RememberedKey& key) {
+QString KeyDetailText(const RememberedKey& key, KeyNameLanguage language) {
     const KeyChoice& choice = key.choice;
+    const auto arrowTo = [language](std::uint8_t code) {
+        return QStringLiteral("\u2192 ") +
+               (code == 0 ? Tr("nothing") : QString::fromStdString(KeyCodeName(code, language)));
+    };
     switch (choice.kind) {
         case KeyKind::Macro: {
+            // What the keyboard keeps: the low byte, and 0 is a single code for the key itself.
+            const int repeat = RepeatKept(choice.repeat);
+            if (repeat == 0) {
+                return arrowTo(key.key);
+            }
             QString text = Tr("Macro \"%1\"").arg(QString::fromStdString(choice.name));
-            if (choice.repeat > 1) {
-                text += QStringLiteral(" \u00d7") + QString::number(choice.repeat);
+            if (repeat > 1) {
+                text += QStringLiteral(" \u00d7") + QString::number(repeat);
             }
             return text;
         }
         case KeyKind::Key:
-            return QStringLiteral("\u2192 ") +
-                   (choice.target == 0 ? Tr("nothing")
-                                       : QString::fromStdString(KeyCodeName(choice.target)));
+            return arrowTo(choice.target);
         case KeyKind::Media:
             return TrName(choice.name);
         case KeyKind::Function:
             return TrName(choice.name) + QStringLiteral(" (") +
-                   QString::fromStdString(ChordText(choice.codes)) + QLatin1Char(')');
+                   QString::fromStdString(ChordText(choice.codes, language)) + QLatin1Char(')');
         case KeyKind::Elsewhere:
             break;
     }
@@ -235,7 +245,8 @@ void CMainDlg::SetConnectionStatus(bool connected) {
 }
 
 std::vector<SWindow*> CMainDlg::KeyboardControls() const {
-    std::vector<SWindow*> controls{keyboard_, profile_, ledMode_,
+    // The keyboard picture is not among them: its dialog edits the macro library offline.
+    std::vector<SWindow*> controls{profile_, ledMode_,
                                    FindChildByName(QStringLiteral("btn_restore_factory"))};
     for (SWindow* panel : panels_) {
         if (!panel) {
@@ -277,8 +288,7 @@ void CMainDlg::EnableKeyboardControls(bool enable) {
             control->SetToolTipText(Text(kTextNotConnected), true);
         }
     }
-    for (SWindow* control : {static_cast<SWindow*>(keyboard_), static_cast<SWindow*>(profile_),
-                             static_cast<SWindow*>(ledMode_),
+    for (SWindow* control : {static_cast<SWindow*>(profile_), static_cast<SWindow*>(ledMode_),
                              FindChildByName(QStringLiteral("btn_restore_factory"))}) {
         if (control) {
             control->EnableWindow(enable);
@@ -297,10 +307,17 @@ void CMainDlg::EnableKeyboardControls(bool enable) {
             }
         }
     }
+    // What the keys hold is not known while the keyboard is away: their marks, kinds and
+    // labels go, and come back with the next read-back.
     if (enable) {
         RemarkKeysFromTables();
+        ShowKeyDetails();
     } else {
         ClearKeyMarks();
+        if (keyboard_) {
+            keyboard_->SetKeyDetail(kAllKeys, QColor(), QString());
+            keyboard_->SetKeyLabel(kAllKeys, QString());
+        }
     }
 }
 
@@ -576,6 +593,8 @@ bool CMainDlg::OnCommandEvent(const EventArgs& evt) {
         SwitchLanguage(0);
     } else if (name == QLatin1String("logo_link")) {
         OpenVendorSite();
+    } else if (name == QLatin1String("key_overview")) {
+        ShowKeyOverview();
     } else if (IsLightingClick(evt.senderId)) {
         OnLightingControlChanged();
     } else {
@@ -960,15 +979,75 @@ void CMainDlg::ShowKeyDetails() {
         return;
     }
     keyboard_->SetKeyDetail(kAllKeys, QColor(), QString());
+    keyboard_->SetKeyLabel(kAllKeys, QString());
+    const KeyNameLanguage language =
+        ActiveLanguage() == 1 ? KeyNameLanguage::Chinese : KeyNameLanguage::English;
+    for (const ui::CoordKey& key : keyboard_->GetKeys()) {
+        keyboard_->SetKeyTitle(key.id, KeyTitle(key.id, language), KeyCapLegend(key.id));
+    }
     const int profile = protocol_.CurrentProfileIndex();
-    if (!services_.memory || profile < 0 || profile >= kProfileCount) {
+    if (!controlsConnected_ || !services_.memory || profile < 0 || profile >= kProfileCount) {
         return;
     }
     for (const auto& [code, key] :
          services_.memory->Memory().profiles[static_cast<std::size_t>(profile)]) {
         keyboard_->SetKeyDetail(
             code, QColor::fromRgba(kKindColors[static_cast<std::size_t>(key.choice.kind)]),
-            KeyDetailText(key));
+            KeyDetailText(key, language));
+        keyboard_->SetKeyLabel(code, KeyCapLabel(key, [](const char* context, const QString& text) {
+                                   const ui::SApplication* app = ui::SApplication::Instance();
+                                   return app ? app->Tr(QString::fromUtf8(context), text) : text;
+                               }));
+    }
+}
+
+void CMainDlg::ShowKeyOverview() {
+    if (!keyboard_) {
+        return;
+    }
+    const int profile = protocol_.CurrentProfileIndex();
+    // While the keyboard is away nothing of it is known: the overview says so.
+    const ProfileMemory* memory =
+        controlsConnected_ && services_.memory && profile >= 0 && profile < kProfileCount
+            ? &services_.memory->Memory().profiles[static_cast<std::size_t>(profile)]
+            : nullptr;
+    const KeyNameLanguage language =
+        ActiveLanguage() == 1 ? KeyNameLanguage::Chinese : KeyNameLanguage::English;
+    std::vector<OverviewRow> rows;
+    std::vector<ui::CoordKey> keys = keyboard_->GetKeys();
+    for (const ui::CoordKey& key : keys) {
+        const auto found = memory ? memory->find(static_cast<std::uint8_t>(key.id & 0xFF))
+                                  : ProfileMemory::const_iterator();
+        if (!memory || found == memory->end() || key.id < 0 || key.id > 0xFF) {
+            continue;
+        }
+        rows.push_back(
+            {key.id, KeyTitle(key.id, language), KeyDetailText(found->second, language),
+             QColor::fromRgba(kKindColors[static_cast<std::size_t>(found->second.choice.kind)])});
+    }
+    const QString profileName =
+        profile_ ? Tr(profile_->GetLBText(profile).toUtf8().constData()) : QString();
+    ProfileOverview::Texts texts;
+    texts.title = Tr("Assigned keys of %1").arg(profileName);
+    texts.summary =
+        Tr("Keys with an assignment: %1. Click a row to change that key.").arg(rows.size());
+    texts.keyColumn = Tr("Assigned key");
+    texts.actionColumn = Tr("What it does");
+    texts.empty = controlsConnected_ ? Tr("No key of this profile holds an assignment. Click a "
+                                          "key of the keyboard to give it one.")
+                                     : Tr(kTextNotConnected);
+    ProfileOverview overview(this, texts, rows);
+    overview.exec();
+    const int chosen = overview.ChosenKey();
+    if (chosen < 0) {
+        return;
+    }
+    for (const ui::CoordKey& key : keys) {
+        if (key.id == chosen) {
+            // As a click on the key: the dialog opens on it.
+            OnCoordButtonClick(key.id, key.name, ui::CoordButtonImage::kEventRelease, 0, 0, 0);
+            break;
+        }
     }
 }
 

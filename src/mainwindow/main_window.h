@@ -87,9 +87,10 @@ inline constexpr const char* kBackupSuffix = "kbbackup";
 inline constexpr std::array<QRgb, 5> kKindColors{0xFFFFA23A, 0xFF4DA3FF, 0xFF3DDC84, 0xFFC07BFF,
                                                  0xFF8A9099};
 
-// What a key does, in the language in use: Macro "Hello" ×3, → Esc, Mute, Copy (Ctrl+C),
-// assigned elsewhere.
-QString KeyDetailText(const RememberedKey& key);
+// What a key does on the keyboard, in the language in use: Macro "Hello" ×3, → Esc, Mute,
+// Copy (Ctrl+C), assigned elsewhere; keys by their display names in the given language.
+QString KeyDetailText(const RememberedKey& key,
+                      KeyNameLanguage language = KeyNameLanguage::English);
 
 enum class LightingSync { ToControls, ToRecord };
 
@@ -131,6 +132,9 @@ public:
     // The more menu's backup and restore of every profile's assignments and the lighting.
     void BackUpSettings();
     void RestoreSettings();
+    // The list of the current profile's assigned keys; a row chosen there opens the key
+    // dialog on its key.
+    void ShowKeyOverview();
 
     // ICoordButtonClickListener
     int OnCoordButtonClick(int id, QString name, int event, unsigned flags, int x, int y) override;

@@ -195,7 +195,7 @@ private:
     }
 
     // Grows the text control to hold the text, and the box with it: what lies below moves down,
-    // what sits on the right moves right, what spans the box stretches.
+    // what sits on the right moves right, what spans the box stretches; images keep their size.
     void FitText(SWindow* textWnd) {
         const QString text = textWnd->GetText();
         const QRect client = textWnd->GetClientRectLocal();
@@ -221,9 +221,11 @@ private:
                     continue;
                 }
                 QRect r = RectInParent(sibling);
+                // An image beside the text (the icon) keeps its shape.
+                const bool image = dynamic_cast<SImageWnd*>(sibling) != nullptr;
                 if (r.top() > c.bottom()) {
                     r.translate(0, dh);
-                } else if (r.top() <= c.top() && r.bottom() >= c.bottom()) {
+                } else if (!image && r.top() <= c.top() && r.bottom() >= c.bottom()) {
                     r.setHeight(r.height() + dh);
                 }
                 sibling->Move(r);

@@ -2,6 +2,7 @@
 
 #include <QCursor>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
@@ -247,8 +248,38 @@ void CoordButtonImage::SetKeyDetail(int id, const QColor& kind, const QString& d
     update();
 }
 
+template <class Change>
+void CoordButtonImage::ForKeys(int id, Change&& change) {
+    if (id == kAllKeys) {
+        for (CoordKey& key : keys_) {
+            change(key);
+        }
+    } else if (const int i = FirstWithId(id); i >= 0) {
+        change(keys_[static_cast<size_t>(i)]);
+    }
+}
+
+void CoordButtonImage::SetKeyTitle(int id, const QString& title, const QString& legend) {
+    ForKeys(id, [&](CoordKey& key) {
+        key.title = title;
+        key.legend = legend;
+    });
+    for (const CoordKey& key : keys_) {
+        if (key.hover != 0 && TipOf(key) != GetToolTipText()) {
+            SetToolTipText(TipOf(key));
+        }
+    }
+    update();
+}
+
+void CoordButtonImage::SetKeyLabel(int id, const QString& label) {
+    ForKeys(id, [&](CoordKey& key) { key.label = label; });
+    update();
+}
+
 QString CoordButtonImage::TipOf(const CoordKey& key) const {
-    return key.detail.isEmpty() ? key.name : key.name + QLatin1Char('\n') + key.detail;
+    const QString& name = key.title.isEmpty() ? key.name : key.title;
+    return key.detail.isEmpty() ? name : name + QLatin1Char('\n') + key.detail;
 }
 
 // ---- painting -----------------------------------------------------------------------------
@@ -293,6 +324,11 @@ void CoordButtonImage::OnPaint(QPainter& painter) {
         DrawMarked(painter, checkImage_, false);
     }
     DrawKinds(painter);
+    for (const CoordKey& key : keys_) {
+        if (!key.label.isEmpty()) {
+            DrawLabel(painter, key);
+        }
+    }
 }
 
 // A frame and a bar along the bottom edge in the colour of the key's kind of assignment.
@@ -311,10 +347,72 @@ void CoordButtonImage::DrawKinds(QPainter& painter) const {
         painter.setPen(QPen(key.kind, kFrame));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(frame, 3, 3);
-        const QRectF bar(frame.left() + kFrame, frame.bottom() - kFrame - kBar,
-                         frame.width() - 2 * kFrame, kBar);
-        painter.fillRect(bar, key.kind);
+        if (key.label.isEmpty()) {
+            const QRectF bar(frame.left() + kFrame, frame.bottom() - kFrame - kBar,
+                             frame.width() - 2 * kFrame, kBar);
+            painter.fillRect(bar, key.kind);
+        }
     }
+    painter.restore();
+}
+
+// The cap's face gets a tint of the kind, its legend in a smaller size at the top and the label
+// on a band of the kind's colour at the bottom: both stay legible on a 36-pixel cap at 100 %.
+void CoordButtonImage::DrawLabel(QPainter& painter, const CoordKey& key) const {
+    constexpr int kMinSide = 24;
+    const QRectF cap(key.left, key.top, key.right - key.left, key.bottom - key.top);
+    if (cap.width() < kMinSide || cap.height() < kMinSide) {
+        return;
+    }
+    const QColor kind = key.kind.isValid() ? key.kind : ThemeColor("accent");
+    // The picture's face sits inset towards the top; the frame of the kind stays around it.
+    const QRectF face = cap.adjusted(4, 4, -4, -6);
+    const QColor base = ThemeColor("face");
+    const int tint = key.hover != 0 ? 34 : 20;  // per cent of the kind in the face
+    const auto mix = [tint](int a, int b) { return (a * (100 - tint) + b * tint) / 100; };
+    const QColor faceColour(mix(base.red(), kind.red()), mix(base.green(), kind.green()),
+                            mix(base.blue(), kind.blue()));
+
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(faceColour);
+    painter.drawRoundedRect(face, 3, 3);
+
+    constexpr qreal kBand = 11;
+    const QRectF band(face.left() + 1, face.bottom() - kBand - 1, face.width() - 2, kBand);
+    const QRectF legendArea(face.left(), face.top(), face.width(), band.top() - face.top());
+
+    const QString legend = !key.legend.isEmpty()  ? key.legend
+                           : !key.title.isEmpty() ? key.title
+                                                  : key.name;
+    QFont font = this->font();
+    font.setBold(legend.size() == 1);
+    font.setPixelSize(legend.size() == 1 ? 12 : 10);
+    while (QFontMetricsF(font).horizontalAdvance(legend) > legendArea.width() - 2 &&
+           font.pixelSize() > 8) {
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    painter.setFont(font);
+    painter.setPen(ThemeColor("text"));
+    painter.drawText(legendArea, Qt::AlignCenter,
+                     QFontMetricsF(font).elidedText(legend, Qt::ElideRight, legendArea.width()));
+
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(kind);
+    painter.drawRoundedRect(band, 2, 2);
+    QFont small = this->font();
+    small.setBold(true);
+    small.setPixelSize(9);
+    if (QFontMetricsF(small).horizontalAdvance(key.label) > band.width() - 2) {
+        small.setPixelSize(8);
+    }
+    painter.setFont(small);
+    // Dark text on the kind's bright colour, light text on a dark one.
+    painter.setPen(kind.lightnessF() > 0.45 ? QColor(0x10, 0x13, 0x1a) : QColor(Qt::white));
+    painter.drawText(band, Qt::AlignCenter,
+                     QFontMetricsF(small).elidedText(key.label, Qt::ElideRight, band.width() - 2));
     painter.restore();
 }
 

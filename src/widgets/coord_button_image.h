@@ -28,6 +28,9 @@ struct CoordKey {
     std::uint32_t color = 0xFFFFFFFFu;  // byte 0 red, 1 green, 2 blue, 3 alpha
     QColor kind;                        // the colour of what the key does; invalid: no mark
     QString detail;                     // what the key does, under its name in the tooltip
+    QString title;                      // the key's display name; empty: name
+    QString legend;                     // the cap's printed legend; empty: title or name
+    QString label;                      // what the key does, drawn on its cap; empty: none
 
     bool Contains(int x, int y) const { return left <= x && x < right && top <= y && y < bottom; }
     // A null rectangle for a key without area (whose exclusive edges may sit at INT_MIN).
@@ -86,6 +89,12 @@ public:
     // Marks a key with the colour of its kind of assignment and says what it does in its
     // tooltip; an invalid colour and an empty text take both away. kAllKeys for every key.
     void SetKeyDetail(int id, const QColor& kind, const QString& detail);
+    // What the program calls the key (the tooltip's first line; the coordinate file's name
+    // stays what the listener gets) and the legend printed on its cap.
+    void SetKeyTitle(int id, const QString& title, const QString& legend);
+    // A short text of what the key does, drawn on its cap in the colour of its kind under a
+    // smaller copy of its legend; empty takes it away. kAllKeys for every key.
+    void SetKeyLabel(int id, const QString& label);
 
     int SelectionType() const { return type_; }
     const QString& CoordFile() const { return crdxml_; }
@@ -107,6 +116,10 @@ private:
     QPoint ToClient(const QMouseEvent& event) const;
     void DrawMarked(QPainter& painter, const QPixmap& image, bool hover) const;
     void DrawKinds(QPainter& painter) const;
+    void DrawLabel(QPainter& painter, const CoordKey& key) const;
+    // Applies change to the first key with id, or to every key for kAllKeys.
+    template <class Change>
+    void ForKeys(int id, Change&& change);
     QString TipOf(const CoordKey& key) const;
 
     std::vector<CoordKey> keys_;

@@ -80,9 +80,9 @@ TEST_F(KbcfgTest, AssignsEveryKindClearsSwitchesProfilesAndResets) {
 
     EXPECT_EQ(Ok({"assign", "B", "--key", "C"}), Tables(1, {{1, "A"}}, {{1, "B"}}));
     EXPECT_EQ(Ok({"assign", "Ctrl Left", "--media", "Mute"}),
-              Tables(1, {{1, "A"}}, {{1, "B"}, {2, "Ctrl Left"}}));
+              Tables(1, {{1, "A"}}, {{1, "B"}, {2, "Left Ctrl"}}));
     EXPECT_EQ(Ok({"assign", "0x07", "--function", "Copy"}),
-              Tables(1, {{1, "A"}, {2, "D"}}, {{1, "B"}, {2, "Ctrl Left"}}));
+              Tables(1, {{1, "A"}, {2, "D"}}, {{1, "B"}, {2, "Left Ctrl"}}));
     {
         const SimKeyboardState state = LoadState(folder_);
         EXPECT_EQ(state.profiles[0].remaps[0], (SimRemapEntry{0x05, 0x06}));
@@ -96,14 +96,14 @@ TEST_F(KbcfgTest, AssignsEveryKindClearsSwitchesProfilesAndResets) {
     EXPECT_EQ(Ok({"assign", "A", "--profile", "2", "--key", "Pad Enter"}),
               Tables(2, {}, {{1, "A"}}));
     EXPECT_EQ(LoadState(folder_).profiles[1].remaps[0], (SimRemapEntry{0x04, 0x58}));
-    EXPECT_EQ(Ok({"slots"}), Tables(1, {{1, "A"}, {2, "D"}}, {{1, "B"}, {2, "Ctrl Left"}}));
+    EXPECT_EQ(Ok({"slots"}), Tables(1, {{1, "A"}, {2, "D"}}, {{1, "B"}, {2, "Left Ctrl"}}));
 
-    EXPECT_EQ(Ok({"clear", "A"}), Tables(1, {{2, "D"}}, {{1, "B"}, {2, "Ctrl Left"}}));
-    EXPECT_EQ(Ok({"clear", "B"}), Tables(1, {{2, "D"}}, {{2, "Ctrl Left"}}));
-    EXPECT_EQ(Ok({"clear", "Z"}), Tables(1, {{2, "D"}}, {{2, "Ctrl Left"}}));
+    EXPECT_EQ(Ok({"clear", "A"}), Tables(1, {{2, "D"}}, {{1, "B"}, {2, "Left Ctrl"}}));
+    EXPECT_EQ(Ok({"clear", "B"}), Tables(1, {{2, "D"}}, {{2, "Left Ctrl"}}));
+    EXPECT_EQ(Ok({"clear", "Z"}), Tables(1, {{2, "D"}}, {{2, "Left Ctrl"}}));
     // The freed slot is the first free one again.
     EXPECT_EQ(Ok({"assign", "E", "--macro", "Hello", "--library", lib}),
-              Tables(1, {{1, "E"}, {2, "D"}}, {{2, "Ctrl Left"}}));
+              Tables(1, {{1, "E"}, {2, "D"}}, {{2, "Left Ctrl"}}));
 
     EXPECT_EQ(Ok({"reset", "--yes"}), Tables(1, {}, {}));
     EXPECT_EQ(LoadState(folder_), SimKeyboardState{});
@@ -435,7 +435,7 @@ TEST_F(KbcfgTest, BackupFactoryRestoreRestoreGivesTheSameSlotsInEveryProfile) {
     after.activeProfile = before.activeProfile;
     EXPECT_EQ(after, before);
     EXPECT_EQ(Ok({"keys", "--profile", "3"}),
-              "profile 3\n  E            \u2192 Pad Enter\n"
+              "profile 3\n  E            \u2192 Num Enter\n"
               "  G            Task manager (Ctrl+Shift+Esc)\n");
 }
 
@@ -526,6 +526,21 @@ TEST_F(KbcfgTest, RefusesOutputsThatAreNotRegularFilesBeforeSendingAnything) {
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 #endif
+
+// Keys go by the names the program shows too, in either language and any case, and are shown
+// by them.
+TEST_F(KbcfgTest, TakesTheKeyNamesTheProgramShows) {
+    Ok({"assign", "left ctrl", "--key", "Caps Lock"});
+    Ok({"assign", "大写锁定", "--key", "Num Enter"});
+    const SimKeyboardState state = LoadState(folder_);
+    EXPECT_EQ(state.profiles[0].remaps[0], (SimRemapEntry{0xE0, 0x39}));
+    EXPECT_EQ(state.profiles[0].remaps[1], (SimRemapEntry{0x39, 0x58}));
+    // And shows them by those names.
+    EXPECT_EQ(Ok({"keys", "--profile", "1"}),
+              "profile 1\n"
+              "  Caps Lock    \u2192 Num Enter\n"
+              "  Left Ctrl    \u2192 Caps Lock\n");
+}
 
 }  // namespace
 }  // namespace kb::test

@@ -734,6 +734,8 @@ def run_scenario(label, root_prefix, start, scenario, shots):
     program = start(root)
     try:
         scenario(program, shots)
+        # A program a scenario left running would take the clicks of the next one.
+        program.stop()
     except Failure as failure:
         print(f"FAILED: {failure}", file=sys.stderr)
         print(f"(output kept in {root})", file=sys.stderr)

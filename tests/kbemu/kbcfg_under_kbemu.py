@@ -133,7 +133,9 @@ def check_plug_and_deny(runner):
     denied = runner.run([runner.kbemu, "--deny", "--", runner.kbcfg, "status"])
     expect(denied.returncode == 1 and "Failed to open USB" in denied.stderr,
            f"--deny must make the keyboard unopenable: {denied.returncode} {denied.stderr}")
-    expect("no permission to use it" in denied.stderr and "70-kbconfig.rules" in denied.stderr
+    expect("does not let this program use it" in denied.stderr
+           and "\nsudo udevadm control --reload\n" in denied.stderr
+           and "70-kbconfig.rules" in denied.stderr
            and "plug it in again" in denied.stderr,
            f"a refused keyboard must be explained with the udev rule: {denied.stderr}")
     probe = runner.run([runner.kbemu, "--deny", "--", "sh", "-c", "exec 3<>/dev/hidraw2"])

@@ -174,6 +174,10 @@ TEST_F(KeymapTest, FollowsAssignClearProfileChangeReadBackAndFactoryRestore) {
     SelectProfile(2);
     ASSERT_TRUE(Assign(kA, MacroChoice("Hello", 0)));
     EXPECT_EQ(memory.Find(2, kA)->choice, KeyTarget(kA));
+    // 300 repeats go out as their low byte, 44, and are remembered as the keyboard got them.
+    ASSERT_TRUE(Assign(kB, MacroChoice("Hello", 300)));
+    EXPECT_EQ(memory.Find(2, kB)->sent[3], 44);
+    EXPECT_EQ(memory.Find(2, kB)->choice, MacroChoice("Hello", 44));
 
     // Clearing frees the key and the read-back forgets it.
     SelectProfile(1);
@@ -244,11 +248,17 @@ TEST(KeyMemoryTest, DescribesEveryKind) {
     const std::vector<std::pair<KeyChoice, std::string>> cases{
         {MacroChoice("Hello", 3), "Macro \"Hello\" \u00d73"},
         {MacroChoice("Once", 1), "Macro \"Once\""},
+        // What the keyboard keeps: the repeat count's low byte; 0 made it a single code for
+        // the key itself.
+        {MacroChoice("Many", 300), "Macro \"Many\" \u00d744"},
+        {MacroChoice("None", 256), "\u2192 A"},
         {KeyTarget(kEsc), "\u2192 Esc"},
-        {KeyTarget(0xE0), "\u2192 Ctrl"},
+        {KeyTarget(0xE0), "\u2192 Left Ctrl"},
+        {KeyTarget(0x39), "\u2192 Caps Lock"},
         {Entry(KeyKind::Media, "Mute", {226}), "Mute"},
         {Entry(KeyKind::Function, "Copy", {224, 6}), "Copy (Ctrl+C)"},
         {Entry(KeyKind::Function, "Task manager", {224, 225, 41}), "Task manager (Ctrl+Shift+Esc)"},
+        {Entry(KeyKind::Function, "Next tab", {224, 0x4E}), "Next tab (Ctrl+Page Down)"},
         {KeyChoice{}, "assigned elsewhere"},
     };
     for (const auto& [choice, text] : cases) {

@@ -4,11 +4,13 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
+#include <QTreeWidget>
 #include <filesystem>
 #include <initializer_list>
 #include <map>
@@ -841,8 +843,7 @@ TEST_F(MainWindowTest, WithoutTheKeyboardItsControlsAreGreyAndSayWhy) {
     SetKeyboardState([](SimKeyboardState& s) { s.profiles[0].remaps[0] = {0x29, 0x04}; });
     keyboard_.Unplug();
     Start();
-    const std::vector<const char*> controls = {"img_keyboard",   "cmb_profile",
-                                               "cmb_led_mode",   "btn_restore_factory",
+    const std::vector<const char*> controls = {"cmb_profile", "cmb_led_mode", "btn_restore_factory",
                                                "bar_brightness", "bar_color1"};
     std::map<std::string, QString> tips;
     const auto expectGrey = [&](bool grey) {
@@ -860,6 +861,17 @@ TEST_F(MainWindowTest, WithoutTheKeyboardItsControlsAreGreyAndSayWhy) {
     };
     expectGrey(true);
     EXPECT_EQ(Keys()->GetCheck(0x29), 0);
+    // The keyboard picture stays: its dialog edits the macro library without the keyboard.
+    EXPECT_TRUE(Keys()->isEnabled());
+    int dialogs = 0;
+    window_->SetKeyDialogRunner([&](CMainDlg&, const KeySelection&, AssignmentRecord&) {
+        ++dialogs;
+        return ui::kIdCancel;
+    });
+    const QPoint overEsc = Keys()->GetKeys()[0].Rect().center();
+    QTest::mouseClick(Keys(), Qt::LeftButton, {}, overEsc);
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_TRUE(trace_.Lines().empty());
     // "Disconnected" says it all: an exchange started anyway adds no notice.
     SelectEffect(3);
     EXPECT_EQ(window_->Notice(), "");
@@ -876,8 +888,11 @@ TEST_F(MainWindowTest, WithoutTheKeyboardItsControlsAreGreyAndSayWhy) {
     keyboard_.Plug();
     platform_.FireDeviceChange();
     QCoreApplication::sendPostedEvents();
-    tips = {{"img_keyboard", ""},        {"cmb_profile", "Onboard profile"}, {"cmb_led_mode", ""},
-            {"btn_restore_factory", ""}, {"bar_brightness", "Brightness"},   {"bar_color1", "Red"}};
+    tips = {{"cmb_profile", "Onboard profile"},
+            {"cmb_led_mode", ""},
+            {"btn_restore_factory", ""},
+            {"bar_brightness", "Brightness"},
+            {"bar_color1", "Red"}};
     expectGrey(false);
     EXPECT_EQ(Keys()->GetCheck(0x29), 1);
 
@@ -1377,6 +1392,65 @@ TEST_F(KeyMemoryWindowTest, RestoreRefusesBadFilesAndCancelSendsNothing) {
     // The file chooser cancelled: nothing at all.
     window_->OnMenuCommand(0, kMenuRestore);
     EXPECT_EQ(boxes_.size(), 2u);
+}
+
+// Each assigned key says on its cap what it does, keys go by one naming in both languages, a
+// repeat count says what the keyboard got, and the overview opens the dialog on a key.
+TEST_F(KeyMemoryWindowTest, CapsAndOverviewShowWhatEachKeyDoesAsTheKeyboardGotIt) {
+    Start();
+    Assign(0x39, Single(0xE0), std::nullopt);
+    Assign(0x05, Macro(0x05, 44), Choice(KeyKind::Macro, "Hello", {}, 300));
+    Assign(0x3A, Single(205), Choice(KeyKind::Media, "Play/Pause", {205}));
+    EXPECT_EQ(Detail(0x39), QString::fromUtf8("\u2192 Left Ctrl"));
+    EXPECT_EQ(Detail(0x05), QString::fromUtf8("Macro \"Hello\" \u00d744"));
+    EXPECT_EQ(KeyOf(0x39)->title, "Caps Lock");
+    EXPECT_EQ(KeyOf(0x39)->name, "CapsLock");  // the coordinate file's name stays the key's
+    EXPECT_EQ(KeyOf(0x39)->label, QString::fromUtf8("\u2192LCtrl"));
+    EXPECT_EQ(KeyOf(0x05)->label, "Hello");
+    EXPECT_EQ(KeyOf(0x3A)->label, "Play");
+    EXPECT_TRUE(KeyOf(0x06)->label.isEmpty());
+
+    window_->SwitchLanguage(1);
+    EXPECT_EQ(KeyOf(0x39)->title, QString::fromUtf8("大写锁定"));
+    EXPECT_EQ(Detail(0x39), QString::fromUtf8("\u2192 左 Ctrl"));
+    EXPECT_EQ(KeyOf(0x3A)->label, QString::fromUtf8("播放"));
+
+    // The overview lists the keys in the picture's order; a row opens the dialog on its key.
+    std::vector<KeySelection> opened;
+    window_->SetKeyDialogRunner([&](CMainDlg&, const KeySelection& keys, AssignmentRecord&) {
+        opened.push_back(keys);
+        return ui::kIdCancel;
+    });
+    QStringList rows;
+    QTimer::singleShot(0, [&] {
+        auto* overview = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(overview, nullptr);
+        auto* list = overview->findChild<QTreeWidget*>("overview_list");
+        ASSERT_NE(list, nullptr);
+        for (int row = 0; row < list->topLevelItemCount(); ++row) {
+            rows << list->topLevelItem(row)->text(0) + " | " + list->topLevelItem(row)->text(1);
+        }
+        const QRect second = list->visualItemRect(list->topLevelItem(1));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second.center());
+    });
+    window_->ShowKeyOverview();
+    EXPECT_EQ(rows, QStringList({QString::fromUtf8("F1 | 播放/暂停"),
+                                 QString::fromUtf8("大写锁定 | \u2192 左 Ctrl"),
+                                 QString::fromUtf8("B | 宏“Hello” \u00d744")}));
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].begin()->first, 0x39);
+
+    // Unplugged, nothing of the keys is known: no labels; they come back with the keyboard.
+    keyboard_.Unplug();
+    platform_.FireDeviceChange();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(KeyOf(0x39)->label.isEmpty());
+    EXPECT_EQ(Detail(0x39), "");
+    EXPECT_EQ(KeyOf(0x39)->title, QString::fromUtf8("大写锁定"));
+    keyboard_.Plug();
+    platform_.FireDeviceChange();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(KeyOf(0x39)->label, QString::fromUtf8("\u2192LCtrl"));
 }
 
 }  // namespace

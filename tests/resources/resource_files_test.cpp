@@ -607,6 +607,42 @@ TEST(Translations, EveryShownTextHasAChineseAndAnEnglishTranslation) {
     }
 }
 
+// The permission explanation is for an installed program's user: no README, and the command
+// to run on a line of its own in both languages, so no wrapping can break it.
+TEST(Translations, PermissionExplanationGivesTheCommandOnItsOwnLine) {
+    std::string cnName, enName;
+    const Messages cn = LoadTranslator("translator:lang_cn", cnName);
+    const Messages en = LoadTranslator("translator:lang_en", enName);
+    for (const Messages* messages : {&en, &cn}) {
+        const std::string& text = messages->at("msgbox").at(kb::kNoPermissionText);
+        EXPECT_NE(text.find("\n\nsudo udevadm control --reload\n\n"), std::string::npos) << text;
+        EXPECT_EQ(text.find("README"), std::string::npos) << text;
+        EXPECT_NE(text.find("70-kbconfig.rules"), std::string::npos) << text;
+    }
+}
+
+// Every media and shortcut entry has a short form for the key caps in both languages, short
+// enough for a 36-pixel cap.
+TEST(Translations, EveryKeyListEntryHasAShortCapLabel) {
+    std::string cnName, enName;
+    const Messages cn = LoadTranslator("translator:lang_cn", cnName);
+    const Messages en = LoadTranslator("translator:lang_en", enName);
+    const pugi::xml_document config = Load(kSourceData / "config.xml");
+    for (const char* list : {"mediakey", "functkey"}) {
+        for (pugi::xml_node k : config.child(list).children("key")) {
+            const std::string name = k.attribute("name").value();
+            ASSERT_TRUE(en.at("keylabel").count(name)) << name;
+            ASSERT_TRUE(cn.at("keylabel").count(name)) << name;
+            EXPECT_LE(en.at("keylabel").at(name).size(), 6u) << name;
+            const std::string& brief = cn.at("keylabel").at(name);
+            const auto characters = std::count_if(brief.begin(), brief.end(), [](char c) {
+                return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+            });
+            EXPECT_LE(characters, 3) << name;
+        }
+    }
+}
+
 // ---- config.xml -------------------------------------------------------------------------------
 
 TEST(ConfigFile, IdentityAndKeyListsAreWellFormed) {

@@ -26,7 +26,7 @@ constexpr char kLayout[] = R"(
 <layout size="300,150" trCtx="box">
   <text name="msgtitle" pos="10,0,280,30"/>
   <img name="msgicon" pos="10,40,32,32"/>
-  <text name="msgtext" pos="50,40,240,40"/>
+  <text name="msgtext" pos="50,40,240,32"/>
   <window name="btnSwitch" pos="0,110,300,40">
     <button name="button3rd" pos="10,5,80,30" text="Retry"/>
     <button name="button2nd" pos="110,5,80,30" text="Cancel"/>
@@ -154,12 +154,14 @@ TEST_F(MessageBoxTest, BoxGrowsToFitLongText) {
         QRect text;
         QRect firstButton;
         QRect bar;
+        QSize icon;
     };
     const auto show = [](const QString& text) {
         Seen seen;
         SetMessageBoxHook([&seen](QWidget* box) {
             seen = {box->size(), Find(box, "msgtext")->geometry(),
-                    Find(box, "button1st")->GetWindowRect(), Find(box, "btnSwitch")->geometry()};
+                    Find(box, "button1st")->GetWindowRect(), Find(box, "btnSwitch")->geometry(),
+                    Find(box, "msgicon")->size()};
             QTest::mouseClick(Find(box, "button1st"), Qt::LeftButton);
         });
         EXPECT_EQ(SMessageBox(nullptr, text, "Warning", kMbOkCancel), kIdOk);
@@ -181,6 +183,8 @@ TEST_F(MessageBoxTest, BoxGrowsToFitLongText) {
     EXPECT_EQ(longBox.size.width() - longBox.firstButton.right(),
               shortBox.size.width() - shortBox.firstButton.right());
     EXPECT_LE(longBox.firstButton.bottom(), longBox.size.height());
+    // The icon beside the text keeps its square.
+    EXPECT_EQ(longBox.icon, QSize(32, 32));
 }
 
 TEST_F(MessageBoxTest, FallsBackToQMessageBoxWithoutAUsableLayout) {

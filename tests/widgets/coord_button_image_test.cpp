@@ -7,12 +7,14 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
 #include <pugixml.hpp>
 #include <tuple>
 
 #include "toolkit/shostwnd.h"
+#include "toolkit/theme.h"
 #include "widget_test_support.h"
 
 namespace kb::ui {
@@ -361,4 +363,115 @@ TEST_F(CoordButtonTest, MissingCoordinateFileGivesNoKeys) {
 }
 
 }  // namespace
+
+// Two full-size caps: labels are drawn on caps of a real keyboard's size only.
+class CoordButtonLabelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::EnsureApp();
+        ASSERT_TRUE(dir_.isValid());
+        QFile keys(dir_.path() + "/keys.xml");
+        ASSERT_TRUE(keys.open(QIODevice::WriteOnly));
+        keys.write(R"(<positions>
+            <key id="57" name="CapsLock" rect="0,0,66,36"/>
+            <key id="4" name="A" rect="70,0,36,36"/>
+            <key id="5" name="B" rect="110,0,36,36"/>
+            <key id="6" name="Tiny" rect="150,0,12,12"/>
+          </positions>)");
+        keys.close();
+        CoordButtonImage::SetProgramFolderOverride(dir_.path());
+        kb_ = std::make_unique<CoordButtonImage>();
+        kb_->SetAttribute("crdxml", "keys.xml");
+        kb_->OnCreated();
+        kb_->resize(170, 40);
+    }
+    void TearDown() override { CoordButtonImage::SetProgramFolderOverride({}); }
+
+    // Pixels of the area in the colour (within a small tolerance for antialiased edges).
+    static int Count(const QImage& image, const QRect& area, const QColor& colour) {
+        int n = 0;
+        const QRect scaled(area.topLeft() * image.devicePixelRatio(),
+                           area.size() * image.devicePixelRatio());
+        for (int y = scaled.top(); y <= scaled.bottom(); ++y) {
+            for (int x = scaled.left(); x <= scaled.right(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                n += std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+                         std::abs(c.blue() - colour.blue()) <
+                     12;
+            }
+        }
+        return n;
+    }
+    QImage RenderAt(qreal ratio) {
+        QImage image(kb_->size() * ratio, QImage::Format_ARGB32);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::black);
+        kb_->render(&image);
+        return image;
+    }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<CoordButtonImage> kb_;  // made once the application exists
+};
+
+TEST_F(CoordButtonLabelTest, LabelOnTheCapUnderItsLegendInTheKindsColour) {
+    const QColor green(0x3D, 0xDC, 0x84);
+    const QRect capA(70, 0, 36, 36);
+    const QRect bandA(75, 18, 26, 12);   // the lower third of A's face
+    const QRect legendA(75, 4, 26, 13);  // above it
+    kb_->SetKeyDetail(4, green, "→ Esc");
+    kb_->SetKeyTitle(4, "A", "A");
+    kb_->SetKeyLabel(4, "\u2192Esc");
+    kb_->SetKeyDetail(5, green, "→ Esc");  // B: a kind but no label
+
+    for (const qreal ratio : {1.0, 2.0}) {
+        SCOPED_TRACE(ratio);
+        const QImage image = RenderAt(ratio);
+        const int bandArea = bandA.width() * bandA.height() * int(ratio * ratio);
+        // The band is the kind's colour, with the label's dark text on it.
+        const int bandGreen = Count(image, bandA, green);
+        EXPECT_GT(bandGreen, bandArea / 2);
+        EXPECT_LT(bandGreen, bandArea);
+        EXPECT_GT(Count(image, bandA, QColor(0x10, 0x13, 0x1a)), 10);
+        // The legend in the text colour above the band.
+        EXPECT_GT(Count(image, legendA, ThemeColor("text")), 4);
+        EXPECT_EQ(Count(image, legendA, green), 0);
+        // B keeps the frame and bar of its kind and gets no band.
+        EXPECT_LT(Count(image, QRect(115, 18, 26, 8), green), 26 * int(ratio * ratio));
+        EXPECT_GT(Count(image, QRect(110, 0, 36, 36), green), 0);
+    }
+    EXPECT_EQ(kb_->GetKeys()[1].label, "\u2192Esc");
+
+    kb_->SetKeyLabel(CoordButtonImage::kAllKeys, QString());
+    EXPECT_EQ(Count(RenderAt(1), QRect(75, 18, 26, 8), green), 0);  // the bar alone is lower
+    EXPECT_TRUE(kb_->GetKeys()[1].label.isEmpty());
+}
+
+TEST_F(CoordButtonLabelTest, LongLabelsStayOnTheirCapAndSmallKeysGetNone) {
+    const QColor orange(0xFF, 0xA2, 0x3A);
+    const QImage before = RenderAt(1);
+    kb_->SetKeyDetail(57, orange, "Macro");
+    kb_->SetKeyLabel(57, "A very long macro name that cannot fit");
+    kb_->SetKeyDetail(6, orange, "Macro");
+    kb_->SetKeyLabel(6, "Tiny");
+    const QImage image = RenderAt(1);
+    // Nothing of the label beyond Caps Lock's cap: the gap to A is as it was.
+    EXPECT_EQ(image.copy(66, 0, 4, 36), before.copy(66, 0, 4, 36));
+    EXPECT_GT(Count(image, QRect(5, 18, 56, 12), orange), 56 * 12 / 3);
+    // A cap too small for a label keeps only its kind's frame.
+    EXPECT_EQ(Count(image, QRect(152, 2, 8, 8), ThemeColor("face")), 0);
+}
+
+TEST_F(CoordButtonLabelTest, TooltipNamesTheKeyByItsTitleWhileTheListenerGetsTheFileName) {
+    kb_->SetKeyTitle(57, "Caps Lock", "Caps Lock");
+    kb_->SetKeyDetail(57, QColor(Qt::blue), "→ Left Ctrl");
+    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), kb_->mapToGlobal(QPointF(5, 5)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(kb_.get(), &move);
+    EXPECT_EQ(kb_->GetToolTipText(), "Caps Lock\n→ Left Ctrl");
+    kb_->SetKeyTitle(57, "大写锁定", "Caps Lock");  // a language switch while the tip shows
+    EXPECT_EQ(kb_->GetToolTipText(), "大写锁定\n→ Left Ctrl");
+    EXPECT_EQ(kb_->GetKeys()[0].name, "CapsLock");
+}
+
 }  // namespace kb::ui
