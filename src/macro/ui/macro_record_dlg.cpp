@@ -349,6 +349,8 @@ bool MacroRecordDlg::OnEvent(ui::EventArgs& evt) {
         OnOk();
     } else if (name == QLatin1String("btnCancel")) {
         EndDialog(ui::kIdCancel);
+    } else if (name == QLatin1String("btnClose")) {
+        SendHostMessage(ui::kWmClose);  // as Escape: the dialog is cancelled
     } else if (name == QLatin1String("btnDelete")) {
         EndDialog(kMacroDialogDelete);
     } else if (name == QLatin1String("groupAdd")) {
