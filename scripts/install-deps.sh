@@ -9,7 +9,7 @@ packages=(
   libpugixml-dev libhidapi-dev libudev-dev fuse3 libfuse3-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick trayer python3-tk
-  fonts-wqy-microhei fonts-dejavu-core
+  fonts-wqy-microhei fonts-dejavu-core qt6-translations-l10n
   clang-format
   clang-14 libclang-rt-14-dev
 )

@@ -693,6 +693,7 @@ TEST_F(MacroDialogTest, ExportWritesTheLibraryOnlyToMcrFiles) {
     std::filesystem::create_directories(folder_ / "my.macros");
     const std::vector<std::string> refused = {"backup.MCR", "backup.mcr.txt", "my.macros/backup"};
     Open();
+    ClickGroupRow(0);
     for (const std::string& name : refused) {
         const QString path = QString::fromStdString((folder_ / name).string());
         boxes_.clear();
@@ -710,6 +711,8 @@ TEST_F(MacroDialogTest, ExportWritesTheLibraryOnlyToMcrFiles) {
     Click("groupExport");
     EXPECT_EQ(ReadFile(folder_ / "out.mcr"), ReadFile(MacroPath()));
     EXPECT_TRUE(boxes_.empty());  // written: nothing to say
+    // The selected group names the file offered.
+    EXPECT_EQ(platform_.lastChooserOptions.suggestedName, QString("g.mcr"));
 
     // A file that cannot be written is reported as such, not as exported.
     boxes_.clear();

@@ -656,7 +656,16 @@ void MacroRecordDlg::OnItemClear() {
 }
 
 void MacroRecordDlg::ExportLibrary() {
-    const QString path = services_.platform.ChooseSaveFile(this, ChooserOptions());
+    platform::FileChooserOptions options = ChooserOptions();
+    // The selected group names the file offered; the whole library is written.
+    if (const MacroNode* group =
+            groupList_ != nullptr ? library_.Root().ChildAt(groupList_->GetSel()) : nullptr) {
+        const QString name = FromUtf8(group->GetAttribute("name")).trimmed();
+        if (!name.isEmpty()) {
+            options.suggestedName = name + QStringLiteral(".mcr");
+        }
+    }
+    const QString path = services_.platform.ChooseSaveFile(this, options);
     if (path.isEmpty()) {
         return;
     }
