@@ -624,8 +624,16 @@ TEST_F(MacroDialogTest, TabWalksThePageInReadingOrderAndSpaceClicks) {
             return std::find(stops.begin(), stops.end(), QString::fromLatin1(name)) - stops.begin();
         };
         const char* reading[] = {
-            "group_name", "groupAdd", "groupDel",   "groupImport",      "groupExport",
-            "key_delay",  "item_up",  "item_clear", "chk_macro_record", "edit_macro_repeat_times"};
+            "macro_group", "groupAdd", "groupDel",   "groupImport",      "groupExport",
+            "key_info",    "item_up",  "item_clear", "chk_macro_record", "edit_macro_repeat_times"};
+        // Each list is one stop, whatever its rows hold.
+        for (const char* list : {"macro_group", "key_info"}) {
+            EXPECT_EQ(std::count(stops.begin(), stops.end(), QString::fromLatin1(list)), 1) << list;
+        }
+        for (const char* field : {"group_name", "key_delay", "key_name"}) {
+            EXPECT_EQ(std::count(stops.begin(), stops.end(), QString::fromLatin1(field)), 0)
+                << field;
+        }
         for (std::size_t i = 1; i < std::size(reading); ++i) {
             EXPECT_LT(at(reading[i - 1]), at(reading[i])) << reading[i - 1] << " " << reading[i];
         }
@@ -646,6 +654,44 @@ TEST_F(MacroDialogTest, TabWalksThePageInReadingOrderAndSpaceClicks) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    });
+    EXPECT_EQ(result, ui::kIdCancel);
+}
+
+TEST_F(MacroDialogTest, ListsMoveWithArrowsAndEnterOrF2EditsTheRow) {
+    WriteLibrary(MacroPath(), {{"a", {}}, {"b", Steps(70, {"4", "A", "0", "5"})}});
+    const int result = RunWith([&] {
+        dialog_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog_.get()));
+        ui::SListView* groups = Groups();
+        groups->setFocus(Qt::TabFocusReason);
+        ClickGroupRow(0);
+        groups->setFocus(Qt::TabFocusReason);
+        // An arrow selects as a click does: the steps of the group follow.
+        QTest::keyClick(groups, Qt::Key_Down);
+        EXPECT_EQ(groups->GetSel(), 1);
+        EXPECT_EQ(dialog_->StepAdapter()->GetCount(), 70);
+        QTest::keyClick(groups, Qt::Key_Down);  // at the end it stays
+        EXPECT_EQ(groups->GetSel(), 1);
+
+        // F2 edits the group's name; what is typed renames it.
+        QTest::keyClick(groups, Qt::Key_F2);
+        EXPECT_EQ(ControlName(QApplication::focusWidget()), "group_name");
+        QTest::keyClicks(QApplication::focusWidget(), "Renamed");
+        EXPECT_EQ(DescribeLibrary(MacroPath())[1].substr(0, 8), "Renamed:");
+
+        // The step list: End, Up and Enter reach the delay of the row before the last.
+        ui::SMcListView* steps = StepList();
+        steps->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(steps, Qt::Key_End);
+        QTest::keyClick(steps, Qt::Key_Up);
+        EXPECT_EQ(steps->GetSel(), 68);
+        QTest::keyClick(steps, Qt::Key_Return);
+        EXPECT_EQ(ControlName(QApplication::focusWidget()), "key_delay");
+        // Tab from the field goes on past the list, not through its 70 rows.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(ControlName(QApplication::focusWidget()), "item_up");
+        Click("btnCancel");
     });
     EXPECT_EQ(result, ui::kIdCancel);
 }
