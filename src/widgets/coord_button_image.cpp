@@ -136,6 +136,7 @@ QString KeyCoordinatePath(const QString& programFolder, const QString& value) {
 
 CoordButtonImage::CoordButtonImage(QWidget* parent) : SWindow(parent) {
     setFocusPolicy(Qt::StrongFocus);
+    setProperty("kbOwnAccessibleName", true);  // the focused key's name
 }
 
 CoordButtonImage::~CoordButtonImage() = default;
