@@ -196,6 +196,9 @@ void SSliderBar::OnPaint(QPainter& painter) {
         painter.setBrush(IsHover() || dragging_ ? QColor(Qt::white) : ThemeColor("text"));
         painter.drawEllipse(QRectF(thumb).adjusted(1, 1, -1, -1));
     }
+    if (hasFocus()) {
+        DrawFocus(painter);
+    }
 }
 
 void SSliderBar::OnLButtonDown(QMouseEvent& event) {
