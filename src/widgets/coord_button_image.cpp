@@ -302,7 +302,8 @@ void CoordButtonImage::OnPaint(QPainter& painter) {
         DrawMarked(painter, checkImage_, false);
     }
     DrawKinds(painter);
-    if (hasFocus() && focusKey_ >= 0 && focusKey_ < static_cast<int>(keys_.size())) {
+    if (hasFocus() && focusFromKeyboard_ && focusKey_ >= 0 &&
+        focusKey_ < static_cast<int>(keys_.size())) {
         widget_parts::DrawFocusRing(painter, keys_[static_cast<size_t>(focusKey_)].Rect());
     }
 }
@@ -356,6 +357,7 @@ void CoordButtonImage::OnLButtonDown(QMouseEvent& event) {
 }
 
 void CoordButtonImage::PressKey(size_t index, unsigned flags, QPoint pt) {
+    focusKey_ = static_cast<int>(index);  // the arrows go on from the key last chosen
     QPointer<CoordButtonImage> self(this);
     int result = 0;
     if (listener_) {
@@ -534,10 +536,15 @@ void CoordButtonImage::MoveFocusKey(int index) {
 
 void CoordButtonImage::focusInEvent(QFocusEvent* event) {
     SWindow::focusInEvent(event);
+    // A click names and rings nothing: the pointer shows where it is. The keyboard's focus
+    // starts on the key last reached, at first the top-left one.
+    focusFromKeyboard_ = event->reason() == Qt::TabFocusReason ||
+                         event->reason() == Qt::BacktabFocusReason ||
+                         event->reason() == Qt::ShortcutFocusReason;
     if (focusKey_ < 0) {
         focusKey_ = FirstKeyInReadingOrder();
     }
-    if (focusKey_ >= 0) {
+    if (focusFromKeyboard_ && focusKey_ >= 0) {
         MoveFocusKey(focusKey_);
     }
 }
@@ -571,7 +578,7 @@ void CoordButtonImage::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
         case Qt::Key_Space:
-            if (!event->isAutoRepeat() && focusKey_ >= 0 &&
+            if (!event->isAutoRepeat() && focusFromKeyboard_ && focusKey_ >= 0 &&
                 focusKey_ < static_cast<int>(keys_.size())) {
                 ActivateFocusKey();
             }
@@ -580,7 +587,8 @@ void CoordButtonImage::keyPressEvent(QKeyEvent* event) {
             SWindow::keyPressEvent(event);
             return;
     }
-    const int next = NeighbourOf(focusKey_, dx, dy);
+    const int next = focusFromKeyboard_ ? NeighbourOf(focusKey_, dx, dy) : focusKey_;
+    focusFromKeyboard_ = true;
     if (next >= 0) {
         MoveFocusKey(next);
     }

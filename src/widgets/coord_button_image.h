@@ -134,7 +134,8 @@ private:
     QString crdxml_;
     int type_ = 0;
     ICoordButtonClickListener* listener_ = nullptr;
-    int focusKey_ = -1;  // index of the key the arrows move from
+    int focusKey_ = -1;               // index of the key the arrows move from
+    bool focusFromKeyboard_ = false;  // the focused key is ringed only for the keyboard
 };
 
 }  // namespace kb::ui

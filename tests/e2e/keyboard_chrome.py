@@ -179,6 +179,7 @@ def scenario_chooser(demo, shots):
     for language, button in (("en", "jp"), ("cn", "zh_cn")):
         demo.click(button)
         time.sleep(0.8)
+        demo.screenshot(shots, f"chooser_main_{language}")
         dialog = Dialog(demo).open("A")
         dialog.click(dialog.group_row(0))
         known = set(run("xdotool", "search", "--onlyvisible", "--pid", str(demo.proc.pid),
