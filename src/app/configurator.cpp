@@ -11,8 +11,10 @@
 #include "config/data_folder.h"
 #include "config/user_settings.h"
 #include "mainwindow/main_window.h"
+#include "platform/qt_desktop.h"
 #include "toolkit/named_ids.h"
 #include "toolkit/sapp.h"
+#include "toolkit/theme.h"
 #include "toolkit/translator.h"
 #include "widgets/register_widgets.h"
 
@@ -109,6 +111,7 @@ int RunConfigurator(char* argv0, const Composition& composition) {
                              LoadChineseUiChoice(dataFolder).value_or(config->chineseUi));
 
     ui::RegisterProgramWidgets(*app);
+    platform::SetChooserStyleSheet(ui::StandardDialogStyleSheet());
 
     std::unique_ptr<platform::PlatformServices> platform = composition.makePlatform();
     // Looked up each time: the string table decides the name.

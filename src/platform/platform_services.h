@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -37,7 +38,13 @@ struct FileChooserOptions {
     QString filterLabel = QStringLiteral("mcr文件(mcr)");
     QStringList patterns = {QStringLiteral("*.mcr")};
     QString defaultSuffix = QStringLiteral("mcr");
+    QString suggestedName;  // saving: the file name offered, in the starting folder
 };
+
+// The name offered for a backup made on `date`: kbconfig-backup-YYYY-MM-DD.xml.
+inline QString DatedBackupName(const QDate& date) {
+    return QStringLiteral("kbconfig-backup-") + date.toString(Qt::ISODate) + QStringLiteral(".xml");
+}
 
 // Window-side services that differ between platforms. The windows of the program only see
 // this interface, so tests can swap in the recording implementation.

@@ -1,6 +1,7 @@
 #include "toolkit/scaption.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QCursor>
 #include <QKeyEvent>
@@ -34,22 +35,38 @@ void SCaption::OnLButtonDown(QMouseEvent& event) {
     if (top == this) {
         return;
     }
-    // The window system moves the window where it can (Wayland allows nothing else).
-    if (top->windowHandle() && top->windowHandle()->startSystemMove()) {
-        return;
-    }
-    dragging_ = true;
-    dragOffset_ = event.globalPosition().toPoint() - top->frameGeometry().topLeft();
+    // The move starts once the pointer travels: a press handed to the window system at once
+    // would take the second click of a double-click with it.
+    pressed_ = true;
+    dragging_ = false;
+    pressPos_ = event.globalPosition().toPoint();
+    dragOffset_ = pressPos_ - top->frameGeometry().topLeft();
 }
 
 void SCaption::OnLButtonUp(QMouseEvent& /*event*/) {
+    pressed_ = false;
     dragging_ = false;
 }
 
 void SCaption::OnMouseMove(QMouseEvent& event) {
-    if (dragging_ && (event.buttons() & Qt::LeftButton)) {
-        window()->move(event.globalPosition().toPoint() - dragOffset_);
+    if (!pressed_ || !(event.buttons() & Qt::LeftButton)) {
+        return;
     }
+    QWidget* top = window();
+    const QPoint global = event.globalPosition().toPoint();
+    if (!dragging_) {
+        if ((global - pressPos_).manhattanLength() < QApplication::startDragDistance() ||
+            top->isMaximized()) {
+            return;
+        }
+        // The window system moves the window where it can (Wayland allows nothing else).
+        if (top->windowHandle() && top->windowHandle()->startSystemMove()) {
+            pressed_ = false;
+            return;
+        }
+        dragging_ = true;
+    }
+    top->move(global - dragOffset_);
 }
 
 void SCaption::OnLButtonDblClk(QMouseEvent& /*event*/) {

@@ -21,7 +21,9 @@ protected:
     void OnLButtonDblClk(QMouseEvent& event) override;
 
 private:
+    bool pressed_ = false;
     bool dragging_ = false;
+    QPoint pressPos_;
     QPoint dragOffset_;
 };
 

@@ -67,7 +67,8 @@ bool SHostWnd::CreateHost(QWidget* owner) {
     root_->SetTrContext(context);
     const QStringList size = attr("size").split(QLatin1Char(','));
     if (size.size() == 2 && ParseIntValue(size[0]) > 0 && ParseIntValue(size[1]) > 0) {
-        resize(ParseIntValue(size[0]), ParseIntValue(size[1]));
+        layoutSize_ = QSize(ParseIntValue(size[0]), ParseIntValue(size[1]));
+        resize(layoutSize_);
     }
     titleSource_ = attr("title");
     RetranslateTitle();
@@ -81,8 +82,9 @@ bool SHostWnd::CreateHost(QWidget* owner) {
     if (radius_ > 0) {
         setAttribute(Qt::WA_TranslucentBackground);
     }
-    root_->setGeometry(rect());
+    root_->setGeometry(ContentRect());
     root_->CreateChildren(layout);
+    UpdateWindowButtons();
     SendHostMessage(kWmCreate);
     return true;
 }
@@ -208,7 +210,8 @@ void SHostWnd::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    if (radius_ > 0) {
+    const bool maximized = isMaximized() || isFullScreen();
+    if (radius_ > 0 && !maximized) {
         QPainterPath clip;
         clip.addRoundedRect(QRectF(rect()), radius_, radius_);
         painter.setClipPath(clip);
@@ -228,9 +231,48 @@ void SHostWnd::closeEvent(QCloseEvent* event) {
 
 void SHostWnd::resizeEvent(QResizeEvent* event) {
     if (root_) {
-        root_->setGeometry(rect());
+        root_->setGeometry(ContentRect());
     }
     QWidget::resizeEvent(event);
+}
+
+void SHostWnd::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange) {
+        UpdateWindowButtons();
+        if (root_) {
+            root_->setGeometry(ContentRect());
+        }
+        update();
+    }
+    QWidget::changeEvent(event);
+}
+
+QRect SHostWnd::ContentRect() const {
+    const bool maximized = isMaximized() || isFullScreen();
+    if (!maximized || !layoutSize_.isValid() || layoutSize_.width() >= width() ||
+        layoutSize_.height() >= height()) {
+        return rect();
+    }
+    QRect content(QPoint(0, 0), layoutSize_);
+    content.moveCenter(rect().center());
+    return content;
+}
+
+void SHostWnd::UpdateWindowButtons() {
+    if (!root_) {
+        return;
+    }
+    const bool maximized = isMaximized() || isFullScreen();
+    for (const char* name : {"btn_max", "btnMax"}) {
+        if (SWindow* button = root_->FindChildByName(QString::fromLatin1(name))) {
+            button->SetVisible(!maximized);
+        }
+    }
+    for (const char* name : {"btn_restore", "btnRestore"}) {
+        if (SWindow* button = root_->FindChildByName(QString::fromLatin1(name))) {
+            button->SetVisible(maximized);
+        }
+    }
 }
 
 // ---- modal dialog -------------------------------------------------------------------------

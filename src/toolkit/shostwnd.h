@@ -116,8 +116,16 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    // Where the layout's content goes: the whole window, or centred at the layout's size while
+    // the window is maximized or full screen.
+    QRect ContentRect() const;
+    // A maximized window shows its restore button ("btn_restore", "btnRestore") in place of
+    // its maximize button ("btn_max", "btnMax"); a normal one the other way round.
+    void UpdateWindowButtons();
+
     QString layoutName_;
     SWindow* root_ = nullptr;
     QString titleSource_;  // the layout's title, untranslated
@@ -127,6 +135,7 @@ private:
     ISkinObj* bkSkin_ = nullptr;
     QColor bkColor_;
     int radius_ = 0;
+    QSize layoutSize_;
     QTimer timer_;
     std::vector<ITimelineHandler*> timeline_;
 };

@@ -1,6 +1,8 @@
 #include "toolkit/slistview.h"
 
 #include <QChildEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollArea>
@@ -12,6 +14,7 @@
 #include "toolkit/sapp.h"
 #include "toolkit/sskin.h"
 #include "toolkit/theme.h"
+#include "toolkit/widget_parts.h"
 
 namespace kb::ui {
 
@@ -95,6 +98,10 @@ void SItemPanel::OnPaint(QPainter& painter) {
     } else if (list_ && list_->colorItemBkgnd_.isValid()) {
         painter.fillRect(rect(), list_->colorItemBkgnd_);
     }
+    // The focused list marks the row the arrows move from (the first while none is selected).
+    if (list_ && list_->hasFocus() && (selected_ || (list_->GetSel() < 0 && Index() == 0))) {
+        widget_parts::DrawFocusRing(painter, rect().adjusted(1, 1, -1, -1));
+    }
 }
 
 bool SItemPanel::eventFilter(QObject* watched, QEvent* event) {
@@ -114,7 +121,8 @@ void SItemPanel::childEvent(QChildEvent* event) {
 
 SListView::SListView(QWidget* parent)
     : SWindow(parent), scroll_(new QScrollArea(this)), content_(new QWidget) {
-    // The rows' fields are the Tab stops, not the area they scroll in.
+    // The list itself is the Tab stop; its rows' fields take focus by click or Enter.
+    setFocusPolicy(Qt::StrongFocus);
     scroll_->setFocusPolicy(Qt::NoFocus);
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -228,22 +236,97 @@ void SListView::Refresh() {
 
 void SListView::PlaceRowsInTabOrder() {
     // Rows are built after the rest of the window, which puts their fields at the end of the
-    // Tab order; they belong where the list is, after the control that precedes it.
-    QWidget* previous = previousInFocusChain();
-    while (previous != nullptr && previous != window() &&
-           !(previous->focusPolicy() & Qt::TabFocus)) {
-        previous = previous->previousInFocusChain();
-    }
-    if (previous == nullptr || previous == window() || isAncestorOf(previous)) {
-        return;
-    }
+    // focus chain; they belong right after the list, so Tab from a field being edited goes
+    // on to the control after the list. Tab itself stops at the list only.
+    QWidget* previous = this;
     for (SItemPanel* row : rows_) {
         for (QWidget* field : row->findChildren<QWidget*>()) {
             if (field->focusPolicy() & Qt::TabFocus) {
+                field->setFocusPolicy(Qt::ClickFocus);
+                field->setProperty("kbRowField", true);
+            }
+            if (field->property("kbRowField").toBool()) {
                 QWidget::setTabOrder(previous, field);
                 previous = field;
             }
         }
+    }
+}
+
+void SListView::SelectByKeyboard(int index) {
+    const int count = GetItemCount();
+    if (count == 0) {
+        return;
+    }
+    index = std::clamp(index, 0, count - 1);
+    EnsureVisible(index);
+    OnItemPressed(GetItemPanel(index));
+}
+
+bool SListView::EditSelectedRow() {
+    SItemPanel* row = GetItemPanel(sel_);
+    if (row == nullptr) {
+        return false;
+    }
+    for (QLineEdit* field : row->findChildren<QLineEdit*>()) {
+        if (!field->isReadOnly() && field->isEnabled() && field->isVisible()) {
+            field->setFocus(Qt::OtherFocusReason);
+            field->selectAll();
+            return true;
+        }
+    }
+    return false;
+}
+
+void SListView::keyPressEvent(QKeyEvent* event) {
+    if (event->modifiers() & ~(Qt::KeypadModifier)) {
+        SWindow::keyPressEvent(event);
+        return;
+    }
+    const int page = std::max(1, RowsArea().height() / std::max(1, itemHeight_) - 1);
+    switch (event->key()) {
+        case Qt::Key_Up:
+            SelectByKeyboard(sel_ < 0 ? 0 : sel_ - 1);
+            return;
+        case Qt::Key_Down:
+            SelectByKeyboard(sel_ < 0 ? 0 : sel_ + 1);
+            return;
+        case Qt::Key_Home:
+            SelectByKeyboard(0);
+            return;
+        case Qt::Key_End:
+            SelectByKeyboard(GetItemCount() - 1);
+            return;
+        case Qt::Key_PageUp:
+            SelectByKeyboard(sel_ < 0 ? 0 : sel_ - page);
+            return;
+        case Qt::Key_PageDown:
+            SelectByKeyboard(sel_ < 0 ? 0 : sel_ + page);
+            return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_F2:
+            if (EditSelectedRow()) {
+                return;
+            }
+            break;
+        default:
+            break;
+    }
+    SWindow::keyPressEvent(event);
+}
+
+void SListView::focusInEvent(QFocusEvent* event) {
+    SWindow::focusInEvent(event);
+    for (SItemPanel* row : rows_) {
+        row->update();
+    }
+}
+
+void SListView::focusOutEvent(QFocusEvent* event) {
+    SWindow::focusOutEvent(event);
+    for (SItemPanel* row : rows_) {
+        row->update();
     }
 }
 

@@ -104,6 +104,11 @@ public:
 
     // Called by a row panel when it was clicked.
     void OnItemPressed(SItemPanel* panel);
+    // The list is one Tab stop: arrows, Home, End and the page keys select rows as a click
+    // does; Enter or F2 edits the selected row's first editable field.
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 protected:
     void OnDataSetChanged() override;
@@ -126,6 +131,9 @@ protected:
 private:
     void Refresh();
     void PlaceRowsInTabOrder();
+    // Moves the selection to row index (clamped) as a click on it would.
+    void SelectByKeyboard(int index);
+    bool EditSelectedRow();
     std::shared_ptr<SAdapterBase> adapter_;
     std::unique_ptr<pugi::xml_document> template_;
     std::vector<SItemPanel*> rows_;

@@ -34,6 +34,7 @@ constexpr int kTrack = 4;
 
 SSliderBar::SSliderBar(QWidget* parent) : SWindow(parent) {
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 bool SSliderBar::SetAttribute(const QString& name, const QString& value, bool loading) {
@@ -116,7 +117,11 @@ int SSliderBar::ValueAt(const QPoint& pt) const {
 }
 
 void SSliderBar::DragTo(const QPoint& pt) {
-    const int v = ValueAt(pt);
+    MoveTo(ValueAt(pt));
+}
+
+void SSliderBar::MoveTo(int value) {
+    const int v = std::clamp(value, min_, max_);
     if (v == value_) {
         return;
     }
@@ -124,6 +129,38 @@ void SSliderBar::DragTo(const QPoint& pt) {
     EventArgs evt = MakeEvent(kEvtSliderPos);
     evt.pos = value_;
     FireEvent(evt);
+}
+
+void SSliderBar::keyPressEvent(QKeyEvent* event) {
+    const int page = std::max(1, (max_ - min_) / 4);
+    switch (event->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Down:
+            MoveTo(value_ - 1);
+            return;
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+            MoveTo(value_ + 1);
+            return;
+        case Qt::Key_PageDown:
+            MoveTo(value_ - page);
+            return;
+        case Qt::Key_PageUp:
+            MoveTo(value_ + page);
+            return;
+        case Qt::Key_Home:
+            MoveTo(min_);
+            return;
+        case Qt::Key_End:
+            MoveTo(max_);
+            return;
+        default:
+            SWindow::keyPressEvent(event);
+    }
+}
+
+void SSliderBar::DrawFocus(QPainter& painter) {
+    widget_parts::DrawFocusRing(painter, ThumbRect().adjusted(-2, -2, 2, 2));
 }
 
 void SSliderBar::OnPaint(QPainter& painter) {
@@ -158,6 +195,9 @@ void SSliderBar::OnPaint(QPainter& painter) {
         painter.setPen(QPen(IsDisabled() ? ThemeColor("text_disabled") : ThemeColor("accent"), 2));
         painter.setBrush(IsHover() || dragging_ ? QColor(Qt::white) : ThemeColor("text"));
         painter.drawEllipse(QRectF(thumb).adjusted(1, 1, -1, -1));
+    }
+    if (hasFocus()) {
+        DrawFocus(painter);
     }
 }
 

@@ -31,10 +31,14 @@ protected:
     void OnLButtonDown(QMouseEvent& event) override;
     void OnLButtonUp(QMouseEvent& event) override;
     void OnMouseMove(QMouseEvent& event) override;
+    // The arrows, Home, End and the page keys move the value as a drag does.
+    void keyPressEvent(QKeyEvent* event) override;
+    void DrawFocus(QPainter& painter) override;
 
 private:
     int ValueAt(const QPoint& pt) const;
     void DragTo(const QPoint& pt);
+    void MoveTo(int value);
     int min_ = 0;
     int max_ = 100;
     int value_ = 0;

@@ -118,6 +118,8 @@ void SToggleButton::OnPaint(QPainter& painter) {
 void SToggleButton::DrawFocus(QPainter& painter) {
     if (focusSkin_) {
         focusSkin_->Draw(painter, GetClientRectLocal(), 0);
+    } else {
+        SButton::DrawFocus(painter);  // the ring, when the focus came from the keyboard
     }
 }
 

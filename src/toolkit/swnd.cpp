@@ -115,7 +115,23 @@ void SWindow::SetText(const QString& text, bool translate) {
     textSource_ = text;
     textTr_ = translate;
     textShown_ = translate ? Translate(text) : text;
+    UpdateAccessibleName();
     update();
+}
+
+// Screen readers name a control by its text, or by its tooltip when it shows no text (the
+// image buttons, the colour swatches). A widget that names itself sets kbOwnAccessibleName.
+void SWindow::UpdateAccessibleName() {
+    if (property("kbOwnAccessibleName").toBool()) {
+        return;
+    }
+    const QString name = textShown_.isEmpty() ? tipShown_ : textShown_;
+    if (name != accessibleName()) {
+        setAccessibleName(name);
+        if (QWidget* proxy = focusProxy()) {
+            proxy->setAccessibleName(name);
+        }
+    }
 }
 
 QString SWindow::GetText(bool raw) const {
@@ -127,6 +143,7 @@ void SWindow::SetToolTipText(const QString& tip, bool translate) {
     tipTr_ = translate;
     tipShown_ = translate ? Translate(tip) : tip;
     setToolTip(tipShown_);
+    UpdateAccessibleName();
 }
 
 QString SWindow::TrContext() const {
@@ -145,6 +162,7 @@ void SWindow::OnLanguageChanged() {
         tipShown_ = Translate(tipSource_);
         setToolTip(tipShown_);
     }
+    UpdateAccessibleName();
     update();
 }
 

@@ -88,6 +88,8 @@ public:
     // The text as shown (translated); raw = true gives the source text.
     virtual QString GetText(bool raw = false) const;
     void SetToolTipText(const QString& tip, bool translate = false);
+    // The accessible name follows the shown text, else the tooltip.
+    void UpdateAccessibleName();
     QString GetToolTipText() const { return tipShown_; }
     // The tooltip as set, before translation, and whether it is translated.
     const QString& ToolTipSource() const { return tipSource_; }

@@ -84,4 +84,35 @@ QString ThemeStyleSheet(const QString& sheet) {
     return out;
 }
 
+QString StandardDialogStyleSheet() {
+    return ThemeStyleSheet(QStringLiteral(
+        "QDialog, QWidget { background-color: @color/bg; color: @color/text; }"
+        "QLabel { background: transparent; }"
+        "QLineEdit, QComboBox, QTreeView, QListView, QAbstractItemView {"
+        " background-color: @color/panel_dark; color: @color/text;"
+        " border: 1px solid @color/control_edge; border-radius: 4px;"
+        " selection-background-color: @color/accent; selection-color: @color/text_on_accent; }"
+        "QLineEdit:focus, QComboBox:focus, QAbstractItemView:focus {"
+        " border: 1px solid @color/accent; }"
+        "QComboBox { padding: 3px 8px; }"
+        "QComboBox QAbstractItemView { background-color: @color/popup; }"
+        "QHeaderView::section { background-color: @color/panel; color: @color/text_dim;"
+        " border: none; border-right: 1px solid @color/edge; padding: 4px 8px; }"
+        "QPushButton { background-color: @color/face; color: @color/text;"
+        " border: 1px solid @color/control_edge; border-radius: 4px; padding: 5px 16px; }"
+        "QPushButton:hover { background-color: @color/face_hover; }"
+        "QPushButton:pressed { background-color: @color/face_pressed; }"
+        "QPushButton:default { border: 1px solid @color/accent; }"
+        "QPushButton:focus { border: 2px solid @color/accent; }"
+        "QPushButton:disabled { color: @color/text_disabled; }"
+        "QToolButton { background-color: transparent; border: 1px solid transparent;"
+        " border-radius: 4px; padding: 2px; }"
+        "QToolButton:hover, QToolButton:focus { border: 1px solid @color/accent; }"
+        "QScrollBar { background-color: @color/panel_dark; }"
+        "QScrollBar::handle { background-color: @color/face_hover; border-radius: 3px; }"
+        "QMenu { background-color: @color/popup; color: @color/text; border: 1px solid "
+        "@color/edge; }"
+        "QMenu::item:selected { background-color: @color/accent; color: @color/text_on_accent; }"));
+}
+
 }  // namespace kb::ui

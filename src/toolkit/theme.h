@@ -27,4 +27,7 @@ std::span<const ThemeFallback> ThemeFallbacks();
 // A style sheet with every "@color/NAME" replaced by that theme colour.
 QString ThemeStyleSheet(const QString& sheet);
 
+// The dark look for Qt's own dialogs that the program opens (the file chooser).
+QString StandardDialogStyleSheet();
+
 }  // namespace kb::ui

@@ -1,5 +1,8 @@
 #include "toolkit/translator.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QUuid>
 #include <cstring>
 #include <pugixml.hpp>
@@ -74,12 +77,42 @@ QString STranslator::Translate(const QString& context, const QString& source) co
     return hit == ctx->constEnd() ? QString() : *hit;
 }
 
+STranslatorMgr::~STranslatorMgr() {
+    if (qtTranslator_ && QCoreApplication::instance() != nullptr) {
+        QCoreApplication::removeTranslator(qtTranslator_.get());
+    }
+}
+
 void STranslatorMgr::SetLanguage(const QString& name) {
     const QString language = LanguageName(name);
     if (language != language_) {
         translators_.clear();
     }
     language_ = language;
+    InstallQtTranslations();
+}
+
+// Qt's own windows (the file chooser, its buttons and columns) speak the program's language
+// when Qt's translations for it are installed; otherwise they stay in English.
+void STranslatorMgr::InstallQtTranslations() {
+    if (QCoreApplication::instance() == nullptr) {
+        return;
+    }
+    if (qtTranslator_) {
+        QCoreApplication::removeTranslator(qtTranslator_.get());
+        qtTranslator_.reset();
+    }
+    if (language_ != QLatin1String("cn")) {
+        return;
+    }
+    auto translator = std::make_unique<QTranslator>();
+    if (translator->load(QStringLiteral("qtbase_zh_CN"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        translator->load(QStringLiteral("qtbase_zh_CN"), QCoreApplication::applicationDirPath() +
+                                                             QStringLiteral("/translations"))) {
+        QCoreApplication::installTranslator(translator.get());
+        qtTranslator_ = std::move(translator);
+    }
 }
 
 bool STranslatorMgr::InstallTranslator(std::shared_ptr<STranslator> translator) {
@@ -88,6 +121,7 @@ bool STranslatorMgr::InstallTranslator(std::shared_ptr<STranslator> translator) 
     }
     if (language_.isEmpty()) {
         language_ = translator->Name();
+        InstallQtTranslations();
     }
     if (translator->Name() != language_) {
         return false;

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QTranslator>
 #include <memory>
 #include <vector>
 
@@ -40,9 +41,17 @@ public:
     // Installed translators in order, first hit wins; the source itself when none has it.
     QString Tr(const QString& context, const QString& source) const;
 
+    STranslatorMgr() = default;
+    STranslatorMgr(const STranslatorMgr&) = delete;
+    STranslatorMgr& operator=(const STranslatorMgr&) = delete;
+    ~STranslatorMgr();
+
 private:
+    void InstallQtTranslations();
+
     QString language_;
     std::vector<std::shared_ptr<STranslator>> translators_;
+    std::unique_ptr<QTranslator> qtTranslator_;  // Qt's own texts in the language, when found
 };
 
 }  // namespace kb::ui

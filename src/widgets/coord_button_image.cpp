@@ -1,8 +1,11 @@
 #include "widgets/coord_button_image.h"
 
+#include <QAccessible>
 #include <QCursor>
 #include <QFile>
+#include <QFocusEvent>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
@@ -13,6 +16,7 @@
 
 #include "toolkit/sapp.h"
 #include "toolkit/theme.h"
+#include "toolkit/widget_parts.h"
 #include "widgets/widget_values.h"
 
 namespace kb::ui {
@@ -44,6 +48,8 @@ int ClampSum(int a, int b) {
     }
     return static_cast<int>(sum);
 }
+
+constexpr unsigned kMouseLeftButton = 0x0001;  // MK_LBUTTON
 
 // Windows mouse key-state flags, which the listener receives as they come with the message.
 unsigned MouseFlags(const QMouseEvent& event) {
@@ -129,7 +135,10 @@ QString KeyCoordinatePath(const QString& programFolder, const QString& value) {
     return path;
 }
 
-CoordButtonImage::CoordButtonImage(QWidget* parent) : SWindow(parent) {}
+CoordButtonImage::CoordButtonImage(QWidget* parent) : SWindow(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+    setProperty("kbOwnAccessibleName", true);  // the focused key's name
+}
 
 CoordButtonImage::~CoordButtonImage() = default;
 
@@ -329,6 +338,10 @@ void CoordButtonImage::OnPaint(QPainter& painter) {
             DrawLabel(painter, key);
         }
     }
+    if (hasFocus() && focusFromKeyboard_ && focusKey_ >= 0 &&
+        focusKey_ < static_cast<int>(keys_.size())) {
+        widget_parts::DrawFocusRing(painter, keys_[static_cast<size_t>(focusKey_)].Rect());
+    }
 }
 
 // A frame and a bar along the bottom edge in the colour of the key's kind of assignment.
@@ -438,13 +451,17 @@ void CoordButtonImage::OnLButtonDown(QMouseEvent& event) {
     if (hit < 0) {
         return;
     }
-    const size_t index = static_cast<size_t>(hit);
+    PressKey(static_cast<size_t>(hit), MouseFlags(event), pt);
+}
+
+void CoordButtonImage::PressKey(size_t index, unsigned flags, QPoint pt) {
+    focusKey_ = static_cast<int>(index);  // the arrows go on from the key last chosen
     QPointer<CoordButtonImage> self(this);
     int result = 0;
     if (listener_) {
         const CoordKey key = keys_[index];
-        result = listener_->OnCoordButtonClick(key.id, key.name, kEventPress, MouseFlags(event),
-                                               pt.x(), pt.y());
+        result =
+            listener_->OnCoordButtonClick(key.id, key.name, kEventPress, flags, pt.x(), pt.y());
         if (!self) {
             return;  // the listener closed the window
         }
@@ -472,13 +489,15 @@ void CoordButtonImage::OnLButtonUp(QMouseEvent& event) {
     if (hit < 0) {
         return;
     }
-    const size_t index = static_cast<size_t>(hit);
+    ReleaseKey(static_cast<size_t>(hit), MouseFlags(event), pt);
+}
+
+void CoordButtonImage::ReleaseKey(size_t index, unsigned flags, QPoint pt) {
     if (keys_[index].pressed != 0 && listener_) {
         QPointer<CoordButtonImage> self(this);
         const CoordKey key = keys_[index];
         // The listener may run a modal dialog; the widget can be gone when it returns.
-        listener_->OnCoordButtonClick(key.id, key.name, kEventRelease, MouseFlags(event), pt.x(),
-                                      pt.y());
+        listener_->OnCoordButtonClick(key.id, key.name, kEventRelease, flags, pt.x(), pt.y());
         if (!self) {
             return;
         }
@@ -532,6 +551,159 @@ void CoordButtonImage::OnMouseLeave() {
     if (!changed.isEmpty()) {
         update(changed);
     }
+}
+
+// ---- keyboard -----------------------------------------------------------------------------
+
+namespace {
+
+bool HasArea(const CoordKey& key) {
+    return key.right > key.left && key.bottom > key.top;
+}
+
+QPoint CentreOf(const CoordKey& key) {
+    return {(key.left + key.right) / 2, (key.top + key.bottom) / 2};
+}
+
+}  // namespace
+
+int CoordButtonImage::FirstKeyInReadingOrder() const {
+    int best = -1;
+    for (size_t i = 0; i < keys_.size(); ++i) {
+        const CoordKey& key = keys_[i];
+        if (!HasArea(key)) {
+            continue;
+        }
+        const CoordKey* current = best >= 0 ? &keys_[static_cast<size_t>(best)] : nullptr;
+        if (current == nullptr || key.top < current->top ||
+            (key.top == current->top && key.left < current->left)) {
+            best = static_cast<int>(i);
+        }
+    }
+    return best;
+}
+
+int CoordButtonImage::NeighbourOf(int from, int dx, int dy) const {
+    if (from < 0 || from >= static_cast<int>(keys_.size())) {
+        return FirstKeyInReadingOrder();
+    }
+    const QPoint origin = CentreOf(keys_[static_cast<size_t>(from)]);
+    int best = -1;
+    long long bestScore = 0;
+    for (size_t i = 0; i < keys_.size(); ++i) {
+        if (static_cast<int>(i) == from || !HasArea(keys_[i])) {
+            continue;
+        }
+        const QPoint d = CentreOf(keys_[i]) - origin;
+        // Ahead along the direction, and nearest with the sideways distance weighing most:
+        // Right from a key goes to the next key of its row, not to a nearer one above.
+        const int along = d.x() * dx + d.y() * dy;
+        const int across = std::abs(d.x() * dy) + std::abs(d.y() * dx);
+        if (along <= 0) {
+            continue;
+        }
+        const long long score = static_cast<long long>(along) + 3LL * across;
+        if (best < 0 || score < bestScore) {
+            best = static_cast<int>(i);
+            bestScore = score;
+        }
+    }
+    return best;
+}
+
+void CoordButtonImage::MoveFocusKey(int index) {
+    if (index < 0 || index >= static_cast<int>(keys_.size())) {
+        return;
+    }
+    focusKey_ = index;
+    const CoordKey& key = keys_[static_cast<size_t>(index)];
+    // Screen readers hear the key's name and what it does; sighted users see its tooltip.
+    setAccessibleName(key.name);
+    setAccessibleDescription(key.detail);
+    if (QAccessible::isActive()) {
+        QAccessibleEvent named(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&named);
+        QAccessibleEvent focused(this, QAccessible::Focus);
+        QAccessible::updateAccessibility(&focused);
+    }
+    const QPoint margin(GetMargin().left(), GetMargin().top());
+    const QRect area = key.Rect().translated(margin);
+    QToolTip::showText(mapToGlobal(area.bottomLeft()), TipOf(key), this, area);
+    update();
+}
+
+void CoordButtonImage::focusInEvent(QFocusEvent* event) {
+    SWindow::focusInEvent(event);
+    // A click names and rings nothing: the pointer shows where it is. The keyboard's focus
+    // starts on the key last reached, at first the top-left one.
+    focusFromKeyboard_ = event->reason() == Qt::TabFocusReason ||
+                         event->reason() == Qt::BacktabFocusReason ||
+                         event->reason() == Qt::ShortcutFocusReason;
+    if (focusKey_ < 0) {
+        focusKey_ = FirstKeyInReadingOrder();
+    }
+    if (focusFromKeyboard_ && focusKey_ >= 0) {
+        MoveFocusKey(focusKey_);
+    }
+}
+
+void CoordButtonImage::focusOutEvent(QFocusEvent* event) {
+    SWindow::focusOutEvent(event);
+    QToolTip::hideText();
+    update();
+}
+
+void CoordButtonImage::keyPressEvent(QKeyEvent* event) {
+    if (event->modifiers() & ~Qt::KeypadModifier) {
+        SWindow::keyPressEvent(event);
+        return;
+    }
+    int dx = 0;
+    int dy = 0;
+    switch (event->key()) {
+        case Qt::Key_Left:
+            dx = -1;
+            break;
+        case Qt::Key_Right:
+            dx = 1;
+            break;
+        case Qt::Key_Up:
+            dy = -1;
+            break;
+        case Qt::Key_Down:
+            dy = 1;
+            break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Space:
+            if (!event->isAutoRepeat() && focusFromKeyboard_ && focusKey_ >= 0 &&
+                focusKey_ < static_cast<int>(keys_.size())) {
+                ActivateFocusKey();
+            }
+            return;
+        default:
+            SWindow::keyPressEvent(event);
+            return;
+    }
+    const int next = focusFromKeyboard_ ? NeighbourOf(focusKey_, dx, dy) : focusKey_;
+    focusFromKeyboard_ = true;
+    if (next >= 0) {
+        MoveFocusKey(next);
+    }
+}
+
+// A key chosen from the keyboard takes the path of a click at its centre.
+void CoordButtonImage::ActivateFocusKey() {
+    QToolTip::hideText();
+    const size_t index = static_cast<size_t>(focusKey_);
+    const QPoint centre = CentreOf(keys_[index]);
+    QPointer<CoordButtonImage> self(this);
+    PressKey(index, kMouseLeftButton, centre);
+    if (!self || index >= keys_.size()) {
+        return;
+    }
+    keys_[index].pressed = 1;  // the release follows the press, as for the mouse
+    ReleaseKey(index, kMouseLeftButton, centre);
 }
 
 }  // namespace kb::ui

@@ -97,6 +97,12 @@ public:
     void SetKeyLabel(int id, const QString& label);
 
     int SelectionType() const { return type_; }
+    // The key the keyboard focus is on, -1 before the picture had the focus.
+    int FocusKeyId() const {
+        return focusKey_ >= 0 && focusKey_ < static_cast<int>(keys_.size())
+                   ? keys_[static_cast<size_t>(focusKey_)].id
+                   : -1;
+    }
     const QString& CoordFile() const { return crdxml_; }
     // Overrides where the key coordinate file is looked for (the program folder by default).
     static void SetProgramFolderOverride(const QString& folder);
@@ -108,8 +114,20 @@ protected:
     void OnMouseMove(QMouseEvent& event) override;
     void OnMouseHover() override {}
     void OnMouseLeave() override;
+    // One Tab stop: the arrows move between the keys by where they sit, Enter and Space
+    // choose the key as a click does; the key with the focus is ringed and named.
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    void PressKey(size_t index, unsigned flags, QPoint pt);
+    void ReleaseKey(size_t index, unsigned flags, QPoint pt);
+    int FirstKeyInReadingOrder() const;
+    // The nearest key from key `from` in the direction (dx, dy); -1 when there is none.
+    int NeighbourOf(int from, int dx, int dy) const;
+    void MoveFocusKey(int index);
+    void ActivateFocusKey();
     // Index of the first key holding the point (client coordinates), -1 when none.
     int HitFirst(int x, int y) const;
     int FirstWithId(int id) const;
@@ -129,6 +147,8 @@ private:
     QString crdxml_;
     int type_ = 0;
     ICoordButtonClickListener* listener_ = nullptr;
+    int focusKey_ = -1;               // index of the key the arrows move from
+    bool focusFromKeyboard_ = false;  // the focused key is ringed only for the keyboard
 };
 
 }  // namespace kb::ui

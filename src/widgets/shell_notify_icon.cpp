@@ -119,9 +119,13 @@ void SShellNotifyIcon::OnCreated() {
     tray_->show();
 }
 
+bool SShellNotifyIcon::CanShowBalloon() const {
+    return tray_ && QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages();
+}
+
 void SShellNotifyIcon::ShowBalloon(const QString& text) {
     balloon_ = text.left(kMaxBalloonChars);
-    if (tray_ && QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages()) {
+    if (CanShowBalloon()) {
         tray_->showMessage(QString(), balloon_, QSystemTrayIcon::NoIcon, kBalloonTimeoutMs);
     }
 }

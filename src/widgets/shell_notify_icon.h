@@ -41,6 +41,8 @@ public:
     void OnCreated() override;
 
     void ShowBalloon(const QString& text);
+    // False while the desktop has no notification area that shows balloons.
+    bool CanShowBalloon() const;
 
     // What a tray click does: offered to the host's hook first, then the default behaviour.
     void HandleTrayMouse(qintptr mouseMessage);

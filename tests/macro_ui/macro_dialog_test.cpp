@@ -292,52 +292,62 @@ TEST_F(MacroDialogTest, CancelAndDeleteLeaveTheRecordAlone) {
 
 // ---- opening ------------------------------------------------------------------------------
 
-TEST_F(MacroDialogTest, OpensOnTheKeysAssignmentAndOkKeepsIt) {
+TEST_F(MacroDialogTest, ShowsTheKeysAssignmentBesideItsNameAndOpensOnTheRememberedChoices) {
     WriteLibrary(MacroPath(), {{"other", {{"5", "B", "0", "10"}}}, {"mine", TwoSteps()}});
-    // Remembered choices that differ from every assignment below.
-    State().page = 0;
-    State().groupsel = 0;
-    State().mediasel = 0;
-    State().functsel = 1;
+    const std::string stored = "<macro page=\"2\" groupsel=\"0\" mediasel=\"0\" functsel=\"1\"/>";
+    WriteFile(StorePath(), stored);
     KeyChoice macro;
     macro.kind = KeyKind::Macro;
     macro.name = "mine";
-    macro.repeat = 3;
-    macro.steps = {{"4", "A", "0", "100"}, {"4", "A", "1", "20"}};
+    macro.repeat = 300;  // the keyboard plays the low byte
+    KeyChoice itself = macro;
+    itself.repeat = 256;
     KeyChoice key;
     key.kind = KeyKind::Key;
     key.target = 0x29;
     KeyChoice media;
     media.kind = KeyKind::Media;
     media.name = "Mute";
-    media.codes = {226};
-    KeyChoice function;
-    function.kind = KeyKind::Function;
-    function.name = "Copy";
-    function.codes = {224, 6};
-    struct Case {
-        KeyChoice current;
-        int page;
-        std::vector<std::uint8_t> head;  // record bytes 0-7 after OK
+    KeyChoice elsewhere;
+    const std::vector<std::pair<KeyChoice, QString>> cases{
+        {macro, "Now: macro \"mine\" ×44"},
+        {itself, "Now: types itself"},
+        {key, "Now: → Esc"},
+        {media, "Now: Mute"},
+        {elsewhere, ""},
     };
-    const std::vector<Case> cases{
-        {macro, 0, {0, 0, 0x2B, 3, 0x04, 0x0A, 0x04, 0x82}},
-        {key, 1, {0, 0, 0x29, 0, 0, 0, 0, 0}},
-        {media, 2, {0, 0, 226, 0, 0, 0, 0, 0}},
-        {function, 3, {0, 0, 0x2B, 1, 0xE0, 0x45, 0x06, 0x45}},
-    };
-    for (const Case& c : cases) {
-        KeyAssignmentChoices choices{&c.current, std::nullopt};
+    for (const auto& [current, line] : cases) {
+        KeyAssignmentChoices choices{&current, std::nullopt};
         choices_ = &choices;
-        record_ = {};
         EXPECT_EQ(RunWith([&] {
-                      EXPECT_EQ(Tab()->GetCurSel(), c.page);
-                      Click("btnOK");
+                      EXPECT_EQ(Find("text_current_assignment")->GetText(), line);
+                      EXPECT_EQ(Tab()->GetCurSel(), 2);
+                      EXPECT_EQ(Groups()->GetSel(), 0);
+                      Click("btnCancel");
                   }),
-                  1);
-        EXPECT_EQ(Bytes(record_, 0, 8), c.head) << c.page;
-        EXPECT_EQ(choices.chosen, c.current) << c.page;
+                  2);
+        // Looking at a key changes nothing the user chose.
+        EXPECT_EQ(ReadFile(StorePath()), stored);
     }
+}
+
+TEST_F(MacroDialogTest, RepeatNoteSaysWhatTheKeyboardDoesOutsideOneTo255) {
+    WriteLibrary(MacroPath(), {{"g", TwoSteps()}});
+    const std::vector<std::pair<QString, QString>> cases{
+        {"3", ""},
+        {"255", ""},
+        {"300", "300: the keyboard keeps the low byte and plays it 44 times"},
+        {"0", "0: the keyboard gets 0 and the key types itself"},
+        {"512", "512: the keyboard gets 0 and the key types itself"},
+    };
+    RunWith([&] {
+        for (const auto& [typed, note] : cases) {
+            Find("edit_macro_repeat_times")->SetText(typed);
+            EXPECT_EQ(Find("text_repeat_note")->GetText(), note) << typed.toStdString();
+            EXPECT_EQ(Find("text_repeat_note")->IsVisible(), !note.isEmpty());
+        }
+        Click("btnCancel");
+    });
 }
 
 TEST_F(MacroDialogTest, OpeningShowsTheKeysAndTheRememberedChoices) {
@@ -437,18 +447,10 @@ TEST_F(MacroDialogTest, StepButtonsEditTheShownGroup) {
     EXPECT_EQ(DescribeLibrary(MacroPath()), std::vector<std::string>{"g: 6/0/3"});
     ASSERT_TRUE(boxes_.empty());
 
-    // Clearing asks first, with the number of steps; Cancel keeps them.
-    boxAnswer_ = ui::kIdCancel;
-    Click("item_clear");
-    EXPECT_EQ(boxes_, std::vector<QString>{"Delete all 1 steps of this group?"});
-    EXPECT_EQ(DescribeLibrary(MacroPath()), std::vector<std::string>{"g: 6/0/3"});
-    boxAnswer_ = ui::kIdOk;
-    Click("item_clear");
-    EXPECT_EQ(DescribeLibrary(MacroPath()), std::vector<std::string>{"g:"});
-    // Nothing left to delete: nothing to ask.
-    boxes_.clear();
+    // Clearing happens at once, without a question.
     Click("item_clear");
     EXPECT_TRUE(boxes_.empty());
+    EXPECT_EQ(DescribeLibrary(MacroPath()), std::vector<std::string>{"g:"});
 }
 
 TEST_F(MacroDialogTest, RenamingSavesEachChange) {
@@ -527,7 +529,7 @@ TEST_F(MacroDialogTest, RecordingInEachDelayMode) {
     }
 }
 
-TEST_F(MacroDialogTest, RecordingNeedsASelectedGroupAndSaysSo) {
+TEST_F(MacroDialogTest, RecordingNeedsASelectedGroupAndUnticksSilently) {
     WriteLibrary(MacroPath(), {{"g", {}}});
     Open();
     Groups()->SetSel(-1);
@@ -535,7 +537,7 @@ TEST_F(MacroDialogTest, RecordingNeedsASelectedGroupAndSaysSo) {
     EXPECT_FALSE(Find("chk_macro_record")->IsChecked());
     EXPECT_FALSE(platform_.KeyboardHookInstalled());
     EXPECT_FALSE(platform_.keystrokesCaptured);
-    EXPECT_EQ(boxes_, std::vector<QString>{QString::fromLatin1(kNoGroupToRecordInto)});
+    EXPECT_TRUE(boxes_.empty());
 }
 
 TEST_F(MacroDialogTest, StepListFollowsRecordingAndEscapeCancels) {
@@ -622,8 +624,16 @@ TEST_F(MacroDialogTest, TabWalksThePageInReadingOrderAndSpaceClicks) {
             return std::find(stops.begin(), stops.end(), QString::fromLatin1(name)) - stops.begin();
         };
         const char* reading[] = {
-            "group_name", "groupAdd", "groupDel",   "groupImport",      "groupExport",
-            "key_delay",  "item_up",  "item_clear", "chk_macro_record", "edit_macro_repeat_times"};
+            "macro_group", "groupAdd", "groupDel",   "groupImport",      "groupExport",
+            "key_info",    "item_up",  "item_clear", "chk_macro_record", "edit_macro_repeat_times"};
+        // Each list is one stop, whatever its rows hold.
+        for (const char* list : {"macro_group", "key_info"}) {
+            EXPECT_EQ(std::count(stops.begin(), stops.end(), QString::fromLatin1(list)), 1) << list;
+        }
+        for (const char* field : {"group_name", "key_delay", "key_name"}) {
+            EXPECT_EQ(std::count(stops.begin(), stops.end(), QString::fromLatin1(field)), 0)
+                << field;
+        }
         for (std::size_t i = 1; i < std::size(reading); ++i) {
             EXPECT_LT(at(reading[i - 1]), at(reading[i])) << reading[i - 1] << " " << reading[i];
         }
@@ -644,6 +654,44 @@ TEST_F(MacroDialogTest, TabWalksThePageInReadingOrderAndSpaceClicks) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    });
+    EXPECT_EQ(result, ui::kIdCancel);
+}
+
+TEST_F(MacroDialogTest, ListsMoveWithArrowsAndEnterOrF2EditsTheRow) {
+    WriteLibrary(MacroPath(), {{"a", {}}, {"b", Steps(70, {"4", "A", "0", "5"})}});
+    const int result = RunWith([&] {
+        dialog_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog_.get()));
+        ui::SListView* groups = Groups();
+        groups->setFocus(Qt::TabFocusReason);
+        ClickGroupRow(0);
+        groups->setFocus(Qt::TabFocusReason);
+        // An arrow selects as a click does: the steps of the group follow.
+        QTest::keyClick(groups, Qt::Key_Down);
+        EXPECT_EQ(groups->GetSel(), 1);
+        EXPECT_EQ(dialog_->StepAdapter()->GetCount(), 70);
+        QTest::keyClick(groups, Qt::Key_Down);  // at the end it stays
+        EXPECT_EQ(groups->GetSel(), 1);
+
+        // F2 edits the group's name; what is typed renames it.
+        QTest::keyClick(groups, Qt::Key_F2);
+        EXPECT_EQ(ControlName(QApplication::focusWidget()), "group_name");
+        QTest::keyClicks(QApplication::focusWidget(), "Renamed");
+        EXPECT_EQ(DescribeLibrary(MacroPath())[1].substr(0, 8), "Renamed:");
+
+        // The step list: End, Up and Enter reach the delay of the row before the last.
+        ui::SMcListView* steps = StepList();
+        steps->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(steps, Qt::Key_End);
+        QTest::keyClick(steps, Qt::Key_Up);
+        EXPECT_EQ(steps->GetSel(), 68);
+        QTest::keyClick(steps, Qt::Key_Return);
+        EXPECT_EQ(ControlName(QApplication::focusWidget()), "key_delay");
+        // Tab from the field goes on past the list, not through its 70 rows.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(ControlName(QApplication::focusWidget()), "item_up");
+        Click("btnCancel");
     });
     EXPECT_EQ(result, ui::kIdCancel);
 }
@@ -691,6 +739,7 @@ TEST_F(MacroDialogTest, ExportWritesTheLibraryOnlyToMcrFiles) {
     std::filesystem::create_directories(folder_ / "my.macros");
     const std::vector<std::string> refused = {"backup.MCR", "backup.mcr.txt", "my.macros/backup"};
     Open();
+    ClickGroupRow(0);
     for (const std::string& name : refused) {
         const QString path = QString::fromStdString((folder_ / name).string());
         boxes_.clear();
@@ -707,7 +756,9 @@ TEST_F(MacroDialogTest, ExportWritesTheLibraryOnlyToMcrFiles) {
     platform_.saveFileAnswers.push_back(out);
     Click("groupExport");
     EXPECT_EQ(ReadFile(folder_ / "out.mcr"), ReadFile(MacroPath()));
-    EXPECT_EQ(boxes_, std::vector<QString>{"The macro groups were exported to " + out + "."});
+    EXPECT_TRUE(boxes_.empty());  // written: nothing to say
+    // The selected group names the file offered.
+    EXPECT_EQ(platform_.lastChooserOptions.suggestedName, QString("g.mcr"));
 
     // A file that cannot be written is reported as such, not as exported.
     boxes_.clear();

@@ -3,12 +3,16 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDate>
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -20,6 +24,7 @@
 
 #include "platform/linux/key_mapping.h"
 #include "platform/linux/linux_platform.h"
+#include "platform/qt_desktop.h"
 
 namespace kb::platform {
 namespace {
@@ -32,6 +37,41 @@ struct RecordingSink : KeyStrokeSink {
         return consume;
     }
 };
+
+TEST(FileChooser, FilterNamesThePatternsOnceInEitherLanguage) {
+    const struct {
+        const char* label;
+        QStringList patterns;
+        const char* filter;
+    } cases[] = {
+        {"mcr文件(mcr)", {"*.mcr"}, "mcr文件 (*.mcr)"},
+        {"Macro files (mcr)", {"*.mcr"}, "Macro files (*.mcr)"},
+        {"Keyboard settings", {"*.xml"}, "Keyboard settings (*.xml)"},
+        {"(mcr)", {"*.mcr"}, "(mcr) (*.mcr)"},
+    };
+    for (const auto& c : cases) {
+        FileChooserOptions options;
+        options.filterLabel = QString::fromUtf8(c.label);
+        options.patterns = c.patterns;
+        EXPECT_EQ(ChooserNameFilter(options), QString::fromUtf8(c.filter)) << c.label;
+    }
+}
+
+TEST(FileChooser, StartsInTheDocumentsFolderWithTheSuggestedName) {
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (documents.isEmpty() || !QFileInfo(documents).isDir()) {
+        documents = QDir::homePath();
+    }
+    FileChooserOptions options;
+    EXPECT_EQ(ChooserStartPath(options, true), documents);
+    options.suggestedName = DatedBackupName(QDate(2026, 3, 9));
+    EXPECT_EQ(ChooserStartPath(options, true),
+              QDir(documents).filePath("kbconfig-backup-2026-03-09.xml"));
+    EXPECT_EQ(ChooserStartPath(options, false), documents);  // opening suggests nothing
+    // A group name is a file name only: no folders climbed, nothing the system refuses.
+    options.suggestedName = "../a/b:c.mcr";
+    EXPECT_EQ(QFileInfo(ChooserStartPath(options, true)).fileName(), ".._a_b_c.mcr");
+}
 
 TEST(KeyMapping, PhysicalKeysMapToUsLayoutVirtualKeys) {
     struct Case {

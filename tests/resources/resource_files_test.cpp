@@ -578,11 +578,14 @@ TEST(Translations, EveryShownTextHasAChineseAndAnEnglishTranslation) {
     for (const char* t :
          {kb::kNoPermissionText,
           "Importing replaces all %1 macro groups of the library with the groups of %2. Continue?",
-          "%1 could not be read as a macro file.", "The macro groups were exported to %1.",
-          "The macro groups could not be written to %1.",
-          "%1 does not end in \".mcr\": only .mcr files are imported and exported.",
-          "Delete all %1 steps of this group?"}) {
+          "%1 could not be read as a macro file.", "The macro groups could not be written to %1.",
+          "%1 does not end in \".mcr\": only .mcr files are imported and exported."}) {
         shown.emplace_back("msgbox", t);
+    }
+    for (const char* t : {"Now: macro \"%1\" ×%2", "Now: types itself", "Now: → %1", "Now: %1",
+                          "%1: the keyboard gets 0 and the key types itself",
+                          "%1: the keyboard keeps the low byte and plays it %2 times"}) {
+        shown.emplace_back("macro", t);
     }
     for (const char* t : {"The keyboard is not connected", "The keyboard did not respond"}) {
         shown.emplace_back("main", t);

@@ -84,6 +84,33 @@ TEST_F(HostTest, MessagesReachTheHookBeforeTheDefaults) {
     EXPECT_EQ(host.messages.size(), 5u);
 }
 
+TEST_F(HostTest, MaximizeTogglesWithTheButtonsAndTheTitleAndCentresTheContent) {
+    MsgHost host("LAYOUT:dialog");
+    ASSERT_TRUE(host.CreateHost());
+    host.show();
+    SWindow* max = host.FindChildByName("btn_max");
+    SWindow* restore = host.FindChildByName("btn_restore");
+    ASSERT_TRUE(max && restore);
+    const auto shown = [&] { return std::pair{max->isVisible(), restore->isVisible()}; };
+    EXPECT_EQ(shown(), std::pair(true, false));
+
+    host.SendHostMessage(kWmSysCommand, kScMaximize);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host.isMaximized(); }, 5000));
+    EXPECT_EQ(shown(), std::pair(false, true));
+    // The content keeps the layout's size, in the middle of the larger window.
+    const QRect content = host.GetRoot()->geometry();
+    EXPECT_EQ(content.size(), QSize(200, 100));
+    EXPECT_EQ(content.center(), host.rect().center());
+
+    // A double-click on the title restores, another maximizes again.
+    QTest::mouseDClick(host.FindChildByName("dlg_cap"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !host.isMaximized(); }, 5000));
+    EXPECT_EQ(shown(), std::pair(true, false));
+    EXPECT_EQ(host.GetRoot()->geometry(), host.rect());
+    QTest::mouseDClick(host.FindChildByName("dlg_cap"), Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return host.isMaximized(); }, 5000));
+}
+
 TEST_F(HostTest, DialogReturnsTheFirstEndCodeAndReenablesTheOwner) {
     MsgHost owner("LAYOUT:main");
     ASSERT_TRUE(owner.CreateHost());

@@ -117,6 +117,9 @@ protected:
                   R"(<layout><include src="LAYOUT:loop"/><text name="loop_text"/></layout>)");
         WriteText("layout/broken.xml", R"(<layout size="100,100"><window name="x" )");
         WriteText("layout/dialog.xml", R"(<layout size="200,100">
+  <caption name="dlg_cap" pos="0,0,150,10"/>
+  <imgbtn name="btn_max" pos="160,0,20,10"/>
+  <imgbtn name="btn_restore" pos="160,0,20,10" visible="0"/>
   <button name="btnOK" pos="10,10,60,24" text="OK"/>
   <button name="btnCancel" pos="80,10,60,24" text="Cancel"/>
 </layout>)");

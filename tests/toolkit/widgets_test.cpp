@@ -203,6 +203,33 @@ TEST_F(WidgetTest, SliderClampsAndDraggingRaisesPositions) {
     EXPECT_EQ(slider->GetValue(), 5);
 }
 
+TEST_F(WidgetTest, SliderMovesWithKeysAndControlsAreNamedForScreenReaders) {
+    auto* slider = host_->FindChildByName2<SSliderBar>("bar_speed");
+    ASSERT_NE(slider, nullptr);
+    EXPECT_TRUE(slider->focusPolicy() & Qt::TabFocus);
+    slider->SetValue(3);
+    const std::pair<Qt::Key, int> keys[] = {
+        {Qt::Key_Right, 4}, {Qt::Key_Right, 5}, {Qt::Key_Up, 5}, {Qt::Key_Left, 4},
+        {Qt::Key_Home, 1},  {Qt::Key_Down, 1},  {Qt::Key_End, 5}};
+    for (const auto& [key, value] : keys) {
+        QTest::keyClick(slider, key);
+        EXPECT_EQ(slider->GetValue(), value) << key;
+    }
+    // Only real moves are raised, as for a drag.
+    std::vector<int> raised;
+    for (const EventArgs& evt : EventsOf(kEvtSliderPos)) {
+        raised.push_back(evt.pos);
+    }
+    EXPECT_EQ(raised, (std::vector<int>{4, 5, 4, 1, 5}));
+
+    // A control is named by its text, or by its tooltip when it shows none.
+    EXPECT_EQ(host_->FindChildByName("plain")->accessibleName(),
+              host_->FindChildByName("plain")->GetText());
+    SWindow* image = host_->FindChildByName("btn_more");
+    image->SetToolTipText("More");
+    EXPECT_EQ(image->accessibleName(), "More");
+}
+
 // An edit box that swallows Enter and reports it instead.
 class EnterEdit : public SEdit {
 public:

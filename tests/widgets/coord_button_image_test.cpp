@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFocusEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -290,6 +291,41 @@ TEST_F(CoordButtonTest, ReleaseOnlyOverThePressedKey) {
     EXPECT_EQ(rec_.calls[1].name, "A");
     EXPECT_EQ(rec_.calls[1].event, CoordButtonImage::kEventRelease);
     EXPECT_EQ(kb_->GetKeys()[0].pressed, 0);
+}
+
+TEST_F(CoordButtonTest, KeyboardMovesBetweenKeysByPlaceAndEnterOrSpaceClicks) {
+    EXPECT_TRUE(kb_->focusPolicy() & Qt::TabFocus);
+    QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(kb_, &in);
+    EXPECT_EQ(kb_->FocusKeyId(), 1);  // the top-left key first
+    EXPECT_EQ(kb_->accessibleName(), "A");
+    kb_->SetKeyDetail(2, Qt::red, "→ Esc");
+    // Each arrow goes to the nearest key that way, its own row first.
+    // C and C2 share id 3.
+    const std::pair<Qt::Key, int> moves[] = {
+        {Qt::Key_Left, 1},  {Qt::Key_Right, 2}, {Qt::Key_Right, 3}, {Qt::Key_Right, 3},
+        {Qt::Key_Right, 3}, {Qt::Key_Left, 3},  {Qt::Key_Left, 2},  {Qt::Key_Left, 1},
+        {Qt::Key_Down, 9},  {Qt::Key_Up, 1},    {Qt::Key_Right, 2},
+    };
+    for (const auto& [key, id] : moves) {
+        QTest::keyClick(kb_, key);
+        EXPECT_EQ(kb_->FocusKeyId(), id) << key;
+    }
+    EXPECT_EQ(kb_->accessibleName(), "B");
+    EXPECT_EQ(kb_->accessibleDescription(), "→ Esc");
+    // Enter and Space take the click's path: a press and a release at the key's centre, and
+    // the selection rule (type 2 toggles).
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Space}) {
+        rec_.calls.clear();
+        QTest::keyClick(kb_, key);
+        ASSERT_EQ(rec_.calls.size(), 2u) << key;
+        EXPECT_EQ(std::tie(rec_.calls[0].id, rec_.calls[0].event, rec_.calls[0].x, rec_.calls[0].y),
+                  std::make_tuple(2, CoordButtonImage::kEventPress, 15, 5));
+        EXPECT_EQ(rec_.calls[1].event, CoordButtonImage::kEventRelease);
+        EXPECT_EQ(rec_.lastFlags, 1u);
+        EXPECT_EQ(kb_->GetKeys()[1].pressed, 0);
+    }
+    EXPECT_EQ(kb_->GetCheck(2), 0);  // toggled on, then off
 }
 
 TEST_F(CoordButtonTest, WorksWithoutListener) {

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "toolkit/menu.h"
+#include "toolkit/msgbox.h"
 #include "toolkit/shostwnd.h"
 #include "widget_test_support.h"
+#include "widgets/upgrade_notice.h"
 
 namespace kb::ui {
 namespace {
@@ -136,6 +138,24 @@ TEST_F(TrayIconTest, BalloonWithoutATrayAndRemoval) {
     tray_->ShowBalloon("Failed to start the upgrade exe");
     EXPECT_EQ(tray_->LastBalloon(), "Failed to start the upgrade exe");
     host_.reset();  // takes the icons out of the notification area
+}
+
+TEST_F(TrayIconTest, UpgradeFailureIsABoxWithoutATrayInThePlatformsWords) {
+#ifdef Q_OS_WIN
+    EXPECT_STREQ(UpgradeFailedSource(), "Failed to start the upgrade exe");
+#else
+    EXPECT_STREQ(UpgradeFailedSource(), "Failed to start the upgrade program");
+#endif
+    // The offscreen desktop has no notification area: the text comes in a box.
+    ASSERT_FALSE(tray_->CanShowBalloon());
+    int boxes = 0;
+    SetMessageBoxHook([&boxes](QWidget* box) {
+        ++boxes;
+        box->close();
+    });
+    TellUpgradeFailed(host_.get(), tray_, "Failed to start the upgrade program");
+    SetMessageBoxHook({});
+    EXPECT_EQ(boxes, 1);
 }
 
 }  // namespace

@@ -5,9 +5,9 @@
 #include <filesystem>
 
 #include "config/device_config.h"
-#include "macro/xml_file.h"
 #include "macro/key_codes.h"
 #include "macro/macro_dialog_state.h"
+#include "macro/xml_file.h"
 #include "toolkit/msgbox.h"
 #include "toolkit/sapp.h"
 #include "toolkit/slistview.h"
@@ -108,8 +108,11 @@ void MacroRecordDlg::OnInitDialog() {
     // 4-5: delay mode and its controls.
     if (state.dlymode >= 3) {
         state.dlymode = kDelayReal;
-        SaveState();
+        state.SaveState();
     }
+    // Filling the controls below notifies their handlers with the values the state already
+    // holds: "store.xml" is written on the user's own changes only.
+    initialising_ = true;
     delayModeControls_.clear();
     for (const char* name : kDelayModeNames) {
         const ui::SApplication* app = ui::SApplication::Instance();
@@ -223,10 +226,18 @@ void MacroRecordDlg::OnInitDialog() {
     }
     OnMacroGroupClicked(state.groupsel, QString());
 
-    // The key's own assignment, when known, replaces the remembered choices.
-    if (choices_ != nullptr && choices_->current != nullptr) {
-        ShowCurrentAssignment(*choices_->current);
+    // The key's own assignment is shown beside its name; the page and the remembered choices
+    // stay as the user left them.
+    currentAssignment_ = FindChildByName2<ui::SStatic>(QStringLiteral("text_current_assignment"));
+    if (currentAssignment_ != nullptr) {
+        currentAssignment_->SetText(choices_ != nullptr && choices_->current != nullptr
+                                        ? DescribeCurrent(*choices_->current)
+                                        : QString());
     }
+    repeatNote_ = FindChildByName2<ui::SStatic>(QStringLiteral("text_repeat_note"));
+    UpdateRepeatNote();
+
+    initialising_ = false;
 
     // 15
     if (KeyboardHook::InstallHook(services_.platform)) {
@@ -237,62 +248,42 @@ void MacroRecordDlg::OnInitDialog() {
     UpdateKeystrokeCapture();
 }
 
-void MacroRecordDlg::ShowCurrentAssignment(const KeyChoice& current) {
-    const auto entryIndex = [&current](const std::vector<KeyFunctionEntry>& entries) {
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            if (entries[i].name == current.name) {
-                return static_cast<int>(i);
-            }
-        }
-        return -1;
-    };
-    int page = -1;
+QString MacroRecordDlg::DescribeCurrent(const KeyChoice& current) const {
     switch (current.kind) {
         case KeyKind::Macro: {
-            page = 0;
-            const MacroNode& root = library_.Root();
-            for (int i = 0; i < root.ChildCount(); ++i) {
-                if (root.ChildAt(i)->GetAttribute("name") == current.name) {
-                    if (groupList_ != nullptr) {
-                        groupList_->SetSel(i, false);
-                    }
-                    OnMacroGroupClicked(i, QString());
-                    break;
-                }
+            const int played = RepeatOnKeyboard(current.repeat);
+            if (played == 0) {
+                return TrMacro(kTextNowItself);
             }
-            services_.state.repeat = current.repeat;
-            if (repeatTimes_ != nullptr) {
-                repeatTimes_->SetText(QString::number(current.repeat));
-            }
-            break;
+            return TrMacro(kTextNowMacro).arg(FromUtf8(current.name)).arg(played);
         }
-        case KeyKind::Key:
-            page = 1;
-            if (singleKey_ != nullptr) {
-                const auto name = KeyNameOfCode(current.target);
-                singleKey_->SetText(name ? FromUtf8(*name) : QString());
-                // OK without a new capture keeps the key's target.
-                singleKey_->SetUserData(current.target);
-            }
-            break;
+        case KeyKind::Key: {
+            const auto name = KeyNameOfCode(current.target);
+            return TrMacro(kTextNowKey)
+                .arg(name ? FromUtf8(*name) : QString::number(current.target));
+        }
         case KeyKind::Media:
-            page = 2;
-            if (mediaKeys_ != nullptr) {
-                mediaKeys_->SetCurSel(entryIndex(services_.config.mediaKeys), true);
-            }
-            break;
         case KeyKind::Function:
-            page = 3;
-            if (functionKeys_ != nullptr) {
-                functionKeys_->SetCurSel(entryIndex(services_.config.functionKeys), true);
-            }
-            break;
+            return TrMacro(kTextNowEntry).arg(FromUtf8(current.name));
         case KeyKind::Elsewhere:
             break;
     }
-    if (tab_ != nullptr && page >= 0) {
-        tab_->SetCurSel(page);
+    return {};
+}
+
+void MacroRecordDlg::UpdateRepeatNote() {
+    if (repeatNote_ == nullptr) {
+        return;
     }
+    const int typed = services_.state.repeat;
+    QString note;
+    if (typed < 1 || typed > 255) {
+        const int played = RepeatOnKeyboard(typed);
+        note = played == 0 ? TrMacro(kTextRepeatZero).arg(typed)
+                           : TrMacro(kTextRepeatLowByte).arg(typed).arg(played);
+    }
+    repeatNote_->SetText(note);
+    repeatNote_->SetVisible(!note.isEmpty());
 }
 
 std::optional<KeyChoice> MacroRecordDlg::ChosenAssignment(int page) const {
@@ -358,6 +349,8 @@ bool MacroRecordDlg::OnEvent(ui::EventArgs& evt) {
         OnOk();
     } else if (name == QLatin1String("btnCancel")) {
         EndDialog(ui::kIdCancel);
+    } else if (name == QLatin1String("btnClose")) {
+        SendHostMessage(ui::kWmClose);  // as Escape: the dialog is cancelled
     } else if (name == QLatin1String("btnDelete")) {
         EndDialog(kMacroDialogDelete);
     } else if (name == QLatin1String("groupAdd")) {
@@ -514,7 +507,6 @@ void MacroRecordDlg::SetDelayMode(int mode) {
 
 bool MacroRecordDlg::OnRecordCommand(ui::EventArgs& /*evt*/) {
     const bool withoutGroup = groupList_ == nullptr || groupList_->GetSel() < 0;
-    const bool refused = withoutGroup && recordCheck_->IsChecked();
     if (withoutGroup) {
         recordCheck_->SetCheck(false);
     } else {
@@ -528,11 +520,6 @@ bool MacroRecordDlg::OnRecordCommand(ui::EventArgs& /*evt*/) {
         KeyboardHook::UninstallHook();
     }
     UpdateKeystrokeCapture();
-    if (refused) {
-        // Say why the box did not stay ticked.
-        ui::SMessageBox(this, QString::fromLatin1(kNoGroupToRecordInto), QStringLiteral("Warning"),
-                        ui::kMbOk);
-    }
     return true;
 }
 
@@ -542,6 +529,7 @@ bool MacroRecordDlg::OnRepeatChanged(ui::EventArgs& evt) {
     }
     services_.state.repeat = ParseDecimalPrefix(repeatTimes_->GetText().toStdString());
     SaveState();
+    UpdateRepeatNote();
     return true;
 }
 
@@ -588,7 +576,9 @@ int MacroRecordDlg::CurrentPage() const {
 }
 
 void MacroRecordDlg::SaveState() {
-    services_.state.SaveState();
+    if (!initialising_) {
+        services_.state.SaveState();
+    }
 }
 
 bool MacroRecordDlg::OnKeyboardHook(int /*code*/, unsigned message,
@@ -637,6 +627,12 @@ void MacroRecordDlg::RefreshSteps() {
     }
 }
 
+QString MacroRecordDlg::TrMacro(const char* source) const {
+    const ui::SApplication* app = ui::SApplication::Instance();
+    const QString text = QString::fromUtf8(source);
+    return app != nullptr ? app->Tr(QStringLiteral("macro"), text) : text;
+}
+
 QString MacroRecordDlg::Tr(const char* source) const {
     const ui::SApplication* app = ui::SApplication::Instance();
     const QString text = QString::fromUtf8(source);
@@ -653,20 +649,23 @@ platform::FileChooserOptions MacroRecordDlg::ChooserOptions() const {
     return options;
 }
 
-// Steps are only ever cleared on purpose.
 void MacroRecordDlg::OnItemClear() {
-    const MacroNode* group = ShownGroup();
-    if (stepAdapter_ == nullptr || group == nullptr || group->ChildCount() == 0) {
-        return;
-    }
-    const QString question = Tr(kTextClearStepsConfirm).arg(group->ChildCount());
-    if (Ask(question, ui::kMbOkCancel) == ui::kIdOk) {
+    if (stepAdapter_ != nullptr) {
         stepAdapter_->ClearSteps();
     }
 }
 
 void MacroRecordDlg::ExportLibrary() {
-    const QString path = services_.platform.ChooseSaveFile(this, ChooserOptions());
+    platform::FileChooserOptions options = ChooserOptions();
+    // The selected group names the file offered; the whole library is written.
+    if (const MacroNode* group =
+            groupList_ != nullptr ? library_.Root().ChildAt(groupList_->GetSel()) : nullptr) {
+        const QString name = FromUtf8(group->GetAttribute("name")).trimmed();
+        if (!name.isEmpty()) {
+            options.suggestedName = name + QStringLiteral(".mcr");
+        }
+    }
+    const QString path = services_.platform.ChooseSaveFile(this, options);
     if (path.isEmpty()) {
         return;
     }
@@ -674,9 +673,10 @@ void MacroRecordDlg::ExportLibrary() {
         Ask(Tr(kTextNotMcr).arg(path), ui::kMbOk);
         return;
     }
-    const bool saved = library_.Save(path.toStdString());
-    Ask(Tr(saved ? kTextExported : kTextExportFailed).arg(QDir::toNativeSeparators(path)),
-        ui::kMbOk);
+    // A written file needs no word; a failure does.
+    if (!library_.Save(path.toStdString())) {
+        Ask(Tr(kTextExportFailed).arg(QDir::toNativeSeparators(path)), ui::kMbOk);
+    }
 }
 
 void MacroRecordDlg::ImportLibrary() {

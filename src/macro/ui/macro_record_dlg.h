@@ -30,18 +30,29 @@ class STabCtrl;
 inline constexpr const char* kMacroLayout = "LAYOUT:macro";
 inline constexpr const char* kMacroDialogClass = "macrorecordlg";
 inline constexpr int kMacroDialogDelete = 65580;  // id of "btnDelete"
-inline constexpr const char* kNoGroupToRecordInto =
-    "Select a macro group first, then start recording.";
+
+// What the keyboard makes of a repeat count: it keeps the low byte, and 0 means the key is
+// given a single code, itself.
+constexpr int RepeatOnKeyboard(int typed) {
+    return typed & 0xFF;
+}
+
+// Texts beside the key's name and the repeat field, in the dialog's own context.
+inline constexpr const char* kTextNowMacro = "Now: macro \"%1\" ×%2";
+inline constexpr const char* kTextNowItself = "Now: types itself";
+inline constexpr const char* kTextNowKey = "Now: → %1";
+inline constexpr const char* kTextNowEntry = "Now: %1";
+inline constexpr const char* kTextRepeatZero = "%1: the keyboard gets 0 and the key types itself";
+inline constexpr const char* kTextRepeatLowByte =
+    "%1: the keyboard keeps the low byte and plays it %2 times";
 
 // Messages of the dialog, translated in the message box's context; %1, %2 are filled in.
 inline constexpr const char* kTextImportConfirm =
     "Importing replaces all %1 macro groups of the library with the groups of %2. Continue?";
 inline constexpr const char* kTextImportFailed = "%1 could not be read as a macro file.";
-inline constexpr const char* kTextExported = "The macro groups were exported to %1.";
 inline constexpr const char* kTextExportFailed = "The macro groups could not be written to %1.";
 inline constexpr const char* kTextNotMcr =
     "%1 does not end in \".mcr\": only .mcr files are imported and exported.";
-inline constexpr const char* kTextClearStepsConfirm = "Delete all %1 steps of this group?";
 inline constexpr const char* kTextMcrFilter = "mcr文件(mcr)";
 
 // What the dialog works with besides the caller's key selection and record.
@@ -96,7 +107,11 @@ protected:
 private:
     void OnInitDialog();
     void OnOk();
-    void ShowCurrentAssignment(const KeyChoice& current);
+    // The key's assignment in a line for the dialog, in the language in use.
+    QString DescribeCurrent(const KeyChoice& current) const;
+    // The note beside the repeat field, shown while the count is outside 1-255.
+    void UpdateRepeatNote();
+    QString TrMacro(const char* source) const;
     std::optional<KeyChoice> ChosenAssignment(int page) const;
     void OnGroupAdd();
     void OnGroupDel();
@@ -148,6 +163,9 @@ private:
     ui::SWindow* singleRecord_ = nullptr;
     ui::SComboBox* mediaKeys_ = nullptr;
     ui::SComboBox* functionKeys_ = nullptr;
+    ui::SWindow* currentAssignment_ = nullptr;
+    ui::SWindow* repeatNote_ = nullptr;
+    bool initialising_ = false;
 };
 
 // Runs the dialog modally over owner for the selected keys, with the library in dataFolder and
