@@ -1,25 +1,38 @@
 #!/usr/bin/env bash
-# Cross-builds the Qt-free core, kbcfg.exe, the Windows platform library and their tests for
-# 64-bit Windows with mingw-w64, then runs every test executable once under Wine in a private
-# prefix. Everything lands in build-windows/.
+# Cross-builds the whole program for 64-bit Windows with mingw-w64 against Qt for Windows
+# (scripts/qt-windows.sh), runs every test executable under Wine in a private prefix (the window
+# tests on Qt's offscreen platform), drives the built program under Wine in a private X display
+# as a user would, and makes and tries the NSIS installer. Everything lands in build-windows/;
+# Qt, pugixml and GoogleTest for mingw are kept in the cache (KBCONFIG_CACHE_DIR, default
+# /var/cache/kbconfig) and reused.
 #
-# pugixml for mingw is built from Debian's own source package, fetched with a deb-src list that
-# only this script's apt calls see; GoogleTest comes from Debian's /usr/src/googletest.
+#   KBCONFIG_DISPLAYS="first last"  X display numbers to try for the private display
+#   KBCONFIG_JOBS                   parallel build jobs (default: the number of cores, at most 2)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 out=$root/build-windows
-deps=$out/deps
-prefix=$deps/prefix
 toolchain=$root/cmake/mingw-w64-posix.cmake
-jobs=$(nproc 2>/dev/null || echo 2)
-if [ "$jobs" -gt 2 ]; then jobs=2; fi
+cache=${KBCONFIG_CACHE_DIR:-/var/cache/kbconfig}
+jobs=${KBCONFIG_JOBS:-$(nproc 2>/dev/null || echo 2)}
+if [ -z "${KBCONFIG_JOBS:-}" ] && [ "$jobs" -gt 2 ]; then jobs=2; fi
+export KBCONFIG_JOBS=$jobs
+script_start=$(date +%s)
+step_start=$script_start
+step() {
+  local now
+  now=$(date +%s)
+  echo "test-windows: [$((now - script_start)) s, last step $((now - step_start)) s] $*"
+  step_start=$now
+}
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
-# 1. Debian packages: the cross compiler, Wine and GoogleTest's sources.
-packages=(mingw-w64 wine wine64 googletest cmake ninja-build xvfb xauth)
+# 1. Debian packages: the cross compiler, Wine, NSIS, GoogleTest's sources and what drives the
+#    program in a window.
+packages=(mingw-w64 wine wine64 nsis googletest cmake ninja-build xvfb xauth xdotool imagemagick
+  python3 qt6-base-dev qt6-base-dev-tools libpugixml-dev)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -32,94 +45,49 @@ if [ "${#missing[@]}" -gt 0 ]; then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-mkdir -p "$deps"
+# 2. Qt for Windows.
+step "Qt for Windows"
+qt_prefix=$(bash "$root/scripts/qt-windows.sh" | tail -n 1)
 
-# 2. pugixml from Debian's source package, with a source list private to this script.
-if [ ! -f "$prefix/lib/cmake/pugixml/pugixml-config.cmake" ]; then
-  apt_dir=$deps/apt
-  rm -rf "$apt_dir"
-  mkdir -p "$apt_dir/parts" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" \
-    "$apt_dir/source"
-  : >"$apt_dir/sources.list"
-  # The machine's own Debian mirrors, as deb-src entries (both list formats).
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$f" ] || continue
-    sed 's/^Types:.*$/Types: deb-src/' "$f" >"$apt_dir/parts/$(basename "$f")"
-  done
-  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-    [ -f "$f" ] || continue
-    sed -n 's/^deb \(.*\)$/deb-src \1/p' "$f" >>"$apt_dir/sources.list"
-  done
-  apt_private=(-o "Dir::Etc::SourceList=$apt_dir/sources.list"
-    -o "Dir::Etc::SourceParts=$apt_dir/parts"
-    -o "Dir::State::Lists=$apt_dir/lists"
-    -o "Dir::Cache=$apt_dir/cache"
-    -o "APT::Sandbox::User=root")
-  $SUDO apt-get -qq "${apt_private[@]}" update
-  (cd "$apt_dir/source" && $SUDO apt-get -qq "${apt_private[@]}" source --download-only pugixml)
-  tarball=$(ls "$apt_dir"/source/pugixml_*.orig.tar.* | head -n 1)
-  rm -rf "$deps/pugixml-src"
+# 3. pugixml (Debian's source package) and GoogleTest (Debian's /usr/src/googletest) for mingw,
+#    kept in the cache by the toolchain and the Debian versions they come from.
+step "pugixml and GoogleTest for Windows"
+deps_key=$({
+  sed 's/#.*//; /^[[:space:]]*$/d' "$toolchain"
+  dpkg-query -W -f='${Version}\n' googletest libpugixml-dev
+} | sha256sum | cut -c1-16)
+deps=$cache/mingw64-deps-$deps_key
+prefix=$deps/prefix
+mkdir -p "$cache"
+exec 8>"$deps.lock"
+flock 8
+if [ ! -f "$deps/complete" ]; then
+  rm -rf "$deps"
+  mkdir -p "$deps"
+  tarball=$(bash "$root/scripts/fetch-debian-source.sh" pugixml "$deps" | tail -n 1)
   mkdir -p "$deps/pugixml-src"
   tar -xf "$tarball" -C "$deps/pugixml-src" --strip-components=1
   cmake -S "$deps/pugixml-src" -B "$deps/pugixml-build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF -DPUGIXML_BUILD_TESTS=OFF >/dev/null
   cmake --build "$deps/pugixml-build" -j "$jobs" --target install >/dev/null
-fi
-
-# 3. GoogleTest and GoogleMock from Debian's sources.
-if [ ! -f "$prefix/lib/cmake/GTest/GTestConfig.cmake" ]; then
   cmake -S /usr/src/googletest -B "$deps/googletest-build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF -Dgtest_disable_pthreads=OFF \
     >/dev/null
   cmake --build "$deps/googletest-build" -j "$jobs" --target install >/dev/null
+  rm -rf "$deps/apt" "$deps/pugixml-src" "$deps/pugixml-build" "$deps/googletest-build"
+  date -u +%FT%TZ >"$deps/complete"
 fi
+flock -u 8
 
-# 4. The project.
+# 4. The project, the program folder and the installer.
+step "the program"
 launcher=()
 if command -v ccache >/dev/null 2>&1; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 cmake -S "$root" -B "$out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_PREFIX_PATH="$prefix" \
-  -DKBCONFIG_CORE_ONLY=ON -DKBCONFIG_BUILD_BENCH=OFF "${launcher[@]}"
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_PREFIX_PATH="$qt_prefix;$prefix" \
+  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+  -DKBCONFIG_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
 cmake --build "$out" -j "$jobs"
-
-# 5. Wine: a private prefix, booted once, and a private X display for the window tests.
-export WINEPREFIX=$out/wineprefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-tmp=$(mktemp -d)
-export TMPDIR=$tmp
-export XDG_RUNTIME_DIR=$tmp/runtime
-mkdir -m 0700 "$XDG_RUNTIME_DIR"
-xvfb_pid=""
-cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-# KBCONFIG_DISPLAYS="first last" picks the range of display numbers to try.
-read -r display_first display_last <<<"${KBCONFIG_DISPLAYS:-130 160}"
-if [ -z "${KBCONFIG_WINE_DISPLAY:-}" ]; then
-  for n in $(seq "$display_first" "$display_last"); do
-    if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then
-      Xvfb ":${n}" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-      xvfb_pid=$!
-      KBCONFIG_WINE_DISPLAY=":${n}"
-      sleep 1
-      break
-    fi
-  done
-fi
-export DISPLAY=$KBCONFIG_WINE_DISPLAY
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  wineboot --init >/dev/null 2>&1 || true
-  # A crashing test ends with its output instead of waiting in the debugger.
-  wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f \
-    >/dev/null 2>&1 || true
-fi
-wineserver -w || true
-
-# Each test executable runs once, as one CTest entry.
-ctest --test-dir "$out" --output-on-failure --timeout 600
+step "built"
