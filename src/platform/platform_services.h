@@ -41,9 +41,11 @@ struct FileChooserOptions {
     QString suggestedName;  // saving: the file name offered, in the starting folder
 };
 
-// The name offered for a backup made on `date`: kbconfig-backup-YYYY-MM-DD.xml.
-inline QString DatedBackupName(const QDate& date) {
-    return QStringLiteral("kbconfig-backup-") + date.toString(Qt::ISODate) + QStringLiteral(".xml");
+// The name offered for a backup made on `date`: kbconfig-backup-YYYY-MM-DD.xml, or with the
+// suffix the backup chooser filters on.
+inline QString DatedBackupName(const QDate& date, const QString& suffix = QStringLiteral("xml")) {
+    return QStringLiteral("kbconfig-backup-") + date.toString(Qt::ISODate) + QLatin1Char('.') +
+           suffix;
 }
 
 // Window-side services that differ between platforms. The windows of the program only see

@@ -23,6 +23,7 @@ import sys
 import time
 
 from demo_driver import Demo, Failure, expect, run, run_scenario, wait_until
+import dialog_keys
 from dialog_keys import (Dialog, key, read_library, type_text, warning_box, write_library,
                          write_store)
 
@@ -197,9 +198,12 @@ def scenario_chooser(demo, shots):
     documents = os.path.join(demo.env["HOME"], "Documents")
     os.makedirs(documents, exist_ok=True)
     demo.launch()
-    for language, button in (("en", "jp"), ("cn", "zh_cn")):
-        demo.click(button)
-        time.sleep(0.8)
+    for language, button, title in (("en", None, "Key assignment"),
+                                    ("cn", "zh_cn", "按键设置")):
+        if button:
+            demo.click(button)
+            time.sleep(1.0)
+        dialog_keys.DIALOG_TITLE = title
         demo.screenshot(shots, f"chooser_main_{language}")
         dialog = Dialog(demo).open("A")
         dialog.click(dialog.group_row(0))

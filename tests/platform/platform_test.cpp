@@ -68,6 +68,8 @@ TEST(FileChooser, StartsInTheDocumentsFolderWithTheSuggestedName) {
     EXPECT_EQ(ChooserStartPath(options, true),
               QDir(documents).filePath("kbconfig-backup-2026-03-09.xml"));
     EXPECT_EQ(ChooserStartPath(options, false), documents);  // opening suggests nothing
+    EXPECT_EQ(DatedBackupName(QDate(2026, 12, 1), "kbbackup"),
+              "kbconfig-backup-2026-12-01.kbbackup");
     // A group name is a file name only: no folders climbed, nothing the system refuses.
     options.suggestedName = "../a/b:c.mcr";
     EXPECT_EQ(QFileInfo(ChooserStartPath(options, true)).fileName(), ".._a_b_c.mcr");
