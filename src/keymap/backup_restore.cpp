@@ -49,12 +49,22 @@ int CountKnownKeys(const KeyboardMemory& memory) {
 bool AssignAndRemember(KeyboardProtocol& protocol, KeyMemory* memory, std::uint8_t key,
                        const AssignmentRecord& record, const KeyChoice& choice) {
     // The read-back inside the assignment is taken up here, so the memory is saved once.
+    // Where the keyboard will put the key, should the read-back after the transfer fail.
+    SlotTable macro = protocol.MacroSlots();
+    SlotTable remap = protocol.RemapSlots();
+    SlotTable& own = record[3] != 0 ? macro : remap;
+    const std::optional<int> slot = ChooseSlot(own, key);
     SlotTablesListener* const listener = protocol.Listener();
     protocol.SetSlotTablesListener(nullptr);
     const bool taken = protocol.ApplyAssignment(record, {{key, KeyCodeName(key)}});
     protocol.SetSlotTablesListener(listener);
-    if (memory && protocol.LastReadComplete()) {
-        const int profile = protocol.CurrentProfileIndex();
+    const int profile = protocol.CurrentProfileIndex();
+    if (memory && taken && !protocol.LastReadComplete() && slot) {
+        // The keyboard acknowledged the whole transfer: the key is remembered, and nothing else
+        // changes until a read-back goes through.
+        own[static_cast<std::size_t>(*slot)] = key;
+        memory->AssignmentApplied(profile, key, choice, record, macro, remap);
+    } else if (memory && protocol.LastReadComplete()) {
         if (taken) {
             memory->ReadBackAfterAssignment(profile, protocol.MacroSlots(), protocol.RemapSlots(),
                                             key, choice, record);
@@ -82,7 +92,8 @@ RestoreResult RestoreBackup(KeyboardProtocol& protocol, const KeyboardMemory& ba
         }
         const bool remapKeysWanted =
             std::any_of(wanted.begin(), wanted.end(), [](const auto& entry) {
-                return !UsesMacroSlot(entry.second.choice.kind) && RecordToAssignAgain(entry.second);
+                return !UsesMacroSlot(entry.second.choice.kind) &&
+                       RecordToAssignAgain(entry.second);
             });
         // A key held in both tables needs a second clear: one clear frees its macro slot only.
         for (int pass = 0; pass < 3; ++pass) {

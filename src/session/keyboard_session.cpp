@@ -21,9 +21,9 @@ bool KeyboardSession::Connect() {
 }
 
 SessionResult KeyboardSession::ReadFailed(int profile) const {
-    return SessionResult::Failed("reading profile " + std::to_string(profile + 1) +
-                                     " back from the keyboard failed",
-                                 profile);
+    return SessionResult::Failed(
+        "reading profile " + std::to_string(profile + 1) + " back from the keyboard failed",
+        profile);
 }
 
 SessionResult KeyboardSession::SelectProfile(int index) {
