@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -310,18 +311,17 @@ SessionResult SelectAndRead(KeyboardSession& session, CliView& view, int profile
     return session.SelectProfile(profile - 1);
 }
 
-void PrintKeys(const KeyMemory& memory, int profile) {
-    std::cout << "profile " << profile << '\n';
+void PrintKeys(std::ostream& out, const KeyMemory& memory, int profile) {
+    out << "profile " << profile << '\n';
     const ProfileMemory& keys = memory.Memory().profiles[static_cast<std::size_t>(profile - 1)];
     if (keys.empty()) {
-        std::cout << "  no key assigned\n";
+        out << "  no key assigned\n";
     }
     for (const auto& [code, key] : keys) {
         char name[32];
         std::snprintf(name, sizeof name, "  %-12s ", KeyDisplayName(code).c_str());
-        std::cout << name << DescribeKey(key) << '\n';
+        out << name << DescribeKey(key) << '\n';
     }
-    std::cout << std::flush;
 }
 
 int Backup(const Options& options, KeyboardSession& session, CliView& view) {
@@ -384,17 +384,21 @@ int RunCommand(const Options& options, KeyboardSession& session, CliView& view,
             }
             PrintTables(protocol);
             return kExitDone;
-        case Command::Keys:
+        case Command::Keys: {
+            // Printed once every profile was read, so a failure prints nothing.
+            std::ostringstream keys;
             for (int profile = 1; profile <= kProfileCount; ++profile) {
                 if (!options.profileGiven || profile == options.profile) {
                     if (const SessionResult read = SelectAndRead(session, view, profile);
                         !read.done) {
                         return Failed(read);
                     }
-                    PrintKeys(session.Memory(), profile);
+                    PrintKeys(keys, session.Memory(), profile);
                 }
             }
+            std::cout << keys.str() << std::flush;
             return kExitDone;
+        }
         case Command::Backup:
             return Backup(options, session, view);
         case Command::Restore:

@@ -9,6 +9,7 @@
 
 #include "macro/key_names.h"
 #include "protocol/assignment_record.h"
+#include "protocol/key_choice.h"
 #include "protocol/keyboard_protocol.h"
 #include "protocol/lighting.h"
 
@@ -16,32 +17,6 @@ namespace kb {
 
 // The keyboard reports only which keys hold a slot; what each key does is remembered from what
 // the program sent. The keyboard's read-back stays the truth: the memory follows it.
-
-// What a key was given. Macro and function keys hold a macro slot, key and media keys a remap
-// slot. Elsewhere: the keyboard reports the key as assigned, but not by what we remember.
-enum class KeyKind { Macro, Key, Media, Function, Elsewhere };
-
-// A macro step as the macro library holds it (decimal texts).
-struct RememberedStep {
-    std::string code;
-    std::string name;
-    std::string state;
-    std::string delay;
-
-    bool operator==(const RememberedStep&) const = default;
-};
-
-// What the user chose for a key.
-struct KeyChoice {
-    KeyKind kind = KeyKind::Elsewhere;
-    std::string name;                   // the macro group, media or function entry
-    std::vector<RememberedStep> steps;  // macro: a copy of the group's steps
-    int repeat = 0;                     // macro
-    std::uint8_t target = 0;            // key: the code it produces
-    std::vector<std::int32_t> codes;    // media, function: the entry's codes
-
-    bool operator==(const KeyChoice&) const = default;
-};
 
 struct RememberedKey {
     std::uint8_t key = 0;  // the physical key's code

@@ -11,6 +11,7 @@
 #endif
 
 #include "kbcfg_runner.h"
+#include "keymap/keymap_file.h"
 #include "sim/sim_state.h"
 #include "wire_script.h"
 
@@ -540,6 +541,101 @@ TEST_F(KbcfgTest, TakesTheKeyNamesTheProgramShows) {
               "profile 1\n"
               "  Caps Lock    \u2192 Num Enter\n"
               "  Left Ctrl    \u2192 Caps Lock\n");
+}
+
+}  // namespace
+}  // namespace kb::test
+
+namespace kb::test {
+namespace {
+
+// The memory file says what the keyboard holds: following its tables changes nothing.
+bool MemoryFollowsKeyboard(const KbcfgFolder& folder) {
+    const KeyboardMemory memory =
+        LoadKeymap(folder.File("state-keymap.xml"), {0x258a, 0x0049, 1, 2});
+    SimKeyboardState state;
+    EXPECT_TRUE(LoadSimState(folder.File("state.xml"), state));
+    for (std::size_t p = 0; p < 3; ++p) {
+        SlotTable macro{}, remap{};
+        for (std::size_t slot = 0; slot < 12; ++slot) {
+            macro[slot] = state.profiles[p].macros[slot][2];
+            remap[slot] = state.profiles[p].remaps[slot].key;
+        }
+        ProfileMemory copy = memory.profiles[p];
+        if (Reconcile(copy, macro, remap)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Every command with the keyboard unplugged after each of its exchanges: it exits 1 with the
+// reason and writes no file until every exchange went through; the memory file is as it was
+// or says what the keyboard holds.
+TEST_F(KbcfgTest, ACommandInterruptedAtAnyExchangeSaysSoAndKeepsTheMemory) {
+    const std::string lib = folder_.File("lib.xml");
+    Ok({"assign", "A", "--macro", "Hello", "--library", lib});
+    Ok({"assign", "B", "--key", "Esc"});
+    Ok({"assign", "C", "--media", "Mute", "--profile", "2"});
+    Ok({"light", "3", "--brightness", "1"});
+    const std::string backup = folder_.File("settings.kbbackup");
+    Ok({"backup", backup});
+    Ok({"keys"});
+    const std::string state = ReadFile(folder_.File("state.xml"));
+    const std::string memory = ReadFile(folder_.File("state-keymap.xml"));
+    const std::string out = folder_.File("out.kbbackup");
+
+    const std::vector<std::vector<std::string>> commands{
+        {"slots", "--profile", "2"},
+        {"keys"},
+        {"backup", out},
+        {"assign", "D", "--macro", "Hello", "--library", lib},
+        {"assign", "E", "--key", "Esc", "--profile", "2"},
+        {"clear", "A"},
+        {"light", "5", "--speed", "2"},
+        {"reset", "--yes"},
+        {"restore", backup},
+    };
+    for (const auto& command : commands) {
+        SCOPED_TRACE(::testing::PrintToString(command));
+        // The exchanges the command takes when nothing goes wrong.
+        folder_.Write("state.xml", state);
+        folder_.Write("state-keymap.xml", memory);
+        std::vector<std::string> traced{"--trace"};
+        traced.insert(traced.end(), command.begin(), command.end());
+        int exchanges = 0;
+        for (const std::string& line : folder_.Sim(traced).ErrLines()) {
+            exchanges += line.starts_with("send ") || line.starts_with("read ") ? 1 : 0;
+        }
+        ASSERT_GT(exchanges, 0);
+        for (int n = 0; n <= exchanges; ++n) {
+            SCOPED_TRACE("unplugged after " + std::to_string(n));
+            folder_.Write("state.xml", state);
+            folder_.Write("state-keymap.xml", memory);
+            std::filesystem::remove(out);
+            std::vector<std::string> args{"--unplug-after", std::to_string(n)};
+            args.insert(args.end(), command.begin(), command.end());
+            const RunResult result = folder_.Sim(args);
+            EXPECT_TRUE(ReadFile(folder_.File("state-keymap.xml")) == memory ||
+                        MemoryFollowsKeyboard(folder_));
+            if (n == exchanges) {
+                // Done only once the keyboard is still there after the last exchange.
+                EXPECT_EQ(result.exitCode, 0) << result.err;
+                EXPECT_EQ(result.err, "");
+                SimKeyboardState after;
+                ASSERT_TRUE(LoadSimState(folder_.File("state.xml"), after));
+                if (command[0] == "backup") {
+                    EXPECT_TRUE(std::filesystem::exists(out));
+                }
+                break;
+            }
+            EXPECT_EQ(result.exitCode, 1);
+            EXPECT_NE(result.err, "");
+            EXPECT_FALSE(std::filesystem::exists(out));
+            // Nothing half-printed as if done.
+            EXPECT_EQ(result.out, "");
+        }
+    }
 }
 
 }  // namespace

@@ -1455,3 +1455,119 @@ TEST_F(KeyMemoryWindowTest, CapsAndOverviewShowWhatEachKeyDoesAsTheKeyboardGotIt
 
 }  // namespace
 }  // namespace kb
+
+namespace kb {
+namespace {
+
+bool MemoryFollows(const KeyboardMemory& memory, const SimKeyboardState& state) {
+    for (std::size_t p = 0; p < kProfileCount; ++p) {
+        SlotTable macro{}, remap{};
+        for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
+            macro[slot] = state.profiles[p].macros[slot][2];
+            remap[slot] = state.profiles[p].remaps[slot].key;
+        }
+        ProfileMemory copy = memory.profiles[p];
+        if (Reconcile(copy, macro, remap)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Each window action with the keyboard unplugged after each of its exchanges: the memory is as
+// it was or says what the keyboard holds, and a success is said only when the keyboard got it.
+TEST_F(KeyMemoryWindowTest, AnActionInterruptedAtAnyExchangeNeverReachesTheMemory) {
+    Start();
+    Assign(0x04, Single(226), Choice(KeyKind::Media, "Mute", {226}));
+    Assign(0x05, Macro(0x05, 3), Choice(KeyKind::Macro, "Hello", {}, 3));
+    SelectProfileEntry(1);
+    KeyChoice esc = Choice(KeyKind::Key);
+    esc.target = 0x29;
+    Assign(0x06, Single(0x29), esc);
+    SelectProfileEntry(0);
+    const std::string backup = folder_.File("settings.kbbackup");
+    platform_.saveFileAnswers = {QString::fromStdString(backup)};
+    window_->OnMenuCommand(0, kMenuBackUp);
+    ASSERT_TRUE(std::filesystem::exists(backup));
+    const SimKeyboardState held = keyboard_.State();
+    const KeyboardMemory remembered = memory_->Memory();
+    const std::string out = folder_.File("out.kbbackup");
+
+    struct Action {
+        const char* name;
+        SimKeyboardState start;
+        std::function<void()> run;
+        const char* doneText;      // the start of the box that says it was done; none: no box
+        bool emptyMemory = false;  // the program remembers nothing (as the keyboard holds)
+    };
+    const std::vector<Action> actions{
+        {"backup", held,
+         [&] {
+             platform_.saveFileAnswers = {QString::fromStdString(out)};
+             window_->OnMenuCommand(0, kMenuBackUp);
+         },
+         "Settings backed up."},
+        {"restore", SimKeyboardState{},
+         [&] {
+             platform_.openFileAnswers = {QString::fromStdString(backup)};
+             window_->OnMenuCommand(0, kMenuRestore);
+         },
+         "Settings restored.", true},
+        {"assign", held, [&] { Assign(0x07, Macro(0x07, 1), Choice(KeyKind::Macro, "Hi", {}, 1)); },
+         nullptr},
+        {"profile", held, [&] { SelectProfileEntry(1); }, nullptr},
+        {"lighting", held, [&] { SelectEffect(4); }, nullptr},
+    };
+    for (const Action& action : actions) {
+        SCOPED_TRACE(action.name);
+        const auto restart = [&] {
+            window_->DestroyWindow();
+            window_.reset();
+            keyboard_.ClearFaults();
+            keyboard_.Plug();
+            ASSERT_TRUE(keyboard_.SetState(action.start));
+            ASSERT_TRUE(SaveKeymap(folder_.File("keymap.xml"), memory_->Identity(),
+                                   action.emptyMemory ? KeyboardMemory{} : remembered));
+            memory_ = std::make_unique<KeyMemory>(folder_.File("keymap.xml"), memory_->Identity());
+            Start();
+            std::filesystem::remove(out);
+            keyboard_.ClearExchanges();
+            boxes_.clear();
+        };
+        restart();
+        action.run();
+        const std::size_t exchanges = keyboard_.Exchanges().size();
+        SimKeyboardState finished = keyboard_.State();
+        const std::string written =
+            std::filesystem::exists(out) ? test::ReadFile(out) : std::string();
+        ASSERT_GT(exchanges, 0u);
+        for (std::size_t n = 0; n < exchanges; ++n) {
+            SCOPED_TRACE("unplugged after " + std::to_string(n));
+            restart();
+            const KeyboardMemory before = memory_->Memory();
+            keyboard_.UnplugAfterExchanges(static_cast<int>(n));
+            action.run();
+            SimKeyboardState now = keyboard_.State();
+            EXPECT_TRUE(memory_->Memory() == before || MemoryFollows(memory_->Memory(), now));
+            EXPECT_EQ(LoadKeymap(folder_.File("keymap.xml"), memory_->Identity()),
+                      memory_->Memory());
+            if (!action.doneText) {
+                continue;
+            }
+            ASSERT_FALSE(boxes_.empty());
+            const bool saidDone = boxes_.back().text.startsWith(action.doneText);
+            now.activeProfile = finished.activeProfile;
+            if (saidDone) {
+                EXPECT_EQ(now, finished);
+                if (std::string(action.name) == "backup") {
+                    EXPECT_EQ(test::ReadFile(out), written);
+                }
+            }
+            EXPECT_EQ(std::filesystem::exists(out),
+                      saidDone && std::string(action.name) == "backup");
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kb

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "keymap/key_memory.h"
 #include "macro/macro_library.h"
 #include "macro/macro_recorder.h"
 #include "macro/ui/keyboard_hook.h"
 #include "macro/ui/macro_adapters.h"
 #include "platform/platform_services.h"
 #include "protocol/assignment_record.h"
+#include "protocol/key_choice.h"
 #include "protocol/keyboard_protocol.h"
 #include "toolkit/shostwnd.h"
 
