@@ -1116,7 +1116,9 @@ void CMainDlg::RestoreSettings() {
         Ask(this, text, caption, ui::kMbOkInformation);
     } else {
         const QString text =
-            result.failedKey == 0
+            result.failedProfile < 0
+                ? Tr("The restore stopped at the lighting; the key assignments were restored.")
+            : result.failedKey == 0
                 ? Tr("The restore stopped at profile %1; the profiles before it were restored.")
                       .arg(result.failedProfile + 1)
                 : Tr("The restore stopped at key %1 of profile %2; the keys before it were "
