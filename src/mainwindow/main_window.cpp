@@ -900,7 +900,8 @@ int CMainDlg::OnCoordButtonClick(int id, QString name, int event, unsigned /*fla
             const KeyChoice choice = dialogChoice_ ? *dialogChoice_ : ChoiceOfRecord(record);
             // Key by key, so the memory follows each read-back once and only what was taken.
             for (const auto& [code, keyName] : selection_) {
-                if (!AssignAndRemember(protocol_, services_.memory, code, record, choice)) {
+                if (!AssignAndRemember(protocol_, services_.memory, code, record, choice,
+                                       ProfileListIndex())) {
                     break;
                 }
             }
@@ -909,7 +910,7 @@ int CMainDlg::OnCoordButtonClick(int id, QString name, int event, unsigned /*fla
     } else if (result == kIdBtnDelete && !selection_.empty()) {
         RunUserExchange([this] {
             BusyCursor busy;
-            protocol_.ClearAssignment(selection_);
+            protocol_.ClearAssignment(selection_, ProfileListIndex());
         });
     }
     selection_.clear();
