@@ -22,7 +22,6 @@ public:
     void ClearKeyMarks() override {}
     void MarkKey(int) override {}
     void ShowWarning(const std::string&) override {}
-    int ProfileListIndex() const override { return 0; }
 };
 
 // Sums the waits the pacer announces, without keeping lines.

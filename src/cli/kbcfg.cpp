@@ -57,15 +57,11 @@ public:
 // The keyboard picture of the window, reduced to what a command line can show.
 class CliView : public KeyboardView {
 public:
-    explicit CliView(int profile) : profile_(profile) {}
     void ClearKeyMarks() override { marks_.clear(); }
     void MarkKey(int keyId) override { marks_.insert(keyId); }
     void ShowWarning(const std::string& text) override { std::cerr << text << std::endl; }
-    int ProfileListIndex() const override { return profile_ - 1; }
-    void SetProfile(int profile) { profile_ = profile; }
 
 private:
-    int profile_;
     std::set<int> marks_;
 };
 
@@ -306,8 +302,7 @@ int Failed(const SessionResult& result) {
     return kExitKeyboard;
 }
 
-SessionResult SelectAndRead(KeyboardSession& session, CliView& view, int profile) {
-    view.SetProfile(profile);
+SessionResult SelectAndRead(KeyboardSession& session, int profile) {
     return session.SelectProfile(profile - 1);
 }
 
@@ -324,9 +319,9 @@ void PrintKeys(std::ostream& out, const KeyMemory& memory, int profile) {
     }
 }
 
-int Backup(const Options& options, KeyboardSession& session, CliView& view) {
+int Backup(const Options& options, KeyboardSession& session) {
     for (int profile = 1; profile <= kProfileCount; ++profile) {
-        if (const SessionResult read = SelectAndRead(session, view, profile); !read.done) {
+        if (const SessionResult read = SelectAndRead(session, profile); !read.done) {
             return Failed(read);
         }
     }
@@ -350,9 +345,8 @@ int Backup(const Options& options, KeyboardSession& session, CliView& view) {
     return kExitDone;
 }
 
-int Restore(const KeyboardMemory& backup, KeyboardSession& session, CliView& view) {
-    const SessionResult result =
-        session.Restore(backup, [&view](int index) { view.SetProfile(index + 1); });
+int Restore(const KeyboardMemory& backup, KeyboardSession& session) {
+    const SessionResult result = session.Restore(backup);
     if (!result.done) {
         std::cerr << "kbcfg: restore stopped: " << result.failure << std::endl;
         return kExitKeyboard;
@@ -360,7 +354,7 @@ int Restore(const KeyboardMemory& backup, KeyboardSession& session, CliView& vie
     // The tables are all read before anything is printed, so a failure prints nothing.
     std::string tables;
     for (int profile = 1; profile <= kProfileCount; ++profile) {
-        if (const SessionResult read = SelectAndRead(session, view, profile); !read.done) {
+        if (const SessionResult read = SelectAndRead(session, profile); !read.done) {
             return Failed(read);
         }
         const KeyboardProtocol& protocol = session.Protocol();
@@ -372,14 +366,13 @@ int Restore(const KeyboardMemory& backup, KeyboardSession& session, CliView& vie
     return kExitDone;
 }
 
-int RunCommand(const Options& options, KeyboardSession& session, CliView& view,
+int RunCommand(const Options& options, KeyboardSession& session,
                const std::optional<Assignment>& assignment,
                const std::optional<KeyboardMemory>& backup) {
     KeyboardProtocol& protocol = session.Protocol();
     switch (options.command) {
         case Command::Slots:
-            if (const SessionResult read = SelectAndRead(session, view, options.profile);
-                !read.done) {
+            if (const SessionResult read = SelectAndRead(session, options.profile); !read.done) {
                 return Failed(read);
             }
             PrintTables(protocol);
@@ -389,8 +382,7 @@ int RunCommand(const Options& options, KeyboardSession& session, CliView& view,
             std::ostringstream keys;
             for (int profile = 1; profile <= kProfileCount; ++profile) {
                 if (!options.profileGiven || profile == options.profile) {
-                    if (const SessionResult read = SelectAndRead(session, view, profile);
-                        !read.done) {
+                    if (const SessionResult read = SelectAndRead(session, profile); !read.done) {
                         return Failed(read);
                     }
                     PrintKeys(keys, session.Memory(), profile);
@@ -400,13 +392,12 @@ int RunCommand(const Options& options, KeyboardSession& session, CliView& view,
             return kExitDone;
         }
         case Command::Backup:
-            return Backup(options, session, view);
+            return Backup(options, session);
         case Command::Restore:
-            return Restore(*backup, session, view);
+            return Restore(*backup, session);
         case Command::Assign:
         case Command::Clear: {
-            if (const SessionResult read = SelectAndRead(session, view, options.profile);
-                !read.done) {
+            if (const SessionResult read = SelectAndRead(session, options.profile); !read.done) {
                 return Failed(read);
             }
             const KeySelection key{{options.key, KeyDisplayName(options.key)}};
@@ -541,7 +532,7 @@ int Run(const std::vector<std::string>& args) {
         return ListInterfaces(*backend, config, configPath, diagnostics);
     }
 
-    CliView view(options.command == Command::Reset ? 1 : options.profile);
+    CliView view;
     KeyboardSession session(*backend, *gate, *pacer, view, KeymapPath(options), identity,
                             diagnostics, trace);
     if (!session.Connect()) {
@@ -555,7 +546,7 @@ int Run(const std::vector<std::string>& args) {
         std::cout << "Connected" << std::endl;
         return kExitDone;
     }
-    const int result = RunCommand(options, session, view, assignment, backup);
+    const int result = RunCommand(options, session, assignment, backup);
     if (!session.Memory().Saved()) {
         std::cerr << "kbcfg: could not save " << session.Memory().Path()
                   << ": what was sent is not remembered" << std::endl;

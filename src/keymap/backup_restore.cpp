@@ -47,7 +47,8 @@ int CountKnownKeys(const KeyboardMemory& memory) {
 }
 
 bool AssignAndRemember(KeyboardProtocol& protocol, KeyMemory* memory, std::uint8_t key,
-                       const AssignmentRecord& record, const KeyChoice& choice) {
+                       const AssignmentRecord& record, const KeyChoice& choice,
+                       int profileListIndex) {
     // The read-back inside the assignment is taken up here, so the memory is saved once.
     // Where the keyboard will put the key, should the read-back after the transfer fail.
     SlotTable macro = protocol.MacroSlots();
@@ -56,7 +57,8 @@ bool AssignAndRemember(KeyboardProtocol& protocol, KeyMemory* memory, std::uint8
     const std::optional<int> slot = ChooseSlot(own, key);
     SlotTablesListener* const listener = protocol.Listener();
     protocol.SetSlotTablesListener(nullptr);
-    const bool taken = protocol.ApplyAssignment(record, {{key, KeyCodeName(key)}});
+    const bool taken =
+        protocol.ApplyAssignment(record, {{key, KeyCodeName(key)}}, profileListIndex);
     protocol.SetSlotTablesListener(listener);
     const int profile = protocol.CurrentProfileIndex();
     if (memory && taken && !protocol.LastReadComplete() && slot) {
@@ -109,7 +111,7 @@ RestoreResult RestoreBackup(KeyboardProtocol& protocol, const KeyboardMemory& ba
             if (clear.empty()) {
                 break;
             }
-            if (!protocol.ClearAssignment(clear) || !protocol.LastReadComplete()) {
+            if (!protocol.ClearAssignment(clear, p) || !protocol.LastReadComplete()) {
                 return stop(p, 0, "keys could not be cleared");
             }
         }
@@ -128,7 +130,7 @@ RestoreResult RestoreBackup(KeyboardProtocol& protocol, const KeyboardMemory& ba
             if (!record) {
                 continue;
             }
-            if (!AssignAndRemember(protocol, memory, key->key, *record, key->choice) ||
+            if (!AssignAndRemember(protocol, memory, key->key, *record, key->choice, p) ||
                 !protocol.LastReadComplete()) {
                 return stop(p, key->key, KeyCodeName(key->key) + " could not be assigned");
             }

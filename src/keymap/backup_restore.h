@@ -30,12 +30,14 @@ struct RestoreResult {
 RestoreResult RestoreBackup(KeyboardProtocol& protocol, const KeyboardMemory& backup,
                             const ProfileSelector& selectProfile, KeyMemory* memory);
 
-// Assigns record to one key of the current profile and reads the tables back; memory (may be
+// Assigns record to one key of the current profile (single codes go to profileListIndex, see
+// KeyboardProtocol::ApplyAssignment) and reads the tables back; memory (may be
 // null) follows the read-back only when it went through, and remembers the choice only when
 // the keyboard took the transfer, with one save. False when the keyboard refused or did not
 // take it (the protocol has warned).
 bool AssignAndRemember(KeyboardProtocol& protocol, KeyMemory* memory, std::uint8_t key,
-                       const AssignmentRecord& record, const KeyChoice& choice);
+                       const AssignmentRecord& record, const KeyChoice& choice,
+                       int profileListIndex);
 
 // The keys of all profiles whose assignment is known (what a backup holds).
 int CountKnownKeys(const KeyboardMemory& memory);

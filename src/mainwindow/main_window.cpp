@@ -919,7 +919,8 @@ int CMainDlg::OnCoordButtonClick(int id, QString name, int event, unsigned /*fla
             const KeyChoice choice = dialogChoice_ ? *dialogChoice_ : ChoiceOfRecord(record);
             // Key by key, so the memory follows each read-back once and only what was taken.
             for (const auto& [code, keyName] : selection_) {
-                if (!AssignAndRemember(protocol_, services_.memory, code, record, choice)) {
+                if (!AssignAndRemember(protocol_, services_.memory, code, record, choice,
+                                       ProfileListIndex())) {
                     break;
                 }
             }
@@ -928,7 +929,7 @@ int CMainDlg::OnCoordButtonClick(int id, QString name, int event, unsigned /*fla
     } else if (result == kIdBtnDelete && !selection_.empty()) {
         RunUserExchange([this] {
             BusyCursor busy;
-            protocol_.ClearAssignment(selection_);
+            protocol_.ClearAssignment(selection_, ProfileListIndex());
         });
     }
     selection_.clear();
@@ -1195,7 +1196,9 @@ void CMainDlg::RestoreSettings() {
         Ask(this, text, caption, ui::kMbOkInformation);
     } else {
         const QString text =
-            result.failedKey == 0
+            result.failedProfile < 0
+                ? Tr("The restore stopped at the lighting; the key assignments were restored.")
+            : result.failedKey == 0
                 ? Tr("The restore stopped at profile %1; the profiles before it were restored.")
                       .arg(result.failedProfile + 1)
                 : Tr("The restore stopped at key %1 of profile %2; the keys before it were "

@@ -144,7 +144,8 @@ public:
     void ClearKeyMarks() override;
     void MarkKey(int keyId) override;
     void ShowWarning(const std::string& text) override;
-    int ProfileListIndex() const override;
+    // Index chosen in the profile list, -1 when none is chosen: where single codes go.
+    int ProfileListIndex() const;
 
     // SlotTablesListener: the memory follows the read-back, the picture shows it.
     void SlotTablesRead(int profileIndex, const SlotTable& macro, const SlotTable& remap) override;

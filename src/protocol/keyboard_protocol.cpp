@@ -154,7 +154,8 @@ bool KeyboardProtocol::ReportNotTaken(const char* warning) {
     return false;
 }
 
-bool KeyboardProtocol::ApplyAssignment(AssignmentRecord record, const KeySelection& keys) {
+bool KeyboardProtocol::ApplyAssignment(AssignmentRecord record, const KeySelection& keys,
+                                       int profileListIndex) {
     for (const auto& [key, name] : keys) {
         // A macro slot is needed for every kind of assignment.
         const std::optional<int> macroSlot = ChooseSlot(macroSlots_, key);
@@ -177,11 +178,10 @@ bool KeyboardProtocol::ApplyAssignment(AssignmentRecord record, const KeySelecti
             view_.ShowWarning(kNoSpaceWarning);
             return false;
         }
-        const int profileIndex = view_.ProfileListIndex();
-        if (profileIndex < 0) {
+        if (profileListIndex < 0) {
             continue;
         }
-        if (channel_.SendFeature(RemapReport(profileIndex, *remapSlot, key, record[2])) == 0) {
+        if (channel_.SendFeature(RemapReport(profileListIndex, *remapSlot, key, record[2])) == 0) {
             return ReportNotTaken(kNotTakenWarning);
         }
         pacer_.Wait(kWaitAfterAssignMs);
@@ -190,7 +190,7 @@ bool KeyboardProtocol::ApplyAssignment(AssignmentRecord record, const KeySelecti
     return true;
 }
 
-bool KeyboardProtocol::ClearAssignment(const KeySelection& keys) {
+bool KeyboardProtocol::ClearAssignment(const KeySelection& keys, int profileListIndex) {
     AssignmentRecord record{};
     for (const auto& [key, name] : keys) {
         if (const auto macroSlot = FindSlot(macroSlots_, key)) {
@@ -202,9 +202,8 @@ bool KeyboardProtocol::ClearAssignment(const KeySelection& keys) {
                 return ReportNotTaken(kNotClearedWarning);
             }
         } else if (const auto remapSlot = FindSlot(remapSlots_, key)) {
-            const int profileIndex = view_.ProfileListIndex();
-            if (profileIndex >= 0) {
-                if (channel_.SendFeature(RemapReport(profileIndex, *remapSlot, 0, 0)) == 0) {
+            if (profileListIndex >= 0) {
+                if (channel_.SendFeature(RemapReport(profileListIndex, *remapSlot, 0, 0)) == 0) {
                     return ReportNotTaken(kNotClearedWarning);
                 }
                 pacer_.Wait(kWaitAfterClearMs);

@@ -70,12 +70,12 @@ public:
     // a key found no free slot (kNoSpaceWarning) or the keyboard did not take a report (the
     // tables are read back, then kNotTakenWarning): the warning was shown once and the rest
     // was dropped.
-    bool ApplyAssignment(AssignmentRecord record, const KeySelection& keys);
+    bool ApplyAssignment(AssignmentRecord record, const KeySelection& keys, int profileListIndex);
 
     // Frees whatever slot each selected key holds, then reads the tables back once. False when
     // the keyboard did not take a report: the rest was dropped, and kNotClearedWarning shown
     // after the read-back.
-    bool ClearAssignment(const KeySelection& keys);
+    bool ClearAssignment(const KeySelection& keys, int profileListIndex);
 
     // The factory restore: the reset report, then the profile index and the lighting table
     // back to their first values; `resetApplied` runs next (the caller brings its own copies

@@ -14,8 +14,6 @@ public:
     virtual void MarkKey(int keyId) = 0;
     // Message box with caption "Warning" and an OK button, owned by the main window.
     virtual void ShowWarning(const std::string& text) = 0;
-    // Index chosen in the profile list, -1 when none is chosen.
-    virtual int ProfileListIndex() const = 0;
 };
 
 }  // namespace kb

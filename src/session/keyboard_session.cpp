@@ -54,7 +54,7 @@ SessionResult KeyboardSession::Assign(const AssignmentRecord& record, const KeyC
     SessionResult result;
     const int profile = protocol_.CurrentProfileIndex();
     for (const auto& [key, name] : keys) {
-        if (!AssignAndRemember(protocol_, &memory_, key, record, choice)) {
+        if (!AssignAndRemember(protocol_, &memory_, key, record, choice, profile)) {
             SessionResult failed = SessionResult::Failed(
                 "the keyboard did not take the assignment of " + name, profile, key);
             failed.applied = result.applied;
@@ -75,7 +75,7 @@ SessionResult KeyboardSession::Assign(const AssignmentRecord& record, const KeyC
 
 SessionResult KeyboardSession::Clear(const KeySelection& keys) {
     const int profile = protocol_.CurrentProfileIndex();
-    if (!protocol_.ClearAssignment(keys)) {
+    if (!protocol_.ClearAssignment(keys, profile)) {
         SessionResult failed =
             SessionResult::Failed("the keyboard did not clear the assignment", profile);
         failed.warned = true;

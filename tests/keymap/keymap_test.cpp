@@ -34,7 +34,6 @@ public:
     void ClearKeyMarks() override {}
     void MarkKey(int) override {}
     void ShowWarning(const std::string& text) override { warnings.push_back(text); }
-    int ProfileListIndex() const override { return profile; }
     int profile = 0;
     std::vector<std::string> warnings;
 };
@@ -112,7 +111,7 @@ protected:
 
     bool Assign(std::uint8_t key, const KeyChoice& choice) {
         const AssignmentRecord record = RecordFor(key, choice);
-        if (!protocol.ApplyAssignment(record, {{key, KeyCodeName(key)}})) {
+        if (!protocol.ApplyAssignment(record, {{key, KeyCodeName(key)}}, view.profile)) {
             return false;
         }
         memory.AssignmentApplied(protocol.CurrentProfileIndex(), key, choice, record,
@@ -181,7 +180,7 @@ TEST_F(KeymapTest, FollowsAssignClearProfileChangeReadBackAndFactoryRestore) {
 
     // Clearing frees the key and the read-back forgets it.
     SelectProfile(1);
-    protocol.ClearAssignment({{kC, "C"}});
+    protocol.ClearAssignment({{kC, "C"}}, view.profile);
     EXPECT_EQ(Kinds(1), (std::map<std::uint8_t, KeyKind>{{kD, KeyKind::Function}}));
 
     // Someone else changed profile 1: A lost its macro but holds a remap, D is new, B is free.
@@ -226,12 +225,12 @@ TEST_F(KeymapTest, RestoreMakesTheTablesOfABackupAgainOnAKeyboardInAnyState) {
     // Profile 1 gets an extra key, B moves to another kind; profile 2 loses C; 3 starts empty.
     SelectProfile(0);
     ASSERT_TRUE(Assign(0x09, KeyTarget(kEsc)));
-    protocol.ClearAssignment({{kB, "B"}});
+    protocol.ClearAssignment({{kB, "B"}}, view.profile);
     ASSERT_TRUE(Assign(kB, MacroChoice("Other", 1)));
     SelectProfile(1);
-    protocol.ClearAssignment({{kC, "C"}});
+    protocol.ClearAssignment({{kC, "C"}}, view.profile);
     SelectProfile(2);
-    protocol.ClearAssignment({{kA, "A"}, {kB, "B"}, {kC, "C"}, {kD, "D"}});
+    protocol.ClearAssignment({{kA, "A"}, {kB, "B"}, {kC, "C"}, {kD, "D"}}, view.profile);
 
     const RestoreResult result = RestoreBackup(
         protocol, backup, [this](int index) { return SelectProfile(index); }, &memory);

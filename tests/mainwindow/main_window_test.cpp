@@ -1459,6 +1459,23 @@ TEST_F(KeyMemoryWindowTest, CapsAndOverviewShowWhatEachKeyDoesAsTheKeyboardGotIt
 namespace kb {
 namespace {
 
+// While disconnected, backup and restore are refused before a file is asked for.
+TEST_F(KeyMemoryWindowTest, BackupAndRestoreAreRefusedWhileDisconnected) {
+    keyboard_.Unplug();
+    Start();
+    const std::string out = folder_.File("out.kbbackup");
+    for (const int command : {kMenuBackUp, kMenuRestore}) {
+        boxes_.clear();
+        platform_.saveFileAnswers = {QString::fromStdString(out)};
+        platform_.openFileAnswers = {QString::fromStdString(out)};
+        window_->OnMenuCommand(0, command);
+        ASSERT_EQ(boxes_.size(), 1u);
+        EXPECT_EQ(boxes_[0].text, "The keyboard is not connected");
+        EXPECT_EQ(platform_.saveFileAnswers.size() + platform_.openFileAnswers.size(), 2u);
+    }
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
 bool MemoryFollows(const KeyboardMemory& memory, const SimKeyboardState& state) {
     for (std::size_t p = 0; p < kProfileCount; ++p) {
         SlotTable macro{}, remap{};

@@ -29,7 +29,6 @@ public:
     }
     void MarkKey(int keyId) override { marked.insert(keyId); }
     void ShowWarning(const std::string& text) override { warnings.push_back(text); }
-    int ProfileListIndex() const override { return profileListIndex; }
 
     std::set<int> marked;
     int clears = 0;
@@ -328,8 +327,9 @@ TEST_F(KeyboardProtocolTest, KeyboardLostDuringAnAssignmentStopsItReadsBackAndWa
         view.warnings.clear();
 
         keyboard.UnplugAfterExchanges(c.exchangesBefore);
-        const bool done =
-            c.clear ? protocol.ClearAssignment(c.keys) : protocol.ApplyAssignment(c.record, c.keys);
+        const bool done = c.clear
+                              ? protocol.ClearAssignment(c.keys, view.profileListIndex)
+                              : protocol.ApplyAssignment(c.record, c.keys, view.profileListIndex);
 
         EXPECT_FALSE(done);
         EXPECT_EQ(trace.Lines(), Join({c.sent, LostReadBack()}));
@@ -354,7 +354,7 @@ TEST_F(KeyboardProtocolTest, MacroReusesTheKeysSlot) {
     inputs.macroSteps = std::vector<MacroStepText>{{"4", "0", "100"}, {"4", "1", "20"}};
     AssignmentRecord record{};
     FillAssignmentRecord(AssignmentPage::Macro, inputs, record);
-    EXPECT_TRUE(protocol.ApplyAssignment(record, {{0xE0, "LCtrl"}}));
+    EXPECT_TRUE(protocol.ApplyAssignment(record, {{0xE0, "LCtrl"}}, view.profileListIndex));
 
     EXPECT_EQ(trace.Lines(),
               Join({Transfer({"07 f1 01 05 e0 03 04 0a", "07 00 04 82 00 00 00 00"}, true),
@@ -415,7 +415,8 @@ TEST_F(KeyboardProtocolTest, EachKindOfAssignmentGoesToItsFirstFreeSlot) {
 
         AssignmentRecord record{};
         FillAssignmentRecord(c.page, c.inputs, record);
-        EXPECT_TRUE(protocol.ApplyAssignment(record, {{0x3A, "CapsLock"}})) << c.name;
+        EXPECT_TRUE(protocol.ApplyAssignment(record, {{0x3A, "CapsLock"}}, view.profileListIndex))
+            << c.name;
         ASSERT_EQ(trace.Lines().size(), c.sent.size() + 11) << c.name;  // then one read-back
         EXPECT_EQ(Lines(trace.Lines().begin(), trace.Lines().begin() + std::ssize(c.sent)), c.sent)
             << c.name;
@@ -438,9 +439,9 @@ TEST_F(KeyboardProtocolTest, SingleCodeUsesTheProfileListAndMacroTheCurrentProfi
     macro[3] = 1;
     macro[4] = 0x04;
     macro[5] = 0x01;
-    EXPECT_TRUE(protocol.ApplyAssignment(single, {{0x3A, "CapsLock"}}));
+    EXPECT_TRUE(protocol.ApplyAssignment(single, {{0x3A, "CapsLock"}}, view.profileListIndex));
     EXPECT_EQ(trace.Lines()[0], "send 07 fa 02 01 3a 01 29 01");
-    EXPECT_TRUE(protocol.ApplyAssignment(macro, {{0x3B, "F2"}}));
+    EXPECT_TRUE(protocol.ApplyAssignment(macro, {{0x3B, "F2"}}, view.profileListIndex));
     EXPECT_EQ(keyboard.Remap(2, 1), (SimRemapEntry{0x3A, 0x29}));
     EXPECT_EQ(keyboard.MacroRecord(2, 1)[2], 0x3B);
 
@@ -448,9 +449,9 @@ TEST_F(KeyboardProtocolTest, SingleCodeUsesTheProfileListAndMacroTheCurrentProfi
     // still go to the current profile.
     view.profileListIndex = -1;
     trace.Clear();
-    EXPECT_TRUE(protocol.ApplyAssignment(single, {{0x3C, "F3"}}));
+    EXPECT_TRUE(protocol.ApplyAssignment(single, {{0x3C, "F3"}}, view.profileListIndex));
     EXPECT_TRUE(trace.Lines().empty());
-    EXPECT_TRUE(protocol.ApplyAssignment(macro, {{0x3C, "F3"}}));
+    EXPECT_TRUE(protocol.ApplyAssignment(macro, {{0x3C, "F3"}}, view.profileListIndex));
     EXPECT_EQ(trace.Lines()[0], "send 07 f1 02 02 3c 01 04 01");
 }
 
@@ -466,13 +467,14 @@ TEST_F(KeyboardProtocolTest, FullTablesRefuseWithAWarningAndSendNothing) {
         Profile1Macro(macrosFull, slot, static_cast<std::uint8_t>(0x10 + slot));
     }
     Prepare(macrosFull);
-    EXPECT_FALSE(protocol.ApplyAssignment(single, {{0x3A, "CapsLock"}, {0x3B, "F2"}}));
-    EXPECT_FALSE(protocol.ApplyAssignment(macro, {{0x3A, "CapsLock"}}));
+    EXPECT_FALSE(protocol.ApplyAssignment(single, {{0x3A, "CapsLock"}, {0x3B, "F2"}},
+                                          view.profileListIndex));
+    EXPECT_FALSE(protocol.ApplyAssignment(macro, {{0x3A, "CapsLock"}}, view.profileListIndex));
     EXPECT_TRUE(trace.Lines().empty());
     EXPECT_EQ(view.warnings, (std::vector<std::string>{kNoSpaceWarning, kNoSpaceWarning}));
 
     // A key that already holds one of the twelve macros can still be reassigned.
-    EXPECT_TRUE(protocol.ApplyAssignment(macro, {{0x15, "R"}}));
+    EXPECT_TRUE(protocol.ApplyAssignment(macro, {{0x15, "R"}}, view.profileListIndex));
     EXPECT_EQ(trace.Lines()[0], "send 07 f1 01 05 15 01 00 00");
 
     // Twelve other keys hold single codes: a new single code is refused, a macro is not.
@@ -482,10 +484,10 @@ TEST_F(KeyboardProtocolTest, FullTablesRefuseWithAWarningAndSendNothing) {
     }
     Prepare(remapsFull);
     view.warnings.clear();
-    EXPECT_FALSE(protocol.ApplyAssignment(single, {{0x3A, "CapsLock"}}));
+    EXPECT_FALSE(protocol.ApplyAssignment(single, {{0x3A, "CapsLock"}}, view.profileListIndex));
     EXPECT_TRUE(trace.Lines().empty());
     EXPECT_EQ(view.warnings.size(), 1u);
-    EXPECT_TRUE(protocol.ApplyAssignment(macro, {{0x3A, "CapsLock"}}));
+    EXPECT_TRUE(protocol.ApplyAssignment(macro, {{0x3A, "CapsLock"}}, view.profileListIndex));
     EXPECT_EQ(trace.Lines()[0], "send 07 f1 01 01 3a 01 00 00");
 }
 
@@ -496,7 +498,7 @@ TEST_F(KeyboardProtocolTest, ClearFreesWhatEachKeyHoldsThenReadsBackOnce) {
     Prepare(state);
     protocol.SetCurrentProfileIndex(0);
 
-    protocol.ClearAssignment({{0x04, "A"}, {0x29, "Esc"}, {0x2C, "Space"}});
+    protocol.ClearAssignment({{0x04, "A"}, {0x29, "Esc"}, {0x2C, "Space"}}, view.profileListIndex);
 
     EXPECT_EQ(trace.Lines(), Join({Transfer({"07 f1 01 02 00 00 00 00"}, false),
                                    {"send 07 fa 01 04 00 01 00 01", "wait 10"},
@@ -508,7 +510,7 @@ TEST_F(KeyboardProtocolTest, ClearFreesWhatEachKeyHoldsThenReadsBackOnce) {
     state.profiles[0].macros = {};
     Prepare(state);
     view.profileListIndex = -1;
-    protocol.ClearAssignment({{0x29, "Esc"}, {0x2C, "Space"}});
+    protocol.ClearAssignment({{0x29, "Esc"}, {0x2C, "Space"}}, view.profileListIndex);
     EXPECT_EQ(trace.Lines(), ReadBack("01 00 00 00 00 00 00", "00 00 00 00 00 00 00",
                                       "00 00 00 29 00 00 00", "00 00 00 00 00 00 00"));
 }

@@ -26,8 +26,6 @@ public:
     void ClearKeyMarks() override {}
     void MarkKey(int) override {}
     void ShowWarning(const std::string& text) override { warnings.push_back(text); }
-    int ProfileListIndex() const override { return profile; }
-    int profile = 0;
     std::vector<std::string> warnings;
 };
 
