@@ -1,5 +1,7 @@
 #include "macro/macro_library.h"
 
+#include "macro/background_saver.h"
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -533,6 +535,8 @@ bool MacroLibrary::AttachRoot() {
 }
 
 bool MacroLibrary::Load(const std::string& path) {
+    // What was handed to the background saver is the newest content of the file.
+    BackgroundSaver::Instance().Flush();
     const std::filesystem::path file = PathFromUtf8(path);
     pugi::xml_document loaded;
     // Macro files are UTF-8 whatever their declaration claims.
@@ -567,15 +571,18 @@ bool MacroLibrary::Load(const std::string& path) {
     return true;
 }
 
-bool MacroLibrary::Save(const std::string& path) {
-    const std::filesystem::path file = PathFromUtf8(path);
+bool MacroLibrary::KeepOwnFileIfUnreadable(const std::string& path) {
     if (ownFileUnreadable_ && path == path_) {
         // Never replace a file we could not read without keeping its bytes somewhere.
-        if (!KeepUnreadableCopy(file)) {
+        if (!KeepUnreadableCopy(PathFromUtf8(path))) {
             return false;
         }
         ownFileUnreadable_ = false;
     }
+    return true;
+}
+
+void MacroLibrary::Serialize(pugi::xml_writer& writer) {
     // A group with an empty name is written without the attribute.
     std::vector<pugi::xml_node> unnamed;
     for (MacroNode& group : root_.children_) {
@@ -586,11 +593,40 @@ bool MacroLibrary::Save(const std::string& path) {
             unnamed.push_back(group.element_);
         }
     }
-    const bool saved = SaveXmlAtomically(document_, file, "\t", pugi::format_default);
+    document_.save(writer, "\t", pugi::format_default, pugi::encoding_utf8);
     for (pugi::xml_node& element : unnamed) {
         element.prepend_attribute("name");
     }
-    return saved;
+}
+
+bool MacroLibrary::Save(const std::string& path) {
+    // A write of this file still waiting beside the window must not land after this one.
+    BackgroundSaver::Instance().Flush();
+    if (!KeepOwnFileIfUnreadable(path)) {
+        return false;
+    }
+    return WriteFileAtomically(PathFromUtf8(path), [this](std::FILE* file) {
+        pugi::xml_writer_file writer(file);
+        Serialize(writer);
+        return true;
+    });
+}
+
+bool MacroLibrary::SaveInBackground() {
+    if (path_.empty() || !KeepOwnFileIfUnreadable(path_)) {
+        return false;
+    }
+    struct StringWriter : pugi::xml_writer {
+        std::string text;
+        void write(const void* data, std::size_t size) override {
+            text.append(static_cast<const char*>(data), size);
+        }
+    } writer;
+    writer.text.reserve(lastSize_ + lastSize_ / 8);
+    Serialize(writer);
+    lastSize_ = writer.text.size();
+    BackgroundSaver::Instance().Submit(PathFromUtf8(path_), std::move(writer.text));
+    return true;
 }
 
 bool HasMcrExtension(std::string_view path) {

@@ -137,6 +137,10 @@ public:
     bool Save(const std::string& path);
     // Saves to the library's own path.
     bool Save() { return Save(path_); }
+    // Saves to the library's own path beside the caller's thread (BackgroundSaver): the content
+    // is taken now, the file is written soon, whole and flushed. For changes made while the
+    // user waits, such as a recorded keystroke. False when there is no own path.
+    bool SaveInBackground();
 
     MacroNode& Root() { return root_; }
     const MacroNode& Root() const { return root_; }
@@ -146,12 +150,17 @@ private:
     // Points the root at the "group" element of document_ and builds the handles below it;
     // false, with no groups, when the document is not in the written form.
     bool AttachRoot();
+    // Keeps an unreadable own file aside before it is first replaced; false when it could not.
+    bool KeepOwnFileIfUnreadable(const std::string& path);
+    // Writes the library in its file form through `writer`.
+    void Serialize(pugi::xml_writer& writer);
 
     std::string path_;
     pugi::xml_document document_;
     MacroNode root_;
     // The own file existed but could not be parsed: copy it aside before overwriting it.
     bool ownFileUnreadable_ = false;
+    std::size_t lastSize_ = 0;  // of the last serialised form, to size the next one
 };
 
 // Import and export accept a path only when the text after its last "." is exactly "mcr".

@@ -79,7 +79,7 @@ bool CMacroGroupAdapter::OnRename(ui::EventArgs& evt) {
     MacroNode* group = library_.Root().ChildAt(static_cast<int>(evt.sender->GetUserData()));
     if (group != nullptr && group->GetAttribute("name") != text) {
         group->SetAttribute("name", text);
-        library_.Save();
+        library_.SaveInBackground();
     }
     return true;
 }
@@ -115,7 +115,7 @@ void CMacroGroupAdapter::RemoveGroup(int index) {
 }
 
 void CMacroGroupAdapter::SaveAndRefresh() {
-    library_.Save();
+    library_.SaveInBackground();
     NotifyDataSetChanged();
 }
 
@@ -202,7 +202,7 @@ bool KeyAndDelayAdapter::OnDelayChanged(ui::EventArgs& evt) {
     // Kept as typed ("12ab" included); the record takes its leading number.
     if (text != stored) {
         step->SetAttribute("delay", text);
-        library_.Save();
+        library_.SaveInBackground();
     }
     return true;
 }
@@ -242,7 +242,7 @@ void KeyAndDelayAdapter::ClearSteps() {
 }
 
 void KeyAndDelayAdapter::SaveAndRefresh() {
-    library_.Save();
+    library_.SaveInBackground();
     NotifyDataSetChanged();
 }
 

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace kb {
+
+// Writes files beside the thread that changes them, so a large file never holds up the window:
+// the caller hands over the complete new content and goes on. Each write is atomic and flushed
+// to disk (WriteFileAtomically). For each file only the newest content still waiting is written;
+// writes of one file never overtake each other. Everything handed over is written before the
+// process ends normally.
+class BackgroundSaver {
+public:
+    BackgroundSaver() = default;
+    ~BackgroundSaver();
+    BackgroundSaver(const BackgroundSaver&) = delete;
+    BackgroundSaver& operator=(const BackgroundSaver&) = delete;
+
+    // The saver of the process, whose writes finish when the process exits.
+    static BackgroundSaver& Instance();
+
+    // Queues `bytes` as the next content of `target`, replacing content still waiting for it.
+    void Submit(const std::filesystem::path& target, std::string bytes);
+    // Waits until everything submitted so far is on disk. True when every write since the last
+    // Flush succeeded.
+    bool Flush();
+    // How many writes have finished (for tests and measurements).
+    std::uint64_t Completed() const;
+
+private:
+    void Run();
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable idle_;
+    std::map<std::filesystem::path, std::string> waiting_;
+    bool writing_ = false;
+    bool stopping_ = false;
+    bool failed_ = false;
+    std::uint64_t completed_ = 0;
+    std::thread thread_;  // started with the first submission
+};
+
+}  // namespace kb
