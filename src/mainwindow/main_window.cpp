@@ -22,6 +22,7 @@
 #include "toolkit/swidgets.h"
 #include "toolkit/translator.h"
 #include "widgets/shell_notify_icon.h"
+#include "widgets/upgrade_notice.h"
 
 namespace kb {
 
@@ -868,12 +869,12 @@ void CMainDlg::RunUpgradeTool() {
         BusyCursor busy;
         started = services_.platform.RunAndWait(tool);
     }
-    if (!started) {
-        if (auto* tray = FindChildByID2<ui::SShellNotifyIcon>(kIdTrayIcon)) {
-            tray->ShowBalloon(Text(kTextUpgradeFailed));
-        }
-    }
     show();
+    if (!started) {
+        // On the tray's balloon where the desktop shows one, else in a box over the window.
+        ui::TellUpgradeFailed(this, FindChildByID2<ui::SShellNotifyIcon>(kIdTrayIcon),
+                              Text(ui::UpgradeFailedSource()));
+    }
     if (OpenDeviceChannel()) {
         SetConnectionStatus(true);
     } else {

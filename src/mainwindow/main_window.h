@@ -58,7 +58,6 @@ inline constexpr const char* kTextWarningCaption = "Warning";
 inline constexpr const char* kTextOpenFailed = "Failed to open USB";
 inline constexpr const char* kTextRestoreConfirm =
     "All settings will be restored, are you sure you want to continue?";
-inline constexpr const char* kTextUpgradeFailed = "Failed to start the upgrade exe";
 // Tooltip of the controls that need the keyboard while it is not connected.
 inline constexpr const char* kTextNotConnected = "The keyboard is not connected";
 // Status line after a user's action whose reports failed.
