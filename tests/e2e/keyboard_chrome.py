@@ -145,11 +145,16 @@ class WindowManager:
 
 
 def scenario_chrome(demo, shots):
+    shared = demo.env.get("DISPLAY")
     with WindowManager():
+        # The program starts on the window manager's display too.
+        demo.env["DISPLAY"] = os.environ["DISPLAY"]
         try:
             chrome_with_window_manager(demo, shots)
         finally:
             demo.stop()
+            if shared is not None:
+                demo.env["DISPLAY"] = shared
 
 
 def chrome_with_window_manager(demo, shots):
