@@ -757,8 +757,12 @@ TEST_F(MainWindowTest, UpgradeToolThatDoesNotStartReconnectsWithoutProfileSelect
 
     window_->OnMenuCommand(0, kMenuUpgrade);
 
-    EXPECT_EQ(platform_.startedPrograms,
-              QStringList{ui::SApplication::ProgramFolder() + QStringLiteral("/update")});
+#ifdef _WIN32
+    const QString tool = QStringLiteral("/update.exe");
+#else
+    const QString tool = QStringLiteral("/update");
+#endif
+    EXPECT_EQ(platform_.startedPrograms, QStringList{ui::SApplication::ProgramFolder() + tool});
     auto* tray = window_->FindChildByID2<ui::SShellNotifyIcon>(kIdTrayIcon);
     ASSERT_NE(tray, nullptr);
     EXPECT_EQ(tray->LastBalloon(), "Failed to start the upgrade exe");
