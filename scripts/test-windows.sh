@@ -142,3 +142,31 @@ done
 export WINEQT_QPA_FONTDIR=$tmp/fonts
 ctest --test-dir "$out" --output-on-failure --timeout 600
 step "tests done"
+
+# 7. The installer: made by CPack, installed silently under Wine, the installed program shows its
+#    window, and the silent uninstall removes the program folder.
+step "installer"
+(cd "$out" && cpack -G NSIS >/dev/null)
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$out/CMakeCache.txt")
+installer=$out/kbconfig-$version-win64.exe
+program_folder="$WINEPREFIX/drive_c/Program Files/kbconfig"
+wine "$installer" /S
+wineserver -w
+test -f "$program_folder/kbconfig.exe"
+test -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/kbconfig/kbconfig.lnk"
+(cd "$program_folder" && wine ./kbconfig-demo.exe >"$tmp/installed.log" 2>&1 &)
+shown=""
+for _ in $(seq 1 120); do
+  if xdotool search --name '^(Keyboard Configurator|键盘配置工具)$' >/dev/null 2>&1; then
+    shown=yes
+    break
+  fi
+  sleep 0.5
+done
+test -n "$shown" || { echo "test-windows: the installed program showed no window" >&2; exit 1; }
+wineserver -k || true
+wine "C:\\Program Files\\kbconfig\\Uninstall.exe" /S
+wineserver -w
+for _ in $(seq 1 60); do [ -e "$program_folder" ] || break; sleep 0.5; done
+test ! -e "$program_folder" || { echo "test-windows: uninstall left the program folder" >&2; exit 1; }
+step "done"
