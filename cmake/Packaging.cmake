@@ -27,7 +27,6 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
     set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
     set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://example.org/kbconfig")
-    # Library dependencies come from the binaries; udev is recommended for the access rule.
     # Library dependencies come from the binaries; Qt's platform plugins and a CJK font are
     # loaded at run time, so they are named here.
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

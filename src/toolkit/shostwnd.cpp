@@ -40,13 +40,6 @@ bool SHostWnd::CreateHost(QWidget* owner) {
         return root_ && !root_->GetChildWindows().empty();
     }
     created_ = true;
-    if (owner) {
-        // A separate top-level window that stays above its owner.
-        winId();
-        if (QWindow* handle = windowHandle(); handle && owner->window()->windowHandle()) {
-            handle->setTransientParent(owner->window()->windowHandle());
-        }
-    }
     root_ = new SWindow(this);
     root_->setGeometry(rect());
     root_->show();
@@ -85,6 +78,15 @@ bool SHostWnd::CreateHost(QWidget* owner) {
     root_->setGeometry(ContentRect());
     root_->CreateChildren(layout);
     UpdateWindowButtons();
+    // The native window is made only now, with its title and translucency known: a Windows window
+    // takes its alpha at creation, and one made earlier stays opaque with the program's name.
+    if (owner) {
+        // A separate top-level window that stays above its owner.
+        winId();
+        if (QWindow* handle = windowHandle(); handle && owner->window()->windowHandle()) {
+            handle->setTransientParent(owner->window()->windowHandle());
+        }
+    }
     SendHostMessage(kWmCreate);
     return true;
 }

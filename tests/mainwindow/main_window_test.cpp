@@ -759,12 +759,18 @@ TEST_F(MainWindowTest, UpgradeToolThatDoesNotStartReconnectsWithoutProfileSelect
 
     window_->OnMenuCommand(0, kMenuUpgrade);
 
-    EXPECT_EQ(platform_.startedPrograms,
-              QStringList{ui::SApplication::ProgramFolder() + QStringLiteral("/update")});
+#ifdef _WIN32
+    const QString tool = QStringLiteral("/update.exe");
+    const char* said = "Failed to start the upgrade exe";
+#else
+    const QString tool = QStringLiteral("/update");
+    const char* said = "Failed to start the upgrade program";
+#endif
+    EXPECT_EQ(platform_.startedPrograms, QStringList{ui::SApplication::ProgramFolder() + tool});
     // Without a tray that shows balloons (as here), a box over the shown window says it, in
     // the platform's words.
     ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].text, "Failed to start the upgrade program");
+    EXPECT_EQ(boxes_[0].text, said);
     EXPECT_EQ(boxes_[0].caption, "Warning");
     EXPECT_TRUE(window_->isVisible());
     EXPECT_EQ(Status(), "Connected");

@@ -128,10 +128,10 @@ TEST_F(WidgetTest, ComboListDropsBelowTheFaceAndMarksCurrentAndCursorRows) {
         const QRect r = list->visualRect(list->model()->index(row, 0));
         return rows.pixelColor(x, r.center().y());
     };
-    const int middle = list->viewport()->width() / 2;
-    const QColor cursorRow = at(0, middle);
-    const QColor selectedRow = at(1, middle);
-    const QColor plainRow = at(2, middle);
+    const int sampleX = list->viewport()->width() - 10;  // clear of the row texts
+    const QColor cursorRow = at(0, sampleX);
+    const QColor selectedRow = at(1, sampleX);
+    const QColor plainRow = at(2, sampleX);
     EXPECT_LT(plainRow.value(), 0x40) << plainRow.name().toStdString();  // dark list
     EXPECT_NE(cursorRow, plainRow);
     EXPECT_NE(selectedRow, plainRow);

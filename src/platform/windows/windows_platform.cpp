@@ -1,13 +1,35 @@
 #include "platform/windows/windows_platform.h"
 
+#include <QApplication>
 #include <QDesktopServices>
+#include <QFont>
 #include <utility>
 
 #include "platform/qt_desktop.h"
 
 namespace kb::platform {
 
+namespace {
+
+// The system's message font may name a face the machine lacks (Tahoma under a bare Wine), and
+// Windows then falls back to a serif face. A stack of Windows' own UI faces, Latin and Chinese,
+// ending in a sans-serif hint, keeps the texts sans-serif everywhere.
+void UseSansSerifStack() {
+    QFont font = QApplication::font();
+    font.setFamilies({QStringLiteral("Segoe UI"), QStringLiteral("Microsoft YaHei UI"),
+                      QStringLiteral("Microsoft YaHei"), QStringLiteral("Tahoma"),
+                      QStringLiteral("Arial"), QStringLiteral("DejaVu Sans"),
+                      QStringLiteral("WenQuanYi Micro Hei")});
+    font.setStyleHint(QFont::SansSerif);
+    QApplication::setFont(font);
+}
+
+}  // namespace
+
 std::unique_ptr<PlatformServices> MakeSystemPlatform() {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
+        UseSansSerifStack();
+    }
     return std::make_unique<WindowsPlatform>();
 }
 
