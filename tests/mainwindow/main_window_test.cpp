@@ -1470,6 +1470,8 @@ namespace {
 TEST_F(KeyMemoryWindowTest, BackupAndRestoreAreRefusedWhileDisconnected) {
     keyboard_.Unplug();
     Start();
+    // The translator is the process's: an earlier test in the same process may have left Chinese.
+    window_->SwitchLanguage(0);
     const std::string out = folder_.File("out.kbbackup");
     for (const int command : {kMenuBackUp, kMenuRestore}) {
         boxes_.clear();
@@ -1502,6 +1504,7 @@ bool MemoryFollows(const KeyboardMemory& memory, const SimKeyboardState& state) 
 // it was or says what the keyboard holds, and a success is said only when the keyboard got it.
 TEST_F(KeyMemoryWindowTest, AnActionInterruptedAtAnyExchangeNeverReachesTheMemory) {
     Start();
+    window_->SwitchLanguage(0);  // the boxes are compared in English
     Assign(0x04, Single(226), Choice(KeyKind::Media, "Mute", {226}));
     Assign(0x05, Macro(0x05, 3), Choice(KeyKind::Macro, "Hello", {}, 3));
     SelectProfileEntry(1);
