@@ -11,6 +11,10 @@ bash scripts/install-deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
+# Paths under the clone are hashed relative to it, so a fresh clone anywhere reuses the compiler
+# cache of earlier clones (the scripts called below inherit this).
+export CCACHE_BASEDIR="$PWD"
+
 launcher=()
 if command -v ccache >/dev/null 2>&1; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
