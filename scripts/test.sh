@@ -7,7 +7,15 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Each phase's time, so a slow CI run shows where it went.
+phase_start=$SECONDS
+phase() {
+  echo "== ${1}: $((SECONDS - phase_start)) s (total ${SECONDS} s)" >&2
+  phase_start=$SECONDS
+}
+
 bash scripts/install-deps.sh
+phase "packages"
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
@@ -19,6 +27,7 @@ launcher=()
 if command -v ccache >/dev/null 2>&1; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
 cmake --build build -j "$jobs"
+phase "build"
 
 # Real-window tests need an X server; start a private one when there is no display.
 xvfb_pid=""
@@ -37,17 +46,22 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 ctest --test-dir build --output-on-failure -j "$jobs"
+phase "tests"
 
 # The Debian package, installed with apt, run and purged.
 bash scripts/test-package.sh build
+phase "package"
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKBCONFIG_CORE_ONLY=ON \
   -DKBCONFIG_SANITIZE=ON -DKBCONFIG_BUILD_BENCH=OFF
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
+phase "sanitizers"
 
 # Every parser of outside input under libFuzzer for a short, fixed time.
 bash scripts/fuzz.sh
+phase "fuzz"
 
 bash scripts/test-windows.sh
+phase "windows"
