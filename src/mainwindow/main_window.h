@@ -17,6 +17,10 @@
 #include "device/hid_backend.h"
 #include "device/trace_sink.h"
 #include "keymap/keymap_file.h"
+#include "mainwindow/backup_restore_ui.h"
+#include "mainwindow/connection_look.h"
+#include "mainwindow/language.h"
+#include "mainwindow/lighting_panel.h"
 #include "platform/platform_services.h"
 #include "protocol/keyboard_protocol.h"
 #include "protocol/pacer.h"
@@ -81,12 +85,6 @@ inline constexpr int kMenuExit = 6;
 inline constexpr int kMenuBackUp = 7;
 inline constexpr int kMenuRestore = 8;
 
-inline constexpr const char* kBackupSuffix = "kbbackup";
-
-// The colours of the kinds of assignment on the keyboard picture, in KeyKind order.
-inline constexpr std::array<QRgb, 5> kKindColors{0xFFFFA23A, 0xFF4DA3FF, 0xFF3DDC84, 0xFFC07BFF,
-                                                 0xFF8A9099};
-
 // What a key does on the keyboard, in the language in use: Macro "Hello" ×3, → Esc, Mute,
 // Copy (Ctrl+C), assigned elsewhere; keys by their display names in the given language.
 QString KeyDetailText(const RememberedKey& key,
@@ -110,7 +108,7 @@ public:
     // connected, and brings them back with the connection.
     void SetConnectionStatus(bool connected);
     // True while the controls that need the keyboard are enabled.
-    bool ControlsConnected() const { return controlsConnected_; }
+    bool ControlsConnected() const { return look_.Connected(); }
     // The notice of the status line, empty when none shows.
     QString Notice() const;
     // Takes the notice away and shows the hint again (also done by a timer).
@@ -192,25 +190,13 @@ private:
     template <class Exchange>
     void RunUserExchange(Exchange&& exchange);
     void ShowNoResponse();
-    std::vector<ui::SWindow*> KeyboardControls() const;
-    void EnableKeyboardControls(bool enable);
     void RemarkKeysFromTables();
     void MinimizeToTray();
     int CurrentEffect() const;
-    LightingControls ReadControls() const;
     void SetMarker(bool set);
-    void MarkActiveLanguage();
     void ShowKeyDetails();
-    bool ReadBackEveryProfile();
     void ShowLighting(int effect);
-
-    struct LanguageButton {
-        ui::SWindow* window = nullptr;
-        int language = 0;
-        QColor idleColor;  // the layout's text colour, shown while the language is not in use
-    };
-
-    using Group = std::vector<ui::SWindow*>;
+    BackupRestoreContext BackupContext();
 
     enum class StartupConnection { InInitialisation, Deferred, AfterFirstFrame, Done };
 
@@ -220,37 +206,16 @@ private:
     KeySelection selection_;
     KeyboardProtocol protocol_;  // slot tables, current profile index, lighting table
     ui::CoordButtonImage* keyboard_ = nullptr;
-    ui::SSliderBar* speed_ = nullptr;
-    ui::SSliderBar* brightness_ = nullptr;
-    Group direction_;
-    Group colour_;
-    Group secondColour_;
-    std::array<Group, kAreaCount> areas_;
-    // The first control of each colour row, outside its group: checked for "no member".
-    ui::SWindow* colourNone_ = nullptr;
-    ui::SWindow* secondColourNone_ = nullptr;
-    std::array<ui::SWindow*, kAreaCount> areaNone_{};
-    std::array<ui::SWindow*, kLightingPanelCount> panels_{};
-    ui::SComboBox* ledMode_ = nullptr;
     ui::SComboBox* profile_ = nullptr;
-    std::array<LanguageButton, 2> languageButtons_{};
-    // The names of the English (0) and Chinese (1) translations, once read.
-    mutable std::array<QString, 2> translationNames_{};
+    LightingPanelView lighting_;
+    ConnectionLook look_;
+    LanguageSwitch language_;
     KeyDialogRunner dialogRunner_;
     std::function<void(int)> languageChosen_;
     std::optional<KeyChoice> dialogChoice_;
     bool inDeviceChange_ = false;
-    bool controlsConnected_ = true;
-    // Tooltips replaced while disconnected: control, source, translated.
-    struct SavedTip {
-        QPointer<ui::SWindow> window;
-        QString source;
-        bool translated = false;
-    };
-    std::vector<SavedTip> savedTips_;
     int userExchangeDepth_ = 0;
     bool warningShown_ = false;
-    QTimer noticeTimer_;
     bool deviceChangePending_ = false;
 };
 

@@ -1,4 +1,5 @@
 #include "mainwindow/main_window.h"
+#include "mainwindow/theme_colors.h"
 
 #include <gtest/gtest.h>
 
@@ -1222,7 +1223,7 @@ public:
         return key ? key->kind : QColor();
     }
     static QColor ColorOf(KeyKind kind) {
-        return QColor::fromRgba(kKindColors[static_cast<std::size_t>(kind)]);
+        return kb::KindColor(kind);
     }
 
     test::TempFolder folder_;
