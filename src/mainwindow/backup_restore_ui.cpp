@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "keymap/backup_restore.h"
+#include "keymap/keymap_file.h"
 #include "mainwindow/main_window.h"
 #include "mainwindow/window_helpers.h"
 #include "toolkit/msgbox.h"
@@ -19,25 +20,9 @@ platform::FileChooserOptions BackupFileOptions() {
     return options;
 }
 
-// The memory knows a profile only once it was read back; a backup needs all three.
-bool ReadBackEveryProfile(const BackupRestoreContext& context) {
-    const int current = context.protocol.CurrentProfileIndex();
-    bool complete = true;
-    for (int profile = 0; profile < kProfileCount && complete; ++profile) {
-        complete = context.selectProfile(profile);
-    }
-    // Back to the profile in use; an index beyond the third selects nothing, as before.
-    context.selectProfile(current);
-    return complete;
-}
-
 }  // namespace
 
 void BackUpSettings(const BackupRestoreContext& context) {
-    KeyMemory* memory = context.memory;
-    if (!memory) {
-        return;
-    }
     QWidget* owner = context.owner;
     const QString caption = TrMain("Back up settings");
     if (!context.connected) {
@@ -48,24 +33,27 @@ void BackUpSettings(const BackupRestoreContext& context) {
     if (path.isEmpty()) {
         return;
     }
-    bool read = false;
-    bool written = false;
+    SessionResult result;
     {
         BusyCursor busy;
-        // A profile that was not read would go into the backup as it was last known.
-        read = ReadBackEveryProfile(context);
-        written = read && WriteBackup(path.toStdString(), memory->Identity(), memory->Memory());
+        // Every profile is read first: one not read would go in as it was last known.
+        const int current = context.session.CurrentProfileIndex();
+        result = context.session.Backup(path.toStdString(), context.profileChosen);
+        // Back to the profile in use; an index beyond the third selects nothing.
+        if (context.profileChosen) {
+            context.profileChosen(current);
+        }
+        context.session.SelectProfile(current);
     }
-    if (!read) {
-        Ask(owner, TrMain("The keyboard did not respond; nothing was backed up."), caption,
-            ui::kMbOk);
+    if (!result.done) {
+        Ask(owner,
+            result.failedProfile >= 0
+                ? TrMain("The keyboard did not respond; nothing was backed up.")
+                : TrMain("The backup could not be written to %1.").arg(path),
+            caption, ui::kMbOk);
         return;
     }
-    if (!written) {
-        Ask(owner, TrMain("The backup could not be written to %1.").arg(path), caption, ui::kMbOk);
-        return;
-    }
-    const KeyboardMemory& remembered = memory->Memory();
+    const KeyboardMemory& remembered = context.session.Memory().Memory();
     const int known = CountKnownKeys(remembered);
     int elsewhere = 0;
     for (const ProfileMemory& profile : remembered.profiles) {
@@ -85,10 +73,6 @@ void BackUpSettings(const BackupRestoreContext& context) {
 }
 
 void RestoreSettings(const BackupRestoreContext& context) {
-    KeyMemory* memory = context.memory;
-    if (!memory) {
-        return;
-    }
     QWidget* owner = context.owner;
     const QString caption = TrMain("Restore settings");
     if (!context.connected) {
@@ -99,7 +83,7 @@ void RestoreSettings(const BackupRestoreContext& context) {
     if (path.isEmpty()) {
         return;
     }
-    const BackupReadResult read = ReadBackup(path.toStdString(), memory->Identity());
+    const BackupReadResult read = ReadBackup(path.toStdString(), context.session.Identity());
     if (!read.memory) {
         QString reason;
         switch (read.problem) {
@@ -126,19 +110,24 @@ void RestoreSettings(const BackupRestoreContext& context) {
             caption, ui::kMbOkCancel) != ui::kIdOk) {
         return;
     }
-    const int current = std::clamp(context.protocol.CurrentProfileIndex(), 0, kProfileCount - 1);
-    RestoreResult result;
+    KeyboardSession& session = context.session;
+    const int current = std::clamp(session.CurrentProfileIndex(), 0, kProfileCount - 1);
+    SessionResult result;
     {
         BusyCursor busy;
-        result = RestoreBackup(context.protocol, *read.memory, context.selectProfile, memory);
-        context.selectProfile(current);
+        // The profile list follows, so what the window shows is the profile being restored.
+        result = session.Restore(*read.memory, context.profileChosen);
+        if (context.profileChosen) {
+            context.profileChosen(current);
+        }
+        session.SelectProfile(current);
         if (read.memory->lighting) {
             context.showLighting(read.memory->lighting->effect);
         }
     }
     if (result.done) {
-        QString text =
-            TrMain("Settings restored. Assigned keys in the three profiles: %1.").arg(result.keys);
+        QString text = TrMain("Settings restored. Assigned keys in the three profiles: %1.")
+                           .arg(result.applied);
         if (read.memory->lighting) {
             text += QLatin1Char(' ') + TrMain("The lighting was sent too.");
         }

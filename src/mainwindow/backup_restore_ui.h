@@ -2,9 +2,8 @@
 
 #include <functional>
 
-#include "keymap/keymap_file.h"
 #include "platform/platform_services.h"
-#include "protocol/keyboard_protocol.h"
+#include "session/keyboard_session.h"
 
 class QWidget;
 
@@ -16,11 +15,10 @@ inline constexpr const char* kBackupSuffix = "kbbackup";
 struct BackupRestoreContext {
     QWidget* owner = nullptr;
     platform::PlatformServices& platform;
-    KeyboardProtocol& protocol;
-    KeyMemory* memory = nullptr;  // null: nothing is remembered, nothing to back up
+    KeyboardSession& session;
     bool connected = false;
-    // Makes the index the current profile wherever it is chosen, selects it and reads it back.
-    std::function<bool(int)> selectProfile;
+    // Shows the index as the profile chosen, before the session selects it.
+    std::function<void(int)> profileChosen;
     // Shows the effect and its record in the lighting panel.
     std::function<void(int)> showLighting;
 };

@@ -15,8 +15,6 @@
 #include <QUrl>
 #include <QVariant>
 
-#include "device/discovery.h"
-#include "keymap/backup_restore.h"
 #include "toolkit/menu.h"
 #include "toolkit/msgbox.h"
 #include "toolkit/sapp.h"
@@ -42,72 +40,29 @@ QString Text(const char* text) {
     return QString::fromUtf8(text);
 }
 
-// A media or function entry's name, translated as the key-assignment dialog shows it.
-QString TrName(const std::string& name) {
-    const ui::SApplication* app = ui::SApplication::Instance();
-    const QString text = QString::fromStdString(name);
-    return app ? app->Tr(QStringLiteral("macro"), text) : text;
-}
-
-// What the user chose, as far as the record tells, for a dialog that did not say.
-KeyChoice ChoiceOfRecord(const AssignmentRecord& record) {
-    KeyChoice choice;
-    if (record[3] != 0) {
-        choice.kind = KeyKind::Macro;
-        choice.repeat = record[3];
-    } else {
-        choice.kind = KeyKind::Key;
-        choice.target = record[2];
-    }
-    return choice;
-}
-
 }  // namespace
 
 QString KeyDetailText(const RememberedKey& key, KeyNameLanguage language) {
-    const KeyChoice& choice = key.choice;
-    const auto arrowTo = [language](std::uint8_t code) {
-        return QStringLiteral("\u2192 ") +
-               (code == 0 ? TrMain("nothing")
-                          : QString::fromStdString(KeyCodeName(code, language)));
-    };
-    switch (choice.kind) {
-        case KeyKind::Macro: {
-            // What the keyboard keeps: the low byte, and 0 is a single code for the key itself.
-            const int repeat = RepeatKept(choice.repeat);
-            if (repeat == 0) {
-                return arrowTo(key.key);
-            }
-            QString text = TrMain("Macro \"%1\"").arg(QString::fromStdString(choice.name));
-            if (repeat > 1) {
-                text += QStringLiteral(" \u00d7") + QString::number(repeat);
-            }
-            return text;
-        }
-        case KeyKind::Key:
-            return arrowTo(choice.target);
-        case KeyKind::Media:
-            return TrName(choice.name);
-        case KeyKind::Function:
-            return TrName(choice.name) + QStringLiteral(" (") +
-                   QString::fromStdString(ChordText(choice.codes, language)) + QLatin1Char(')');
-        case KeyKind::Elsewhere:
-            break;
-    }
-    return TrMain("assigned elsewhere");
+    return QString::fromStdString(
+        DescribeKey(key, language, [](const char* context, const std::string& text) {
+            const ui::SApplication* app = ui::SApplication::Instance();
+            const QString source = QString::fromStdString(text);
+            return (app ? app->Tr(QString::fromUtf8(context), source) : source).toStdString();
+        }));
 }
 
 CMainDlg::CMainDlg(const MainWindowServices& services)
     : ui::SHostWnd(Text(kMainLayout)),
       services_(services),
-      channel_(services.backend, services.gate, services.diagnostics, services.trace),
-      protocol_(channel_, services.pacer, *this),
+      session_(services.session),
       language_(services.config.chineseUi) {
-    protocol_.SetSlotTablesListener(this);
+    session_.SetView(this);
 }
 
-// The channel stays open: the process ends right after the window goes.
-CMainDlg::~CMainDlg() = default;
+// The session stays open: the process ends right after the window goes.
+CMainDlg::~CMainDlg() {
+    session_.SetView(nullptr);
+}
 
 void CMainDlg::SetConnectionStatus(bool connected) {
     if (!look_.Show(connected)) {
@@ -129,7 +84,7 @@ void CMainDlg::SetConnectionStatus(bool connected) {
 
 void CMainDlg::RemarkKeysFromTables() {
     ClearKeyMarks();
-    for (const SlotTable* table : {&protocol_.MacroSlots(), &protocol_.RemapSlots()}) {
+    for (const SlotTable* table : {&session_.MacroSlots(), &session_.RemapSlots()}) {
         for (const std::uint8_t key : *table) {
             if (key != 0) {
                 MarkKey(key);
@@ -140,13 +95,17 @@ void CMainDlg::RemarkKeysFromTables() {
 
 template <class Exchange>
 void CMainDlg::RunUserExchange(Exchange&& exchange) {
-    const std::uint64_t failedBefore = channel_.FailedExchanges();
+    const std::uint64_t failedBefore = session_.FailedExchanges();
     if (userExchangeDepth_++ == 0) {
         warningShown_ = false;
     }
     exchange();
+    // The memory follows what was read back; the keys show it.
+    if (!IsDestroyed()) {
+        ShowKeyDetails();
+    }
     // Disconnected already says why nothing reaches the keyboard.
-    if (--userExchangeDepth_ == 0 && channel_.FailedExchanges() != failedBefore && !warningShown_ &&
+    if (--userExchangeDepth_ == 0 && session_.FailedExchanges() != failedBefore && !warningShown_ &&
         look_.Connected() && !IsDestroyed()) {
         ShowNoResponse();
     }
@@ -221,16 +180,15 @@ void CMainDlg::OnInitDialog() {
         profile_->SetCurSel(0, true);
         profile_->SubscribeEvent(ui::kEvtComboSelChanged,
                                  ui::MemberHandler(this, &CMainDlg::OnProfileChanged));
-        protocol_.SetCurrentProfileIndex(profile_->GetCurSel());
+        session_.SetCurrentProfileIndex(profile_->GetCurSel());
     }
     lighting_.Find(*GetRoot());
     look_.Find(*GetRoot(), &lighting_);
     // The panel shows the lighting last sent to this keyboard; nothing is sent for it.
     int effect = 0;
-    if (services_.memory && services_.memory->Memory().lighting) {
-        const RememberedLighting& lighting = *services_.memory->Memory().lighting;
-        protocol_.Lighting() = lighting.table;
-        effect = lighting.effect;
+    if (const auto& lighting = session_.Memory().Memory().lighting) {
+        session_.Lighting() = lighting->table;
+        effect = lighting->effect;
     }
     if (ui::SComboBox* ledMode = lighting_.EffectList()) {
         ledMode->SetCurSel(effect, true);
@@ -282,7 +240,8 @@ void CMainDlg::ConnectAtStartup() {
     } else {
         ReportOpenFailure();
     }
-    SelectProfileAndReadBack(protocol_.CurrentProfileIndex());
+    SelectProfileAndReadBack(session_.CurrentProfileIndex());
+    ShowKeyDetails();
 
     QPointer<CMainDlg> self(this);
     services_.platform.WatchDeviceChanges([self] {
@@ -293,24 +252,22 @@ void CMainDlg::ConnectAtStartup() {
 }
 
 bool CMainDlg::OpenDeviceChannel() {
-    const DeviceConfig& config = services_.config;
     BusyCursor busy;
-    return channel_.OpenChannel(config.vid, config.pid, config.interfaceNumber, config.subdevice) !=
-           0;
+    return session_.Connect();
 }
 
 void CMainDlg::ReportOpenFailure() {
     ui::SMessageBox(nullptr, Text(kTextOpenFailed), Text(kTextWarningCaption), ui::kMbOk);
     SetConnectionStatus(false);
     // A keyboard the system keeps from us is not absent: say what to do about it.
-    if (channel_.LastOpenFailure() == OpenFailure::NoPermission) {
+    if (session_.LastOpenFailure() == OpenFailure::NoPermission) {
         ui::SMessageBox(nullptr, Text(kNoPermissionText), Text(kTextWarningCaption), ui::kMbOk);
     }
 }
 
 bool CMainDlg::SelectProfileAndReadBack(int index) {
     BusyCursor busy;
-    return protocol_.ChangeProfile(index);
+    return session_.SelectProfile(index).done;
 }
 
 bool CMainDlg::OnEvent(EventArgs& evt) {
@@ -386,10 +343,7 @@ void CMainDlg::RestoreFactorySettings() {
 
 void CMainDlg::ResetToFactory() {
     BusyCursor busy;
-    protocol_.RestoreFactorySettings([this] {
-        if (services_.memory) {
-            services_.memory->FactoryRestored();
-        }
+    session_.RestoreFactorySettings([this] {
         // The lighting report and the profile select reach the keyboard only through these
         // notifications, that is only when a selection actually changes.
         if (ui::SComboBox* ledMode = lighting_.EffectList()) {
@@ -397,7 +351,7 @@ void CMainDlg::ResetToFactory() {
         }
         SyncLightingControls(LightingSync::ToControls);
         if (profile_) {
-            profile_->SetCurSel(protocol_.CurrentProfileIndex(), true);
+            profile_->SetCurSel(session_.CurrentProfileIndex(), true);
         }
     });
 }
@@ -421,9 +375,7 @@ void CMainDlg::OnLightingControlChanged() {
 
 void CMainDlg::SendLighting() {
     BusyCursor busy;
-    if (protocol_.SendLighting(CurrentEffect()) && services_.memory) {
-        services_.memory->LightingSent(CurrentEffect(), protocol_.Lighting());
-    }
+    session_.SendLighting(CurrentEffect());
 }
 
 void CMainDlg::SyncLightingControls(LightingSync direction) {
@@ -431,7 +383,7 @@ void CMainDlg::SyncLightingControls(LightingSync direction) {
     if (effect < 0 || effect >= kEffectCount) {
         return;
     }
-    LightingRecord& record = protocol_.Lighting()[static_cast<std::size_t>(effect)];
+    LightingRecord& record = session_.Lighting()[static_cast<std::size_t>(effect)];
     if (direction == LightingSync::ToRecord) {
         lighting_.Store(effect, record);
     } else {
@@ -451,22 +403,18 @@ qintptr CMainDlg::OnDeviceChange() {
     inDeviceChange_ = true;
     do {
         deviceChangePending_ = false;
-        const DeviceConfig& config = services_.config;
-        const MatchCriteria criteria{config.vid, config.pid, config.interfaceNumber,
-                                     config.subdevice};
-        bool present = false;
-        {
-            BusyCursor busy;
-            present = FindKeyboardInterface(services_.backend, criteria, services_.diagnostics)
-                          .has_value();
-        }
-        if (!present) {
-            SetConnectionStatus(false);
-        } else if (OpenDeviceChannel()) {
+        // One discovery: opening looks the keyboard up, and says when it is not there.
+        if (OpenDeviceChannel()) {
             SetConnectionStatus(true);
-            SelectProfileAndReadBack(protocol_.CurrentProfileIndex());
+            SelectProfileAndReadBack(session_.CurrentProfileIndex());
+            ShowKeyDetails();
+        } else if (session_.LastOpenFailure() == OpenFailure::NotFound) {
+            SetConnectionStatus(false);
         } else {
             ReportOpenFailure();
+        }
+        if (connectionWatcher_) {
+            connectionWatcher_(look_.Connected());
         }
     } while (deviceChangePending_ && !IsDestroyed());
     inDeviceChange_ = false;
@@ -518,7 +466,7 @@ int CMainDlg::ActiveLanguage() const {
 }
 
 void CMainDlg::RunUpgradeTool() {
-    channel_.CloseChannel();
+    session_.Close();
     SetConnectionStatus(false);
 #ifdef Q_OS_WIN
     const QString tool = ui::SApplication::ProgramFolder() + QStringLiteral("/update.exe");
@@ -569,30 +517,23 @@ int CMainDlg::OnCoordButtonClick(int id, QString name, int event, unsigned /*fla
     if (event != 1) {
         return 0;
     }
-    if (protocol_.CurrentProfileIndex() > kLastProfileIndex) {
-        protocol_.SetCurrentProfileIndex(0);
+    if (session_.CurrentProfileIndex() > kLastProfileIndex) {
+        session_.SetCurrentProfileIndex(0);
     }
     selection_.insert({static_cast<std::uint8_t>(id & 0xFF), name.toStdString()});
-    AssignmentRecord record{};
-    dialogChoice_.reset();
-    const int result = dialogRunner_ ? dialogRunner_(*this, selection_, record) : ui::kIdCancel;
-    if (result == ui::kIdOk) {
-        RunUserExchange([this, &record] {
+    KeyChoice chosen;
+    const int result = dialogRunner_ ? dialogRunner_(*this, selection_, chosen) : ui::kIdCancel;
+    // The dialog takes OK only while the keyboard is there; should it have gone meanwhile,
+    // nothing is sent.
+    if (result == ui::kIdOk && look_.Connected()) {
+        RunUserExchange([this, &chosen] {
             BusyCursor busy;
-            const KeyChoice choice = dialogChoice_ ? *dialogChoice_ : ChoiceOfRecord(record);
-            // Key by key, so the memory follows each read-back once and only what was taken.
-            for (const auto& [code, keyName] : selection_) {
-                if (!AssignAndRemember(protocol_, services_.memory, code, record, choice,
-                                       ProfileListIndex())) {
-                    break;
-                }
-            }
-            ShowKeyDetails();
+            session_.Assign(chosen, selection_);
         });
-    } else if (result == kIdBtnDelete && !selection_.empty()) {
+    } else if (result == kIdBtnDelete && !selection_.empty() && look_.Connected()) {
         RunUserExchange([this] {
             BusyCursor busy;
-            protocol_.ClearAssignment(selection_, ProfileListIndex());
+            session_.Clear(selection_);
         });
     }
     selection_.clear();
@@ -625,18 +566,7 @@ void CMainDlg::ShowWarning(const std::string& text) {
     }
 }
 
-int CMainDlg::ProfileListIndex() const {
-    return profile_ ? profile_->GetCurSel() : -1;
-}
-
 // ---- what each key does, backup and restore ------------------------------------------------
-
-void CMainDlg::SlotTablesRead(int profileIndex, const SlotTable& macro, const SlotTable& remap) {
-    if (services_.memory) {
-        services_.memory->SlotTablesRead(profileIndex, macro, remap);
-    }
-    ShowKeyDetails();
-}
 
 void CMainDlg::ShowKeyDetails() {
     if (!keyboard_) {
@@ -649,12 +579,12 @@ void CMainDlg::ShowKeyDetails() {
     for (const ui::CoordKey& key : keyboard_->GetKeys()) {
         keyboard_->SetKeyTitle(key.id, KeyTitle(key.id, language), KeyCapLegend(key.id));
     }
-    const int profile = protocol_.CurrentProfileIndex();
-    if (!look_.Connected() || !services_.memory || profile < 0 || profile >= kProfileCount) {
+    const int profile = session_.CurrentProfileIndex();
+    if (!look_.Connected() || profile < 0 || profile >= kProfileCount) {
         return;
     }
     for (const auto& [code, key] :
-         services_.memory->Memory().profiles[static_cast<std::size_t>(profile)]) {
+         session_.Memory().Memory().profiles[static_cast<std::size_t>(profile)]) {
         keyboard_->SetKeyDetail(code, KindColor(key.choice.kind), KeyDetailText(key, language));
         keyboard_->SetKeyLabel(code, KeyCapLabel(key, [](const char* context, const QString& text) {
                                    const ui::SApplication* app = ui::SApplication::Instance();
@@ -667,11 +597,11 @@ void CMainDlg::ShowKeyOverview() {
     if (!keyboard_) {
         return;
     }
-    const int profile = protocol_.CurrentProfileIndex();
+    const int profile = session_.CurrentProfileIndex();
     // While the keyboard is away nothing of it is known: the overview says so.
     const ProfileMemory* memory =
-        look_.Connected() && services_.memory && profile >= 0 && profile < kProfileCount
-            ? &services_.memory->Memory().profiles[static_cast<std::size_t>(profile)]
+        look_.Connected() && profile >= 0 && profile < kProfileCount
+            ? &session_.Memory().Memory().profiles[static_cast<std::size_t>(profile)]
             : nullptr;
     const KeyNameLanguage language =
         ActiveLanguage() == 1 ? KeyNameLanguage::Chinese : KeyNameLanguage::English;
@@ -714,33 +644,32 @@ void CMainDlg::ShowKeyOverview() {
 }
 
 const KeyChoice* CMainDlg::SelectedKeyChoice() const {
-    if (!services_.memory || selection_.empty()) {
+    if (selection_.empty()) {
         return nullptr;
     }
     const RememberedKey* key =
-        services_.memory->Find(protocol_.CurrentProfileIndex(), selection_.begin()->first);
+        session_.Memory().Find(session_.CurrentProfileIndex(), selection_.begin()->first);
     return key && key->choice.kind != KeyKind::Elsewhere ? &key->choice : nullptr;
 }
 
 BackupRestoreContext CMainDlg::BackupContext() {
-    // The profile list follows without notifications, so single-code assignments go to the
-    // profile being restored.
+    // The profile list follows without notifications, so it shows the profile being read or
+    // restored.
     return {this,
             services_.platform,
-            protocol_,
-            services_.memory,
+            session_,
             look_.Connected(),
             [this](int index) {
                 if (profile_ && index >= 0 && index < kProfileCount) {
                     profile_->SetCurSel(index, false);
                 }
-                return SelectProfileAndReadBack(index);
             },
             [this](int effect) { ShowLighting(effect); }};
 }
 
 void CMainDlg::BackUpSettings() {
     kb::BackUpSettings(BackupContext());
+    ShowKeyDetails();
 }
 
 void CMainDlg::ShowLighting(int effect) {
@@ -750,6 +679,7 @@ void CMainDlg::ShowLighting(int effect) {
 
 void CMainDlg::RestoreSettings() {
     kb::RestoreSettings(BackupContext());
+    ShowKeyDetails();
 }
 
 }  // namespace kb
