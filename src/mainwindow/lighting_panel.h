@@ -3,7 +3,7 @@
 #include <array>
 #include <vector>
 
-#include "protocol/lighting.h"
+#include "session/keyboard_session.h"
 
 namespace kb::ui {
 class SComboBox;

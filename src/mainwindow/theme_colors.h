@@ -2,7 +2,7 @@
 
 #include <QColor>
 
-#include "protocol/key_choice.h"
+#include "session/keyboard_session.h"
 
 namespace kb {
 
