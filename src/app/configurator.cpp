@@ -125,13 +125,13 @@ int RunConfigurator(char* argv0, const Composition& composition) {
     RemoveLeftoverTemporaries();
 
     DeviceSide devices = composition.makeDevices(*config, *platform);
-    KeyMemory memory(
+    auto session = std::make_unique<KeyboardSession>(
+        *devices.backend, *devices.gate, *devices.pacer,
         devices.keymapPath.empty() && !dataFolder.empty() ? dataFolder + "/" + kKeymapFileName
                                                           : devices.keymapPath,
-        KeyboardIdentity{config->vid, config->pid, config->interfaceNumber, config->subdevice});
-    const MainWindowServices services{*devices.backend, *devices.gate, *devices.pacer,
-                                      *platform,        *config,       devices.diagnostics,
-                                      devices.trace,    &memory};
+        KeyboardIdentity{config->vid, config->pid, config->interfaceNumber, config->subdevice},
+        devices.diagnostics, devices.trace);
+    const MainWindowServices services{*session, *platform, *config};
     auto window = std::make_unique<CMainDlg>(services);
     window->SetKeyDialogRunner(MakeKeyDialogRunner(*platform, *config, dataFolder));
     window->SetLanguageChosenHandler(
@@ -151,10 +151,11 @@ int RunConfigurator(char* argv0, const Composition& composition) {
     }
 
     // Teardown: the window first, then the application object with its providers and
-    // translators, then the single-instance claim, then what the window talked to.
+    // translators, then the single-instance claim, then the session and what it talked to.
     window.reset();
     app.reset();
     platform.reset();
+    session.reset();
     devices = DeviceSide{};
     return result;
 }

@@ -7,11 +7,8 @@
 #include <string>
 
 #include "config/device_config.h"
-#include "device/device_gate.h"
-#include "device/hid_backend.h"
-#include "device/trace_sink.h"
 #include "platform/platform_services.h"
-#include "protocol/pacer.h"
+#include "session/keyboard_session.h"
 
 class QWidget;
 

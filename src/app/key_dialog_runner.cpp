@@ -7,12 +7,20 @@ namespace kb {
 KeyDialogRunner MakeKeyDialogRunner(platform::PlatformServices& platform,
                                     const DeviceConfig& config, std::string dataFolder) {
     return [&platform, &config, folder = std::move(dataFolder)](
-               CMainDlg& owner, const KeySelection& keys, AssignmentRecord& record) {
-        KeyAssignmentChoices choices{owner.SelectedKeyChoice(), std::nullopt};
-        const int result =
-            RunKeyAssignmentDialog(&owner, platform, config, folder, keys, record, &choices);
+               CMainDlg& owner, const KeySelection& keys, KeyChoice& chosen) {
+        KeyAssignmentChoices choices;
+        choices.current = owner.SelectedKeyChoice();
+        choices.connected = owner.ControlsConnected();
+        // The open dialog follows the keyboard going and coming back.
+        choices.opened = [&owner](MacroRecordDlg* dialog) {
+            owner.SetConnectionWatcher(dialog ? std::function<void(bool)>([dialog](bool connected) {
+                dialog->SetKeyboardConnected(connected);
+            })
+                                              : std::function<void(bool)>());
+        };
+        const int result = RunKeyAssignmentDialog(&owner, platform, config, folder, keys, &choices);
         if (choices.chosen) {
-            owner.SetDialogChoice(*choices.chosen);
+            chosen = *choices.chosen;
         }
         return result;
     };

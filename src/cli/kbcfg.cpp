@@ -161,58 +161,32 @@ std::vector<RememberedStep> GroupSteps(const Options& options) {
     throw UsageError{"no macro group named \"" + options.targetName + "\" in " + path};
 }
 
-struct Assignment {
-    AssignmentRecord record{};
-    KeyChoice choice;
-};
-
-// The record the key-assignment dialog would hand over for the same choice, and the choice.
-Assignment BuildAssignment(const Options& options, const DeviceConfig& config) {
-    AssignmentInputs inputs;
-    inputs.firstKey = options.key;
-    AssignmentPage page = AssignmentPage::SingleKey;
+// What the key-assignment dialog would choose for the same request.
+KeyChoice BuildChoice(const Options& options, const DeviceConfig& config) {
     KeyChoice choice;
     switch (options.target) {
         case Target::Key:
-            inputs.singleKeyCode = options.targetKey;
             choice.kind = KeyKind::Key;
             choice.target = options.targetKey;
             break;
         case Target::Media:
-            page = AssignmentPage::MediaKey;
-            inputs.mediaKeyCodes =
-                FindEntry(config.mediaKeys, options.targetName, "media key").codes;
             choice.kind = KeyKind::Media;
             choice.name = options.targetName;
-            choice.codes = *inputs.mediaKeyCodes;
+            choice.codes = FindEntry(config.mediaKeys, options.targetName, "media key").codes;
             break;
         case Target::Function:
-            page = AssignmentPage::FunctionKey;
-            inputs.functionKeyCodes =
-                FindEntry(config.functionKeys, options.targetName, "function key").codes;
             choice.kind = KeyKind::Function;
             choice.name = options.targetName;
-            choice.codes = *inputs.functionKeyCodes;
+            choice.codes = FindEntry(config.functionKeys, options.targetName, "function key").codes;
             break;
-        case Target::Macro: {
-            page = AssignmentPage::Macro;
-            inputs.repeatCount = options.repeat;
+        case Target::Macro:
             choice.kind = KeyKind::Macro;
             choice.name = options.targetName;
             choice.repeat = options.repeat;
             choice.steps = GroupSteps(options);
-            std::vector<MacroStepText> steps;
-            for (const RememberedStep& step : choice.steps) {
-                steps.push_back({step.code, step.state, step.delay});
-            }
-            inputs.macroSteps = std::move(steps);
             break;
-        }
     }
-    Assignment assignment;
-    assignment.choice = std::move(choice);
-    FillAssignmentRecord(page, inputs, assignment.record);
-    return assignment;
+    return choice;
 }
 
 LightingRecord BuildLighting(const LightRequest& request) {
@@ -367,7 +341,7 @@ int Restore(const KeyboardMemory& backup, KeyboardSession& session) {
 }
 
 int RunCommand(const Options& options, KeyboardSession& session,
-               const std::optional<Assignment>& assignment,
+               const std::optional<KeyChoice>& assignment,
                const std::optional<KeyboardMemory>& backup) {
     KeyboardProtocol& protocol = session.Protocol();
     switch (options.command) {
@@ -401,10 +375,9 @@ int RunCommand(const Options& options, KeyboardSession& session,
                 return Failed(read);
             }
             const KeySelection key{{options.key, KeyDisplayName(options.key)}};
-            const SessionResult result =
-                options.command == Command::Assign
-                    ? session.Assign(assignment->record, assignment->choice, key)
-                    : session.Clear(key);
+            const SessionResult result = options.command == Command::Assign
+                                             ? session.Assign(*assignment, key)
+                                             : session.Clear(key);
             if (!result.done) {
                 // A refusal, or a report the keyboard did not take, has been told by the view.
                 return result.warned ? kExitKeyboard : Failed(result);
@@ -458,9 +431,9 @@ int Run(const std::vector<std::string>& args) {
     // All input is checked before the keyboard hears anything.
     const std::string configPath = ConfigPath(options);
     const DeviceConfig config = ReadConfig(configPath);
-    std::optional<Assignment> assignment;
+    std::optional<KeyChoice> assignment;
     if (options.command == Command::Assign) {
-        assignment = BuildAssignment(options, config);
+        assignment = BuildChoice(options, config);
     }
     const KeyboardIdentity identity{config.vid, config.pid, config.interfaceNumber,
                                     config.subdevice};

@@ -71,7 +71,12 @@ bool Reconcile(ProfileMemory& profile, const SlotTable& macro, const SlotTable& 
     return profile != before;
 }
 
-KeyChoice ChoiceForRecord(KeyChoice choice, const AssignmentRecord& record) {
+namespace {
+
+// The choice as the keyboard got it: a macro or function record without a repeat count went
+// out as a single code, so it is remembered as a key producing that code; a macro keeps the
+// repeat count's low byte.
+KeyChoice AsSent(KeyChoice choice, const AssignmentRecord& record) {
     if (UsesMacroSlot(choice.kind) && record[3] == 0) {
         KeyChoice single;
         single.kind = KeyKind::Key;
@@ -85,13 +90,15 @@ KeyChoice ChoiceForRecord(KeyChoice choice, const AssignmentRecord& record) {
     return choice;
 }
 
+}  // namespace
+
 bool RememberAssignment(ProfileMemory& profile, int profileIndex, std::uint8_t key,
                         const KeyChoice& choice, const AssignmentRecord& record,
                         const SlotTable& macro, const SlotTable& remap) {
     if (profileIndex < 0 || profileIndex >= kProfileCount || choice.kind == KeyKind::Elsewhere) {
         return false;
     }
-    const KeyChoice effective = ChoiceForRecord(choice, record);
+    const KeyChoice effective = AsSent(choice, record);
     const bool macroSlot = UsesMacroSlot(effective.kind);
     const auto slot = SlotOf(macroSlot ? macro : remap, key);
     if (!slot || key == 0) {
@@ -157,32 +164,41 @@ int RepeatKept(int repeat) {
     return repeat & 0xFF;
 }
 
-std::string DescribeKey(const RememberedKey& key) {
+std::string DescribeKey(const RememberedKey& key, KeyNameLanguage language,
+                        const TranslateFn& translate) {
+    const auto tr = [&translate](const char* context, const std::string& text) {
+        return translate ? translate(context, text) : text;
+    };
+    const auto arrowTo = [&](std::uint8_t code) {
+        return "\u2192 " + (code == 0 ? tr("main", "nothing") : KeyCodeName(code, language));
+    };
     const KeyChoice& choice = key.choice;
     switch (choice.kind) {
         case KeyKind::Macro: {
             const int repeat = RepeatKept(choice.repeat);
             // Without a repeat count the key went out as a single code: itself.
             if (repeat == 0) {
-                return "\u2192 " + KeyCodeName(key.key);
+                return arrowTo(key.key);
             }
-            std::string text = "Macro \"" + choice.name + "\"";
+            std::string text = tr("main", "Macro \"%1\"");
+            if (const auto at = text.find("%1"); at != std::string::npos) {
+                text.replace(at, 2, choice.name);
+            }
             if (repeat > 1) {
                 text += " \u00d7" + std::to_string(repeat);
             }
             return text;
         }
         case KeyKind::Key:
-            return choice.target == 0 ? std::string("\u2192 nothing")
-                                      : "\u2192 " + KeyCodeName(choice.target);
+            return arrowTo(choice.target);
         case KeyKind::Media:
-            return choice.name;
+            return tr("macro", choice.name);
         case KeyKind::Function:
-            return choice.name + " (" + ChordText(choice.codes) + ")";
+            return tr("macro", choice.name) + " (" + ChordText(choice.codes, language) + ")";
         case KeyKind::Elsewhere:
             break;
     }
-    return "assigned elsewhere";
+    return tr("main", "assigned elsewhere");
 }
 
 const char* KindName(KeyKind kind) {

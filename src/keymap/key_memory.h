@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -64,10 +65,6 @@ bool UsesMacroSlot(KeyKind kind);
 // "assigned elsewhere"; slots are updated. True when anything changed.
 bool Reconcile(ProfileMemory& profile, const SlotTable& macro, const SlotTable& remap);
 
-// The choice as the record shows it: a macro or function record without a repeat count went
-// out as a single code, so it is remembered as a key producing that code.
-KeyChoice ChoiceForRecord(KeyChoice choice, const AssignmentRecord& record);
-
 // After an assignment and its read-back: remembers the key with what went out when its kind's
 // table holds it (profileIndex 0-2). Nothing is remembered otherwise: the read-back already
 // says what the keyboard holds. True when it was remembered.
@@ -88,10 +85,17 @@ std::string ChordText(const std::vector<std::int32_t>& codes,
 // The repeat count as the keyboard keeps it: its low byte (300 repeats 44 times, 256 not at all).
 int RepeatKept(int repeat);
 
-// What a key does on the keyboard, in English: Macro "Hello" ×3, → Esc, Mute, Copy (Ctrl+C),
-// assigned elsewhere. A macro whose repeat count the keyboard keeps as 0 is the single-code
-// assignment it went out as: → the key itself.
-std::string DescribeKey(const RememberedKey& key);
+// Translates a text of a translation context: "main" for the program's own words, "macro" for
+// the names of media and function entries. Without one the texts stay English.
+using TranslateFn = std::function<std::string(const char* context, const std::string& text)>;
+
+// What a key does on the keyboard: Macro "Hello" ×3, → Esc, Mute, Copy (Ctrl+C), assigned
+// elsewhere; key names in the language, the rest through translate. A macro whose repeat count
+// the keyboard keeps as 0 is the single-code assignment it went out as: → the key itself.
+// Tooltips, the overview and kbcfg's "keys" all say it this way.
+std::string DescribeKey(const RememberedKey& key,
+                        KeyNameLanguage language = KeyNameLanguage::English,
+                        const TranslateFn& translate = {});
 
 // Text forms of kinds and bytes, as the keymap and backup files hold them.
 const char* KindName(KeyKind kind);

@@ -12,14 +12,12 @@
 #include <vector>
 
 #include "config/device_config.h"
-#include "device/device_channel.h"
-#include "device/device_gate.h"
-#include "device/hid_backend.h"
-#include "device/trace_sink.h"
-#include "keymap/keymap_file.h"
+#include "mainwindow/backup_restore_ui.h"
+#include "mainwindow/connection_look.h"
+#include "mainwindow/language.h"
+#include "mainwindow/lighting_panel.h"
 #include "platform/platform_services.h"
-#include "protocol/keyboard_protocol.h"
-#include "protocol/pacer.h"
+#include "session/keyboard_session.h"
 #include "toolkit/shostwnd.h"
 #include "widgets/coord_button_image.h"
 
@@ -33,22 +31,18 @@ namespace kb {
 // What the main window works with; the composition owns all of it and keeps it alive longer
 // than the window.
 struct MainWindowServices {
-    HidBackend& backend;
-    DeviceGate& gate;
-    Pacer& pacer;
+    KeyboardSession& session;  // the keyboard and what was sent to each key
     platform::PlatformServices& platform;
     const DeviceConfig& config;
-    std::ostream* diagnostics = nullptr;  // discovery's diagnostic lines
-    TraceSink* trace = nullptr;           // the channel's "send"/"read" lines
-    KeyMemory* memory = nullptr;          // what was sent to each key; null: nothing remembered
 };
 
 class CMainDlg;
 
-// Runs the key-assignment dialog modally over the main window for the selected keys and fills
-// the record on OK. Returns the dialog's end code: 1 OK, 65580 delete, anything else cancels.
+// Runs the key-assignment dialog modally over the main window for the selected keys and sets
+// what the user chose on OK. Returns the dialog's end code: 1 OK, 65580 delete, anything else
+// cancels.
 using KeyDialogRunner =
-    std::function<int(CMainDlg& owner, const KeySelection& keys, AssignmentRecord& record)>;
+    std::function<int(CMainDlg& owner, const KeySelection& keys, KeyChoice& chosen)>;
 
 inline constexpr const char* kMainLayout = "LAYOUT:XML_MAINWND";
 inline constexpr const char* kTextConnected = "Connected";
@@ -81,12 +75,6 @@ inline constexpr int kMenuExit = 6;
 inline constexpr int kMenuBackUp = 7;
 inline constexpr int kMenuRestore = 8;
 
-inline constexpr const char* kBackupSuffix = "kbbackup";
-
-// The colours of the kinds of assignment on the keyboard picture, in KeyKind order.
-inline constexpr std::array<QRgb, 5> kKindColors{0xFFFFA23A, 0xFF4DA3FF, 0xFF3DDC84, 0xFFC07BFF,
-                                                 0xFF8A9099};
-
 // What a key does on the keyboard, in the language in use: Macro "Hello" ×3, → Esc, Mute,
 // Copy (Ctrl+C), assigned elsewhere; keys by their display names in the given language.
 QString KeyDetailText(const RememberedKey& key,
@@ -96,10 +84,7 @@ enum class LightingSync { ToControls, ToRecord };
 
 // The program's main window: the keyboard picture, profiles, lighting, connection status, the
 // window buttons and the menus. It owns the device channel and the keyboard protocol.
-class CMainDlg : public ui::SHostWnd,
-                 public ui::ICoordButtonClickListener,
-                 public KeyboardView,
-                 public SlotTablesListener {
+class CMainDlg : public ui::SHostWnd, public ui::ICoordButtonClickListener, public KeyboardView {
 public:
     explicit CMainDlg(const MainWindowServices& services);
     ~CMainDlg() override;
@@ -110,7 +95,7 @@ public:
     // connected, and brings them back with the connection.
     void SetConnectionStatus(bool connected);
     // True while the controls that need the keyboard are enabled.
-    bool ControlsConnected() const { return controlsConnected_; }
+    bool ControlsConnected() const { return look_.Connected(); }
     // The notice of the status line, empty when none shows.
     QString Notice() const;
     // Takes the notice away and shows the hint again (also done by a timer).
@@ -143,16 +128,15 @@ public:
     void ClearKeyMarks() override;
     void MarkKey(int keyId) override;
     void ShowWarning(const std::string& text) override;
-    // Index chosen in the profile list, -1 when none is chosen: where single codes go.
-    int ProfileListIndex() const;
-
-    // SlotTablesListener: the memory follows the read-back, the picture shows it.
-    void SlotTablesRead(int profileIndex, const SlotTable& macro, const SlotTable& remap) override;
 
     // For the key-assignment dialog: what the selected key was given in the current profile
-    // (null when unknown), and what the user chose in the dialog on OK.
+    // (null when unknown).
     const KeyChoice* SelectedKeyChoice() const;
-    void SetDialogChoice(const KeyChoice& choice) { dialogChoice_ = choice; }
+    // Told of the connection after each device change while set (an open key dialog shows it);
+    // empty: nobody.
+    void SetConnectionWatcher(std::function<void(bool)> watcher) {
+        connectionWatcher_ = std::move(watcher);
+    }
 
     void SetKeyDialogRunner(KeyDialogRunner runner) { dialogRunner_ = std::move(runner); }
     // Leaves the start-up exchange with the keyboard out of the initialisation: it runs once the
@@ -165,9 +149,8 @@ public:
     }
     // The web address of the "Visit website" link; empty when the link is hidden.
     QUrl VendorSiteUrl() const;
-    KeyboardProtocol& Protocol() { return protocol_; }
     const KeySelection& Selection() const { return selection_; }
-    int CurrentProfileIndex() const { return protocol_.CurrentProfileIndex(); }
+    int CurrentProfileIndex() const { return session_.CurrentProfileIndex(); }
 
 protected:
     bool OnEvent(ui::EventArgs& evt) override;
@@ -192,65 +175,31 @@ private:
     template <class Exchange>
     void RunUserExchange(Exchange&& exchange);
     void ShowNoResponse();
-    std::vector<ui::SWindow*> KeyboardControls() const;
-    void EnableKeyboardControls(bool enable);
     void RemarkKeysFromTables();
     void MinimizeToTray();
     int CurrentEffect() const;
-    LightingControls ReadControls() const;
     void SetMarker(bool set);
-    void MarkActiveLanguage();
     void ShowKeyDetails();
-    bool ReadBackEveryProfile();
     void ShowLighting(int effect);
-
-    struct LanguageButton {
-        ui::SWindow* window = nullptr;
-        int language = 0;
-        QColor idleColor;  // the layout's text colour, shown while the language is not in use
-    };
-
-    using Group = std::vector<ui::SWindow*>;
+    BackupRestoreContext BackupContext();
 
     enum class StartupConnection { InInitialisation, Deferred, AfterFirstFrame, Done };
 
     MainWindowServices services_;
     StartupConnection startupConnection_ = StartupConnection::InInitialisation;
-    DeviceChannel channel_;
+    KeyboardSession& session_;
     KeySelection selection_;
-    KeyboardProtocol protocol_;  // slot tables, current profile index, lighting table
     ui::CoordButtonImage* keyboard_ = nullptr;
-    ui::SSliderBar* speed_ = nullptr;
-    ui::SSliderBar* brightness_ = nullptr;
-    Group direction_;
-    Group colour_;
-    Group secondColour_;
-    std::array<Group, kAreaCount> areas_;
-    // The first control of each colour row, outside its group: checked for "no member".
-    ui::SWindow* colourNone_ = nullptr;
-    ui::SWindow* secondColourNone_ = nullptr;
-    std::array<ui::SWindow*, kAreaCount> areaNone_{};
-    std::array<ui::SWindow*, kLightingPanelCount> panels_{};
-    ui::SComboBox* ledMode_ = nullptr;
     ui::SComboBox* profile_ = nullptr;
-    std::array<LanguageButton, 2> languageButtons_{};
-    // The names of the English (0) and Chinese (1) translations, once read.
-    mutable std::array<QString, 2> translationNames_{};
+    LightingPanelView lighting_;
+    ConnectionLook look_;
+    LanguageSwitch language_;
     KeyDialogRunner dialogRunner_;
     std::function<void(int)> languageChosen_;
-    std::optional<KeyChoice> dialogChoice_;
+    std::function<void(bool)> connectionWatcher_;
     bool inDeviceChange_ = false;
-    bool controlsConnected_ = true;
-    // Tooltips replaced while disconnected: control, source, translated.
-    struct SavedTip {
-        QPointer<ui::SWindow> window;
-        QString source;
-        bool translated = false;
-    };
-    std::vector<SavedTip> savedTips_;
     int userExchangeDepth_ = 0;
     bool warningShown_ = false;
-    QTimer noticeTimer_;
     bool deviceChangePending_ = false;
 };
 

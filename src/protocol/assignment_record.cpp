@@ -17,10 +17,6 @@ std::uint8_t LowByte(std::int32_t value) {
     return static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) & 0xFF);
 }
 
-void ClearSteps(AssignmentRecord& record) {
-    std::fill(record.begin() + kRecordStepOffset, record.end(), std::uint8_t{0});
-}
-
 void WriteSteps(const std::vector<EncodedStep>& steps, AssignmentRecord& record) {
     std::size_t offset = kRecordStepOffset;
     for (const EncodedStep& step : steps) {
@@ -63,43 +59,25 @@ std::vector<EncodedStep> FitSteps(std::vector<EncodedStep> steps) {
     return steps;
 }
 
-void FillMacro(const AssignmentInputs& inputs, AssignmentRecord& record) {
-    record[2] = *inputs.firstKey;
-    record[3] = LowByte(inputs.repeatCount);
-    if (record[2] == 0 || !inputs.macroSteps) {
-        return;
-    }
+void FillMacro(const KeyChoice& choice, std::uint8_t key, AssignmentRecord& record) {
+    record[2] = key;
+    record[3] = LowByte(choice.repeat);
     std::vector<EncodedStep> steps;
-    steps.reserve(inputs.macroSteps->size());
-    for (const MacroStepText& text : *inputs.macroSteps) {
-        const auto bytes = EncodeMacroStep(text);
+    steps.reserve(choice.steps.size());
+    for (const RememberedStep& step : choice.steps) {
+        const auto bytes = EncodeMacroStep({step.code, step.state, step.delay});
         steps.push_back({bytes[0], bytes[1]});
     }
-    ClearSteps(record);
     WriteSteps(FitSteps(std::move(steps)), record);
 }
 
-void ClearSingleCodeBytes(AssignmentRecord& record) {
-    record[0] = 0;
-    record[1] = 0;
-    record[3] = 0;
-    record[4] = 0;
-    record[5] = 0;
-}
-
-void FillFunctionKey(const AssignmentInputs& inputs, AssignmentRecord& record) {
-    if (!inputs.functionKeyCodes) {
+void FillFunctionKey(const std::vector<std::int32_t>& codes, std::uint8_t key,
+                     AssignmentRecord& record) {
+    record[2] = key;
+    if (codes.empty()) {
         return;
     }
-    record[2] = *inputs.firstKey;
-    const std::vector<std::int32_t>& codes = *inputs.functionKeyCodes;
-    if (record[2] == 0 || codes.empty()) {
-        return;
-    }
-    record[0] = 0;
-    record[1] = 0;
     record[3] = 1;
-    ClearSteps(record);
     // All keys down in order, then all but the first up in order, the first key last.
     const std::size_t count = std::min(codes.size(), kMaxChordCodes);
     std::vector<EncodedStep> steps;
@@ -144,34 +122,25 @@ std::array<std::uint8_t, 2> EncodeMacroStep(const MacroStepText& step) {
     return {LowByte(ParseDecimalPrefix(step.code)), EncodeStepTiming(keyUp, delay)};
 }
 
-void FillAssignmentRecord(AssignmentPage page, const AssignmentInputs& inputs,
-                          AssignmentRecord& record) {
-    if (!inputs.firstKey) {
-        return;
-    }
-    switch (page) {
-        case AssignmentPage::Macro:
-            FillMacro(inputs, record);
+AssignmentRecord RecordForChoice(const KeyChoice& choice, std::uint8_t key) {
+    AssignmentRecord record{};
+    switch (choice.kind) {
+        case KeyKind::Macro:
+            FillMacro(choice, key, record);
             break;
-        case AssignmentPage::SingleKey:
-            record[2] = LowByte(inputs.singleKeyCode);
-            if (record[2] != 0) {
-                ClearSingleCodeBytes(record);
-            }
+        case KeyKind::Function:
+            FillFunctionKey(choice.codes, key, record);
             break;
-        case AssignmentPage::MediaKey:
-            if (inputs.mediaKeyCodes) {
-                const auto& codes = *inputs.mediaKeyCodes;
-                record[2] = codes.empty() ? 0 : LowByte(codes.front());
-                if (record[2] != 0) {
-                    ClearSingleCodeBytes(record);
-                }
-            }
+        case KeyKind::Key:
+            record[2] = choice.target;
             break;
-        case AssignmentPage::FunctionKey:
-            FillFunctionKey(inputs, record);
+        case KeyKind::Media:
+            record[2] = choice.codes.empty() ? 0 : LowByte(choice.codes.front());
+            break;
+        case KeyKind::Elsewhere:
             break;
     }
+    return record;
 }
 
 }  // namespace kb

@@ -8,8 +8,15 @@ KeyboardSession::KeyboardSession(HidBackend& backend, DeviceGate& gate, Pacer& p
                                  KeyboardView& view, std::string keymapPath,
                                  KeyboardIdentity identity, std::ostream* diagnostics,
                                  TraceSink* trace)
+    : KeyboardSession(backend, gate, pacer, std::move(keymapPath), identity, diagnostics, trace) {
+    relay_.target = &view;
+}
+
+KeyboardSession::KeyboardSession(HidBackend& backend, DeviceGate& gate, Pacer& pacer,
+                                 std::string keymapPath, KeyboardIdentity identity,
+                                 std::ostream* diagnostics, TraceSink* trace)
     : channel_(backend, gate, diagnostics, trace),
-      protocol_(channel_, pacer, view),
+      protocol_(channel_, pacer, relay_),
       memory_(std::move(keymapPath), identity),
       identity_(identity) {
     protocol_.SetSlotTablesListener(&memory_);
@@ -18,6 +25,10 @@ KeyboardSession::KeyboardSession(HidBackend& backend, DeviceGate& gate, Pacer& p
 bool KeyboardSession::Connect() {
     return channel_.OpenChannel(identity_.vid, identity_.pid, identity_.interfaceNumber,
                                 identity_.subdevice) != 0;
+}
+
+void KeyboardSession::Close() {
+    channel_.CloseChannel();
 }
 
 SessionResult KeyboardSession::ReadFailed(int profile) const {
@@ -49,11 +60,11 @@ SessionResult KeyboardSession::ReadAllProfiles() {
     return {};
 }
 
-SessionResult KeyboardSession::Assign(const AssignmentRecord& record, const KeyChoice& choice,
-                                      const KeySelection& keys) {
+SessionResult KeyboardSession::Assign(const KeyChoice& choice, const KeySelection& keys) {
     SessionResult result;
     const int profile = protocol_.CurrentProfileIndex();
     for (const auto& [key, name] : keys) {
+        const AssignmentRecord record = RecordForChoice(choice, key);
         if (!AssignAndRemember(protocol_, &memory_, key, record, choice, profile)) {
             SessionResult failed = SessionResult::Failed(
                 "the keyboard did not take the assignment of " + name, profile, key);
@@ -98,6 +109,11 @@ SessionResult KeyboardSession::SendLighting(int effect, const LightingTable& tab
     return {};
 }
 
+SessionResult KeyboardSession::SendLighting(int effect) {
+    const LightingTable table = protocol_.Lighting();
+    return SendLighting(effect, table);
+}
+
 SessionResult KeyboardSession::RestoreFactorySettings(const std::function<void()>& resetApplied) {
     const bool reset = protocol_.RestoreFactorySettings([this, &resetApplied] {
         memory_.FactoryRestored();
@@ -114,8 +130,16 @@ SessionResult KeyboardSession::RestoreFactorySettings(const std::function<void()
     return {};
 }
 
-SessionResult KeyboardSession::Backup(const std::string& path) {
-    if (SessionResult read = ReadAllProfiles(); !read.done) {
+SessionResult KeyboardSession::Backup(const std::string& path,
+                                      const std::function<void(int)>& profileChosen) {
+    SessionResult read;
+    for (int profile = 0; profile < kProfileCount && read.done; ++profile) {
+        if (profileChosen) {
+            profileChosen(profile);
+        }
+        read = SelectProfile(profile);
+    }
+    if (!read.done) {
         return read;
     }
     if (!WriteBackup(path, identity_, memory_.Memory())) {

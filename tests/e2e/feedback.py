@@ -4,8 +4,9 @@
 Usage: feedback.py BIN_DIR SHOT_DIR
 
 Unplugged, the keyboard's controls are grey with a tooltip saying why; the key picture stays
-clickable (its dialog edits the macro library offline) and Cancel there sends nothing. Plugged back, a key opens the dialog; an
-import over a library of two groups asks first (Escape keeps the library, Enter replaces it).
+clickable (its dialog edits the macro library offline), says the keyboard is not connected and
+refuses OK, sending nothing. Plugged back with the dialog open, the notice goes; an import over a
+library of two groups asks first (Escape keeps the library, Enter replaces it).
 In Chinese the questions are Chinese, "Delete all steps" clears at once, and the language chosen is
 the one of the next start.
 Exits 77 (skipped) without a display or without the tools.
@@ -73,19 +74,23 @@ def scenario(demo, shots):
     run("xdotool", "mousemove", str(left + x + w // 2), str(top + y + h // 2))
     time.sleep(1.8)
     demo.screenshot(shots, "feedback-disconnected")
-    # The keyboard picture stays clickable: the dialog opens for offline macro editing, and
-    # Cancel sends nothing.
+    # The keyboard picture stays clickable: the dialog opens for offline macro editing, says
+    # the keyboard is away, and refuses OK.
     dialog = Dialog(demo).open("A")
     demo.screenshot(shots, "feedback-disconnected-dialog")
-    dialog.click_button("btnCancel")
-    wait_until("the dialog to close", dialog.closed)
+    known = visible_windows(demo)
+    dialog.click_button("btnOK")
+    answer(demo, known, shots, "feedback-disconnected-ok-refused", "Return")
+    time.sleep(0.3)
+    expect(not dialog.closed(), "OK closed the dialog while the keyboard was away")
     expect(not demo.sends(mark, ""), "an absent keyboard was sent reports")
 
-    # Plugged back: the key opens the dialog; the import asks before replacing two groups.
+    # Plugged back while the dialog is open: it says nothing more of it, and the import asks
+    # before replacing two groups.
     demo.proc.send_signal(signal.SIGUSR2)
     wait_until("the read-back after plugging in", lambda: demo.sends(mark, "07 fb"))
-    time.sleep(0.5)
-    dialog = Dialog(demo).open("A")
+    time.sleep(0.8)
+    demo.screenshot(shots, "feedback-replugged-dialog")
     known = visible_windows(demo)
     import_file(demo, dialog, incoming)
     answer(demo, known, shots, "feedback-import-question-en", "Escape")

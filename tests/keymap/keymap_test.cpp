@@ -64,34 +64,7 @@ KeyChoice Entry(KeyKind kind, const std::string& name, std::vector<std::int32_t>
 
 // What the dialog hands over for a choice: a macro or chord record, or a single code.
 AssignmentRecord RecordFor(std::uint8_t key, const KeyChoice& choice) {
-    AssignmentRecord record{};
-    AssignmentInputs inputs;
-    inputs.firstKey = key;
-    switch (choice.kind) {
-        case KeyKind::Macro: {
-            inputs.repeatCount = choice.repeat;
-            std::vector<MacroStepText> steps;
-            for (const RememberedStep& step : choice.steps) {
-                steps.push_back({step.code, step.state, step.delay});
-            }
-            inputs.macroSteps = steps;
-            FillAssignmentRecord(AssignmentPage::Macro, inputs, record);
-            break;
-        }
-        case KeyKind::Function:
-            inputs.functionKeyCodes = choice.codes;
-            FillAssignmentRecord(AssignmentPage::FunctionKey, inputs, record);
-            break;
-        case KeyKind::Media:
-            inputs.mediaKeyCodes = choice.codes;
-            FillAssignmentRecord(AssignmentPage::MediaKey, inputs, record);
-            break;
-        default:
-            inputs.singleKeyCode = choice.target;
-            FillAssignmentRecord(AssignmentPage::SingleKey, inputs, record);
-            break;
-    }
-    return record;
+    return RecordForChoice(choice, key);
 }
 
 // The protocol over the simulated keyboard, with a memory kept in a file.

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/key_dialog_runner.h"
 #include "device/device_gate.h"
 #include "device/trace_sink.h"
 #include "macro/ui/macro_record_dlg.h"
@@ -63,16 +64,15 @@ protected:
           pacer_(&trace_) {}
 
     void SetUp() override {
-        MainWindowServices services{backend_, gate_, pacer_, platform_, config_, nullptr, &trace_};
-        window_ = std::make_unique<CMainDlg>(services);
+        session_ = std::make_unique<KeyboardSession>(
+            backend_, gate_, pacer_, std::string(),
+            KeyboardIdentity{config_.vid, config_.pid, config_.interfaceNumber, config_.subdevice},
+            nullptr, &trace_);
+        window_ = std::make_unique<CMainDlg>(MainWindowServices{*session_, platform_, config_});
         ASSERT_TRUE(window_->CreateHost());
         window_->SendHostMessage(ui::kWmInitDialog);
         window_->show();
-        window_->SetKeyDialogRunner(
-            [this](CMainDlg& owner, const KeySelection& keys, AssignmentRecord& record) {
-                return RunKeyAssignmentDialog(&owner, platform_, config_, temp_.Path().string(),
-                                              keys, record);
-            });
+        window_->SetKeyDialogRunner(MakeKeyDialogRunner(platform_, config_, temp_.Path().string()));
         trace_.Clear();
     }
 
@@ -130,6 +130,7 @@ protected:
     RecordingPacer pacer_;
     platform::RecordingPlatform platform_;
     test::TempFolder temp_;
+    std::unique_ptr<KeyboardSession> session_;
     std::unique_ptr<CMainDlg> window_;
     MacroRecordDlg* dialog_ = nullptr;
 };

@@ -107,9 +107,8 @@ int main(int argc, char** argv) {
         MacroDialogState state((data / "store.xml").string());
         state.mediasel = 1;
         state.functsel = 2;
-        AssignmentRecord record{};
         const MacroDialogServices services{platform, config, state, data.string(), clock};
-        MacroRecordDlg dialog(services, keys, record);
+        MacroRecordDlg dialog(services, keys);
         dialog.CreateHost();
         dialog.SendHostMessage(ui::kWmInitDialog);
         dialog.show();

@@ -123,7 +123,7 @@ protected:
 
     // Creates, initialises and shows the dialog without its modal loop.
     MacroRecordDlg& Open() {
-        dialog_ = std::make_unique<MacroRecordDlg>(Services(), keys_, record_);
+        dialog_ = std::make_unique<MacroRecordDlg>(Services(), keys_, choices_);
         EXPECT_TRUE(dialog_->CreateHost());
         dialog_->SendHostMessage(ui::kWmInitDialog);
         dialog_->show();
@@ -132,13 +132,21 @@ protected:
 
     // Runs the dialog modally; actions play the user and should end it.
     int RunWith(const std::function<void()>& actions) {
-        dialog_ = std::make_unique<MacroRecordDlg>(Services(), keys_, record_, choices_);
+        KeyAssignmentChoices own;
+        KeyAssignmentChoices* choices = choices_ ? choices_ : &own;
+        choices->chosen.reset();
+        dialog_ = std::make_unique<MacroRecordDlg>(Services(), keys_, choices);
         QTimer::singleShot(0, dialog_.get(), [this, actions] {
             actions();
             // Ignored when the actions ended the dialog; otherwise the result shows it.
             dialog_->EndDialog(-1);
         });
-        return dialog_->Run();
+        const int result = dialog_->Run();
+        // The record the keyboard would get for the choice made.
+        if (choices->chosen && !keys_.empty()) {
+            record_ = RecordForChoice(*choices->chosen, keys_.begin()->first);
+        }
+        return result;
     }
 
     template <class T = ui::SWindow>
@@ -317,7 +325,8 @@ TEST_F(MacroDialogTest, ShowsTheKeysAssignmentBesideItsNameAndOpensOnTheRemember
         {elsewhere, ""},
     };
     for (const auto& [current, line] : cases) {
-        KeyAssignmentChoices choices{&current, std::nullopt};
+        KeyAssignmentChoices choices;
+        choices.current = &current;
         choices_ = &choices;
         EXPECT_EQ(RunWith([&] {
                       EXPECT_EQ(Find("text_current_assignment")->GetText(), line);

@@ -3,6 +3,7 @@
 // about a keyboard the program may not open: mainwindow_shots <output folder>.
 #include <QApplication>
 #include <QDir>
+#include <QTemporaryDir>
 #include <iostream>
 #include <memory>
 #include <pugixml.hpp>
@@ -146,11 +147,18 @@ int main(int argc, char** argv) {
             boxPrefix = path.chopped(4);
             boxCount = 0;
         }
-        kb::KeyMemory memory("", kb::KeyboardIdentity{config.vid, config.pid,
-                                                      config.interfaceNumber, config.subdevice});
-        remember(memory);
-        kb::MainWindowServices services{backend, gate,    pacer,   platform,
-                                        config,  nullptr, nullptr, &memory};
+        // What the keys were given, in a keymap the session reads.
+        const QTemporaryDir keymapFolder;
+        const std::string keymapPath =
+            keymapFolder.filePath(QStringLiteral("keymap.xml")).toStdString();
+        const kb::KeyboardIdentity identity{config.vid, config.pid, config.interfaceNumber,
+                                            config.subdevice};
+        {
+            kb::KeyMemory memory(keymapPath, identity);
+            remember(memory);
+        }
+        kb::KeyboardSession session(backend, gate, pacer, keymapPath, identity);
+        kb::MainWindowServices services{session, platform, config};
         kb::CMainDlg window(services);
         if (!window.CreateHost()) {
             std::cerr << "the main layout did not load\n";

@@ -23,26 +23,36 @@ std::vector<Step> StepsOf(const AssignmentRecord& record) {
     return steps;
 }
 
-MacroStepText Down(int code, int delay) {
-    return {std::to_string(code), "0", std::to_string(delay)};
+RememberedStep Down(int code, int delay) {
+    return {std::to_string(code), "", "0", std::to_string(delay)};
 }
 
-MacroStepText Up(int code, int delay) {
-    return {std::to_string(code), "1", std::to_string(delay)};
+RememberedStep Up(int code, int delay) {
+    return {std::to_string(code), "", "1", std::to_string(delay)};
 }
 
-AssignmentInputs MacroInputs(std::uint8_t key, int repeat, std::vector<MacroStepText> steps) {
-    AssignmentInputs inputs;
-    inputs.firstKey = key;
-    inputs.repeatCount = repeat;
-    inputs.macroSteps = std::move(steps);
-    return inputs;
+MacroStepText Text(const RememberedStep& step) {
+    return {step.code, step.state, step.delay};
 }
 
-AssignmentRecord Filled(AssignmentPage page, const AssignmentInputs& inputs,
-                        AssignmentRecord record = {}) {
-    FillAssignmentRecord(page, inputs, record);
-    return record;
+KeyChoice Macro(int repeat, std::vector<RememberedStep> steps) {
+    KeyChoice choice;
+    choice.kind = KeyKind::Macro;
+    choice.repeat = repeat;
+    choice.steps = std::move(steps);
+    return choice;
+}
+
+KeyChoice Entry(KeyKind kind, std::vector<std::int32_t> codes) {
+    KeyChoice choice;
+    choice.kind = kind;
+    choice.codes = std::move(codes);
+    return choice;
+}
+
+// The record for key 0x3A.
+AssignmentRecord Filled(const KeyChoice& choice) {
+    return RecordForChoice(choice, 0x3A);
 }
 
 TEST(StepEncoding, ChoosesTheFinestUnitThatHoldsTheDelay) {
@@ -59,16 +69,15 @@ TEST(StepEncoding, ChoosesTheFinestUnitThatHoldsTheDelay) {
 
 TEST(StepEncoding, ReadsTheTextsAsDecimalPrefixes) {
     using Bytes = std::array<std::uint8_t, 2>;
-    EXPECT_EQ(EncodeMacroStep(Down(4, 100)), (Bytes{0x04, 0x0A}));
-    EXPECT_EQ(EncodeMacroStep(Up(4, 20)), (Bytes{0x04, 0x82}));
+    EXPECT_EQ(EncodeMacroStep(Text(Down(4, 100))), (Bytes{0x04, 0x0A}));
+    EXPECT_EQ(EncodeMacroStep(Text(Up(4, 20))), (Bytes{0x04, 0x82}));
     EXPECT_EQ(EncodeMacroStep({"260", "2", "12ab"}), (Bytes{0x04, 0x81}));  // low byte, any state
     EXPECT_EQ(EncodeMacroStep({"x", "up", ""}), (Bytes{0x00, 0x01}));       // not numbers: 0
     EXPECT_EQ(EncodeMacroStep({" 44", "0", "-1"}), (Bytes{0x2C, 0x7F}));    // negative: 31 s
 }
 
-TEST(FillAssignmentRecord, MacroPageWritesKeyRepeatAndSteps) {
-    const AssignmentRecord record =
-        Filled(AssignmentPage::Macro, MacroInputs(0x3A, 3, {Down(4, 100), Up(4, 20)}));
+TEST(RecordForChoice, MacroPageWritesKeyRepeatAndSteps) {
+    const AssignmentRecord record = Filled(Macro(3, {Down(4, 100), Up(4, 20)}));
     EXPECT_EQ(record[0], 0);
     EXPECT_EQ(record[1], 0);
     EXPECT_EQ(record[2], 0x3A);
@@ -76,36 +85,30 @@ TEST(FillAssignmentRecord, MacroPageWritesKeyRepeatAndSteps) {
     EXPECT_EQ(StepsOf(record), (std::vector<Step>{{0x04, 0x0A}, {0x04, 0x82}}));
 }
 
-TEST(FillAssignmentRecord, MacroPageEdgeCases) {
+TEST(RecordForChoice, MacroEdgeCases) {
     // A repeat count of 256 keeps only its low byte: the key becomes a single-code assignment.
-    EXPECT_EQ(Filled(AssignmentPage::Macro, MacroInputs(0x3A, 256, {Down(4, 10)}))[3], 0);
+    EXPECT_EQ(Filled(Macro(256, {Down(4, 10)}))[3], 0);
 
     // No group chosen: code and repeat count only.
-    AssignmentInputs noGroup = MacroInputs(0x3A, 2, {});
-    noGroup.macroSteps.reset();
     AssignmentRecord expected{};
     expected[2] = 0x3A;
     expected[3] = 2;
-    EXPECT_EQ(Filled(AssignmentPage::Macro, noGroup), expected);
+    EXPECT_EQ(Filled(Macro(2, {})), expected);
 
     // Eighty steps fill offsets 4 to 163 and leave the last four bytes 0.
-    std::vector<MacroStepText> eighty;
+    std::vector<RememberedStep> eighty;
     for (int i = 0; i < 40; ++i) {
         eighty.push_back(Down(4 + i, 10));
         eighty.push_back(Up(4 + i, 10));
     }
-    const AssignmentRecord full = Filled(AssignmentPage::Macro, MacroInputs(0x3A, 1, eighty));
+    const AssignmentRecord full = Filled(Macro(1, eighty));
     EXPECT_EQ(StepsOf(full).size(), 80u);
     EXPECT_EQ(full[162], 4 + 39);
     EXPECT_EQ(full[163], 0x81);
     EXPECT_EQ(full[164] | full[165] | full[166] | full[167], 0);
 
-    // An empty key selection leaves the record as it was.
-    AssignmentInputs noKey = MacroInputs(0x3A, 1, {Down(4, 10)});
-    noKey.firstKey.reset();
-    AssignmentRecord untouched{};
-    untouched[7] = 0x55;
-    EXPECT_EQ(Filled(AssignmentPage::Macro, noKey, untouched), untouched);
+    // Nothing known of the key (assigned elsewhere): nothing to send.
+    EXPECT_EQ(Filled(KeyChoice{}), AssignmentRecord{});
 }
 
 // Replays the steps and returns the keys still down at the end.
@@ -121,15 +124,15 @@ std::set<std::uint8_t> HeldAfter(const std::vector<Step>& steps) {
     return held;
 }
 
-TEST(FillAssignmentRecord, OverlongGroupIsCutWithEveryKeyReleased) {
+TEST(RecordForChoice, OverlongGroupIsCutWithEveryKeyReleased) {
     // Shift held across a long run of taps: keep 81 steps (shift down, 40 taps), release shift.
-    std::vector<MacroStepText> shifted{Down(0xE1, 10)};
+    std::vector<RememberedStep> shifted{Down(0xE1, 10)};
     for (int i = 0; i < 60; ++i) {
         shifted.push_back(Down(4, 30));
         shifted.push_back(Up(4, 30));
     }
     shifted.push_back(Up(0xE1, 10));
-    std::vector<Step> steps = StepsOf(Filled(AssignmentPage::Macro, MacroInputs(0x3A, 1, shifted)));
+    std::vector<Step> steps = StepsOf(Filled(Macro(1, shifted)));
     ASSERT_EQ(steps.size(), kMaxRecordSteps);
     EXPECT_EQ(steps[0], (Step{0xE1, 0x01}));
     EXPECT_EQ(steps[79], (Step{0x04, 0x03}));
@@ -138,14 +141,14 @@ TEST(FillAssignmentRecord, OverlongGroupIsCutWithEveryKeyReleased) {
     EXPECT_TRUE(HeldAfter(steps).empty());
 
     // Fifty keys down, then fifty up: 41 go down and come up again, the last pressed first.
-    std::vector<MacroStepText> rolled;
+    std::vector<RememberedStep> rolled;
     for (int i = 0; i < 50; ++i) {
         rolled.push_back(Down(4 + i, 10));
     }
     for (int i = 0; i < 50; ++i) {
         rolled.push_back(Up(4 + i, 10));
     }
-    steps = StepsOf(Filled(AssignmentPage::Macro, MacroInputs(0x3A, 1, rolled)));
+    steps = StepsOf(Filled(Macro(1, rolled)));
     ASSERT_EQ(steps.size(), kMaxRecordSteps);
     EXPECT_EQ(steps[40], (Step{4 + 40, 0x01}));
     EXPECT_EQ(steps[41], (Step{4 + 40, 0x81}));
@@ -153,45 +156,34 @@ TEST(FillAssignmentRecord, OverlongGroupIsCutWithEveryKeyReleased) {
     EXPECT_TRUE(HeldAfter(steps).empty());
 
     // Taps only: the cut falls between taps and nothing needs adding.
-    std::vector<MacroStepText> taps;
+    std::vector<RememberedStep> taps;
     for (int i = 0; i < 50; ++i) {
         taps.push_back(Down(5, 10));
         taps.push_back(Up(5, 10));
     }
-    steps = StepsOf(Filled(AssignmentPage::Macro, MacroInputs(0x3A, 1, taps)));
+    steps = StepsOf(Filled(Macro(1, taps)));
     EXPECT_EQ(steps.size(), kMaxRecordSteps);
     EXPECT_EQ(steps.back(), (Step{5, 0x81}));
 }
 
-TEST(FillAssignmentRecord, SingleKeyAndMediaPagesWriteOneCode) {
-    AssignmentRecord dirty{};
-    dirty.fill(0x11);
-    AssignmentInputs inputs;
-    inputs.firstKey = 0x3A;
+TEST(RecordForChoice, KeyAndMediaKeyAreOneCode) {
+    KeyChoice key;
+    key.kind = KeyKind::Key;
+    key.target = 0x29;
+    AssignmentRecord expected{};
+    expected[2] = 0x29;
+    EXPECT_EQ(Filled(key), expected);
 
-    inputs.singleKeyCode = 0x29;
-    AssignmentRecord record = Filled(AssignmentPage::SingleKey, inputs, dirty);
-    EXPECT_EQ((std::vector<std::uint8_t>(record.begin(), record.begin() + 7)),
-              (std::vector<std::uint8_t>{0, 0, 0x29, 0, 0, 0, 0x11}));
+    key.target = 0;  // nothing captured: code 0
+    EXPECT_EQ(Filled(key), AssignmentRecord{});
 
-    inputs.singleKeyCode = 0;  // nothing captured: only the code is written
-    record = Filled(AssignmentPage::SingleKey, inputs, dirty);
-    EXPECT_EQ(record[2], 0);
-    EXPECT_EQ(record[3], 0x11);
-
-    inputs.mediaKeyCodes = std::vector<std::int32_t>{0x1E2, 0x33};
-    record = Filled(AssignmentPage::MediaKey, inputs, dirty);
-    EXPECT_EQ((std::vector<std::uint8_t>(record.begin(), record.begin() + 7)),
-              (std::vector<std::uint8_t>{0, 0, 0xE2, 0, 0, 0, 0x11}));
-
-    inputs.mediaKeyCodes = std::vector<std::int32_t>{};  // an entry without codes counts as 0
-    EXPECT_EQ(Filled(AssignmentPage::MediaKey, inputs)[2], 0);
-
-    inputs.mediaKeyCodes.reset();  // no entry chosen
-    EXPECT_EQ(Filled(AssignmentPage::MediaKey, inputs, dirty), dirty);
+    expected[2] = 0xE2;  // a media entry's first code, low byte
+    EXPECT_EQ(Filled(Entry(KeyKind::Media, {0x1E2, 0x33})), expected);
+    // An entry without codes counts as 0.
+    EXPECT_EQ(Filled(Entry(KeyKind::Media, {})), AssignmentRecord{});
 }
 
-TEST(FillAssignmentRecord, FunctionKeyPageWritesTheChord) {
+TEST(RecordForChoice, FunctionKeyWritesTheChord) {
     struct Case {
         std::vector<std::int32_t> codes;
         std::vector<Step> steps;
@@ -201,28 +193,21 @@ TEST(FillAssignmentRecord, FunctionKeyPageWritesTheChord) {
         {{1, 2, 3}, {{1, 0x45}, {2, 0x45}, {3, 0x45}, {2, 0x81}, {3, 0x81}, {1, 0x81}}},
         {{0x107}, {{0x07, 0x45}, {0x07, 0x81}}},
     };
-    AssignmentRecord dirty{};
-    dirty.fill(0x11);
     for (const Case& c : cases) {
-        AssignmentInputs inputs;
-        inputs.firstKey = 0x3A;
-        inputs.functionKeyCodes = c.codes;
-        const AssignmentRecord record = Filled(AssignmentPage::FunctionKey, inputs, dirty);
+        const AssignmentRecord record = Filled(Entry(KeyKind::Function, c.codes));
         EXPECT_EQ((std::vector<std::uint8_t>(record.begin(), record.begin() + 4)),
                   (std::vector<std::uint8_t>{0, 0, 0x3A, 1}));
         EXPECT_EQ(StepsOf(record), c.steps);
     }
 }
 
-TEST(FillAssignmentRecord, FunctionKeyEdgeCases) {
+TEST(RecordForChoice, FunctionKeyEdgeCases) {
     // More than 41 codes: the first 41 make the chord, which fills the record.
-    AssignmentInputs inputs;
-    inputs.firstKey = 0x3A;
-    inputs.functionKeyCodes = std::vector<std::int32_t>{};
+    std::vector<std::int32_t> codes;
     for (int code = 1; code <= 45; ++code) {
-        inputs.functionKeyCodes->push_back(code);
+        codes.push_back(code);
     }
-    const std::vector<Step> steps = StepsOf(Filled(AssignmentPage::FunctionKey, inputs));
+    const std::vector<Step> steps = StepsOf(Filled(Entry(KeyKind::Function, codes)));
     ASSERT_EQ(steps.size(), kMaxRecordSteps);
     EXPECT_EQ(steps[40], (Step{41, 0x45}));
     EXPECT_EQ(steps[41], (Step{2, 0x81}));
@@ -230,14 +215,9 @@ TEST(FillAssignmentRecord, FunctionKeyEdgeCases) {
     EXPECT_EQ(steps[81], (Step{1, 0x81}));
 
     // An entry without codes writes only the key's code.
-    inputs.functionKeyCodes = std::vector<std::int32_t>{};
     AssignmentRecord expected{};
     expected[2] = 0x3A;
-    EXPECT_EQ(Filled(AssignmentPage::FunctionKey, inputs), expected);
-
-    // No entry chosen: nothing.
-    inputs.functionKeyCodes.reset();
-    EXPECT_EQ(Filled(AssignmentPage::FunctionKey, inputs), AssignmentRecord{});
+    EXPECT_EQ(Filled(Entry(KeyKind::Function, {})), expected);
 }
 
 }  // namespace

@@ -348,12 +348,11 @@ TEST_F(KeyboardProtocolTest, MacroReusesTheKeysSlot) {
     Profile1Macro(state, 1, 0x04);
     Prepare(Profile1Macro(state, 5, 0xE0));
 
-    AssignmentInputs inputs;
-    inputs.firstKey = 0xE0;
-    inputs.repeatCount = 3;
-    inputs.macroSteps = std::vector<MacroStepText>{{"4", "0", "100"}, {"4", "1", "20"}};
-    AssignmentRecord record{};
-    FillAssignmentRecord(AssignmentPage::Macro, inputs, record);
+    KeyChoice macro;
+    macro.kind = KeyKind::Macro;
+    macro.repeat = 3;
+    macro.steps = {{"4", "A", "0", "100"}, {"4", "A", "1", "20"}};
+    const AssignmentRecord record = RecordForChoice(macro, 0xE0);
     EXPECT_TRUE(protocol.ApplyAssignment(record, {{0xE0, "LCtrl"}}, view.profileListIndex));
 
     EXPECT_EQ(trace.Lines(),
@@ -366,44 +365,35 @@ TEST_F(KeyboardProtocolTest, MacroReusesTheKeysSlot) {
 
 struct KindCase {
     const char* name;
-    AssignmentPage page;
-    AssignmentInputs inputs;
+    KeyChoice choice;
     Lines sent;  // the assignment's reports before the read-back
 };
 
-AssignmentInputs Inputs(std::uint8_t key) {
-    AssignmentInputs inputs;
-    inputs.firstKey = key;
-    return inputs;
+KeyChoice Chosen(KeyKind kind, int repeat = 0, std::uint8_t target = 0,
+                 std::vector<std::int32_t> codes = {}) {
+    KeyChoice choice;
+    choice.kind = kind;
+    choice.repeat = repeat;
+    choice.target = target;
+    choice.codes = std::move(codes);
+    if (kind == KeyKind::Macro) {
+        choice.steps = {{"5", "B", "0", "10"}};
+    }
+    return choice;
 }
 
 TEST_F(KeyboardProtocolTest, EachKindOfAssignmentGoesToItsFirstFreeSlot) {
-    AssignmentInputs macro = Inputs(0x3A);
-    macro.repeatCount = 1;
-    macro.macroSteps = std::vector<MacroStepText>{{"5", "0", "10"}};
-    AssignmentInputs ownCode = Inputs(0x3A);  // repeat count 0: the key produces itself
-    ownCode.macroSteps = macro.macroSteps;
-    AssignmentInputs single = Inputs(0x3A);
-    single.singleKeyCode = 0x29;
-    AssignmentInputs nothingCaptured = Inputs(0x3A);
-    AssignmentInputs media = Inputs(0x3A);
-    media.mediaKeyCodes = std::vector<std::int32_t>{0xE9};
-    AssignmentInputs function = Inputs(0x3A);
-    function.functionKeyCodes = std::vector<std::int32_t>{224, 6};
-
     const KindCase cases[] = {
-        {"macro", AssignmentPage::Macro, macro, Transfer({"07 f1 01 03 3a 01 05 01"}, true)},
-        {"repeat 0", AssignmentPage::Macro, ownCode, {"send 07 fa 01 02 3a 01 3a 01", "wait 20"}},
-        {"single key",
-         AssignmentPage::SingleKey,
-         single,
-         {"send 07 fa 01 02 3a 01 29 01", "wait 20"}},
-        {"nothing captured",
-         AssignmentPage::SingleKey,
-         nothingCaptured,
-         {"send 07 fa 01 02 3a 01 00 01", "wait 20"}},
-        {"media key", AssignmentPage::MediaKey, media, {"send 07 fa 01 02 3a 01 e9 01", "wait 20"}},
-        {"function key", AssignmentPage::FunctionKey, function,
+        {"macro", Chosen(KeyKind::Macro, 1), Transfer({"07 f1 01 03 3a 01 05 01"}, true)},
+        {"repeat 0",  // the key produces itself
+         Chosen(KeyKind::Macro, 0),
+         {"send 07 fa 01 02 3a 01 3a 01", "wait 20"}},
+        {"single key", Chosen(KeyKind::Key, 0, 0x29), {"send 07 fa 01 02 3a 01 29 01", "wait 20"}},
+        {"nothing captured", Chosen(KeyKind::Key), {"send 07 fa 01 02 3a 01 00 01", "wait 20"}},
+        {"media key",
+         Chosen(KeyKind::Media, 0, 0, {0xE9}),
+         {"send 07 fa 01 02 3a 01 e9 01", "wait 20"}},
+        {"function key", Chosen(KeyKind::Function, 0, 0, {224, 6}),
          Transfer({"07 f1 01 03 3a 01 e0 45", "07 00 06 45 06 81 e0 81"}, true)},
     };
     for (const KindCase& c : cases) {
@@ -413,8 +403,7 @@ TEST_F(KeyboardProtocolTest, EachKindOfAssignmentGoesToItsFirstFreeSlot) {
         state.profiles[0].remaps[0] = {0x06, 0x07};
         Prepare(state);
 
-        AssignmentRecord record{};
-        FillAssignmentRecord(c.page, c.inputs, record);
+        const AssignmentRecord record = RecordForChoice(c.choice, 0x3A);
         EXPECT_TRUE(protocol.ApplyAssignment(record, {{0x3A, "CapsLock"}}, view.profileListIndex))
             << c.name;
         ASSERT_EQ(trace.Lines().size(), c.sent.size() + 11) << c.name;  // then one read-back

@@ -53,33 +53,6 @@ KeyChoice Function() {
     return choice;
 }
 
-AssignmentRecord RecordFor(std::uint8_t key, const KeyChoice& choice) {
-    AssignmentRecord record{};
-    AssignmentInputs inputs;
-    inputs.firstKey = key;
-    switch (choice.kind) {
-        case KeyKind::Macro: {
-            inputs.repeatCount = choice.repeat;
-            std::vector<MacroStepText> steps;
-            for (const RememberedStep& step : choice.steps) {
-                steps.push_back({step.code, step.state, step.delay});
-            }
-            inputs.macroSteps = steps;
-            FillAssignmentRecord(AssignmentPage::Macro, inputs, record);
-            break;
-        }
-        case KeyKind::Function:
-            inputs.functionKeyCodes = choice.codes;
-            FillAssignmentRecord(AssignmentPage::FunctionKey, inputs, record);
-            break;
-        default:
-            inputs.singleKeyCode = choice.target;
-            FillAssignmentRecord(AssignmentPage::SingleKey, inputs, record);
-            break;
-    }
-    return record;
-}
-
 // The slot tables as the keyboard holds them.
 void TablesOf(const SimKeyboardState& state, int profile, SlotTable& macro, SlotTable& remap) {
     const SimProfileState& held = state.profiles[static_cast<std::size_t>(profile)];
@@ -143,8 +116,7 @@ protected:
     }
 
     void Assign(Rig& rig, std::uint8_t key, const KeyChoice& choice) {
-        const SessionResult result =
-            rig.session.Assign(RecordFor(key, choice), choice, {{key, KeyCodeName(key)}});
+        const SessionResult result = rig.session.Assign(choice, {{key, KeyCodeName(key)}});
         ASSERT_TRUE(result.done) << result.failure;
     }
 
@@ -181,7 +153,7 @@ TEST_F(KeyboardSessionTest, AKeyboardUnpluggedAfterAnyExchangeNeverReachesTheMem
                  return r;
              }
              const KeyChoice choice = KeyTarget(kEsc);
-             return s.Assign(RecordFor(kA + 1, choice), choice, {{kA + 1, "B"}});
+             return s.Assign(choice, {{kA + 1, "B"}});
          }},
         {"assign a macro in profile 2", held, remembered,
          [](KeyboardSession& s) {
@@ -189,7 +161,7 @@ TEST_F(KeyboardSessionTest, AKeyboardUnpluggedAfterAnyExchangeNeverReachesTheMem
                  return r;
              }
              const KeyChoice choice = MacroChoice("Hello");
-             return s.Assign(RecordFor(kA, choice), choice, {{kA, "A"}});
+             return s.Assign(choice, {{kA, "A"}});
          }},
         {"clear", held, remembered,
          [](KeyboardSession& s) {

@@ -33,15 +33,15 @@ constexpr const char* kDelayModeNames[] = {"chk_macro_realy_delay", "chk_macro_f
 }  // namespace
 
 MacroRecordDlg::MacroRecordDlg(const MacroDialogServices& services, const KeySelection& keys,
-                               AssignmentRecord& record, KeyAssignmentChoices* choices)
+                               KeyAssignmentChoices* choices)
     : ui::SHostDialog(QString::fromLatin1(kMacroLayout)),
       services_(services),
       keys_(keys),
-      record_(record),
       choices_(choices),
       library_(LibraryPath(services.dataFolder)),
       recorder_(services.clock) {
     setObjectName(QString::fromLatin1(kClassName));
+    connected_ = choices == nullptr || choices->connected;
 }
 
 MacroRecordDlg::~MacroRecordDlg() {
@@ -236,6 +236,8 @@ void MacroRecordDlg::OnInitDialog() {
     }
     repeatNote_ = FindChildByName2<ui::SStatic>(QStringLiteral("text_repeat_note"));
     UpdateRepeatNote();
+    offline_ = FindChildByName2<ui::SStatic>(QStringLiteral("text_offline"));
+    ShowConnection();
 
     initialising_ = false;
 
@@ -286,8 +288,21 @@ void MacroRecordDlg::UpdateRepeatNote() {
     repeatNote_->SetVisible(!note.isEmpty());
 }
 
-std::optional<KeyChoice> MacroRecordDlg::ChosenAssignment(int page) const {
+void MacroRecordDlg::SetKeyboardConnected(bool connected) {
+    connected_ = connected;
+    ShowConnection();
+}
+
+void MacroRecordDlg::ShowConnection() {
+    if (offline_ != nullptr) {
+        offline_->SetText(QString::fromUtf8(kTextKeyboardNotConnected), true);
+        offline_->SetVisible(!connected_);
+    }
+}
+
+KeyChoice MacroRecordDlg::ChosenAssignment(int page) const {
     KeyChoice choice;
+    choice.kind = KeyKind::Key;  // target 0 unless the page says otherwise
     switch (page) {
         case 0: {
             const MacroNode* group =
@@ -304,30 +319,29 @@ std::optional<KeyChoice> MacroRecordDlg::ChosenAssignment(int page) const {
                                             std::string(step.GetAttribute("delay"))});
                 }
             }
-            return choice;
+            break;
         }
         case 1:
-            choice.kind = KeyKind::Key;
             choice.target = static_cast<std::uint8_t>(
                 singleKey_ != nullptr ? singleKey_->GetUserData() & 0xFF : 0);
-            return choice;
+            break;
         case 2:
         case 3: {
             const ui::SComboBox* combo = page == 2 ? mediaKeys_ : functionKeys_;
             const auto& entries =
                 page == 2 ? services_.config.mediaKeys : services_.config.functionKeys;
             const int sel = combo != nullptr ? combo->GetCurSel() : -1;
-            if (sel < 0 || sel >= static_cast<int>(entries.size())) {
-                return std::nullopt;
+            if (sel >= 0 && sel < static_cast<int>(entries.size())) {
+                choice.kind = page == 2 ? KeyKind::Media : KeyKind::Function;
+                choice.name = entries[static_cast<std::size_t>(sel)].name;
+                choice.codes = entries[static_cast<std::size_t>(sel)].codes;
             }
-            choice.kind = page == 2 ? KeyKind::Media : KeyKind::Function;
-            choice.name = entries[static_cast<std::size_t>(sel)].name;
-            choice.codes = entries[static_cast<std::size_t>(sel)].codes;
-            return choice;
+            break;
         }
         default:
-            return std::nullopt;
+            break;
     }
+    return choice;
 }
 
 void MacroRecordDlg::OnMacroGroupClicked(int index, const QString& /*name*/) {
@@ -384,54 +398,13 @@ bool MacroRecordDlg::OnEvent(ui::EventArgs& evt) {
 }
 
 void MacroRecordDlg::OnOk() {
-    if (keys_.empty()) {
-        EndDialog(ui::kIdOk);
+    // The library keeps what was edited; only the assignment waits for the keyboard.
+    if (!connected_) {
+        Ask(Tr(kTextKeyboardNotConnected), ui::kMbOk);
         return;
     }
-    AssignmentInputs inputs;
-    inputs.firstKey = keys_.begin()->first;
-    inputs.repeatCount = services_.state.repeat;
-    const int page = CurrentPage();
-    switch (page) {
-        case 0: {
-            const MacroNode* group =
-                groupList_ != nullptr ? library_.Root().ChildAt(groupList_->GetSel()) : nullptr;
-            if (group != nullptr) {
-                std::vector<MacroStepText> steps;
-                for (int i = 0; i < group->ChildCount(); ++i) {
-                    const MacroNode& step = *group->ChildAt(i);
-                    steps.push_back({std::string(step.GetAttribute("code")),
-                                     std::string(step.GetAttribute("state")),
-                                     std::string(step.GetAttribute("delay"))});
-                }
-                inputs.macroSteps = std::move(steps);
-            }
-            break;
-        }
-        case 1:
-            inputs.singleKeyCode =
-                singleKey_ != nullptr ? static_cast<std::int32_t>(singleKey_->GetUserData()) : 0;
-            break;
-        case 2:
-        case 3: {
-            const ui::SComboBox* combo = page == 2 ? mediaKeys_ : functionKeys_;
-            const auto& entries =
-                page == 2 ? services_.config.mediaKeys : services_.config.functionKeys;
-            const int sel = combo != nullptr ? combo->GetCurSel() : -1;
-            if (sel >= 0 && sel < static_cast<int>(entries.size())) {
-                (page == 2 ? inputs.mediaKeyCodes : inputs.functionKeyCodes) =
-                    entries[static_cast<std::size_t>(sel)].codes;
-            }
-            break;
-        }
-        default:
-            break;
-    }
-    if (page >= 0 && page <= 3) {
-        FillAssignmentRecord(static_cast<AssignmentPage>(page), inputs, record_);
-    }
-    if (choices_ != nullptr) {
-        choices_->chosen = ChosenAssignment(page);
+    if (choices_ != nullptr && !keys_.empty()) {
+        choices_->chosen = ChosenAssignment(CurrentPage());
     }
     EndDialog(ui::kIdOk);
 }
@@ -708,13 +681,19 @@ void MacroRecordDlg::ImportLibrary() {
 
 int RunKeyAssignmentDialog(QWidget* owner, platform::PlatformServices& platform,
                            const DeviceConfig& config, const std::string& dataFolder,
-                           const KeySelection& keys, AssignmentRecord& record,
-                           KeyAssignmentChoices* choices) {
+                           const KeySelection& keys, KeyAssignmentChoices* choices) {
     static const ProcessClock clock;
     const MacroDialogServices services{platform, config, MacroDialogState::Instance(dataFolder),
                                        dataFolder, clock};
-    MacroRecordDlg dialog(services, keys, record, choices);
-    return dialog.Run(owner);
+    MacroRecordDlg dialog(services, keys, choices);
+    if (choices != nullptr && choices->opened) {
+        choices->opened(&dialog);
+    }
+    const int result = dialog.Run(owner);
+    if (choices != nullptr && choices->opened) {
+        choices->opened(nullptr);
+    }
+    return result;
 }
 
 }  // namespace kb

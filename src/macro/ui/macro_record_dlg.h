@@ -5,12 +5,13 @@
 #include <string>
 #include <vector>
 
+#include <functional>
 #include "macro/macro_library.h"
 #include "macro/macro_recorder.h"
 #include "macro/ui/keyboard_hook.h"
 #include "macro/ui/macro_adapters.h"
 #include "platform/platform_services.h"
-#include "protocol/assignment_record.h"
+
 #include "protocol/key_choice.h"
 #include "protocol/keyboard_protocol.h"
 #include "toolkit/shostwnd.h"
@@ -54,6 +55,8 @@ inline constexpr const char* kTextExportFailed = "The macro groups could not be 
 inline constexpr const char* kTextNotMcr =
     "%1 does not end in \".mcr\": only .mcr files are imported and exported.";
 inline constexpr const char* kTextMcrFilter = "mcr文件(mcr)";
+// Beside OK while the keyboard is away, and the answer to OK then.
+inline constexpr const char* kTextKeyboardNotConnected = "The keyboard is not connected";
 
 // What the dialog works with besides the caller's key selection and record.
 struct MacroDialogServices {
@@ -64,23 +67,30 @@ struct MacroDialogServices {
     const RecordingClock& clock;
 };
 
-// The key's assignment the dialog opens on (null: the remembered choices), and what the user
-// chose when the dialog closed with OK.
+class MacroRecordDlg;
+
+// The key's assignment the dialog opens on (null: the remembered choices), whether the keyboard
+// is there, and what the user chose when the dialog closed with OK.
 struct KeyAssignmentChoices {
     const KeyChoice* current = nullptr;
     std::optional<KeyChoice> chosen;
+    bool connected = true;
+    // Told of the dialog once it is made and with null once it is done, so the caller can tell
+    // it of the keyboard coming and going.
+    std::function<void(MacroRecordDlg*)> opened;
 };
 
 // The key-assignment dialog: a macro group, a captured key, a media key or a function key for
 // the selected key, chosen on four pages, plus editing and recording of the macro library.
-// Ends with 1 (OK, the record filled), 2 (Cancel) or 65580 (clear the key's assignment).
+// Ends with 1 (OK, the choice made), 2 (Cancel) or 65580 (clear the key's assignment). While
+// the keyboard is away the library can still be edited, but OK is refused.
 class MacroRecordDlg : public ui::SHostDialog,
                        public IKeyboardHookListener,
                        public IOnMacroGroupClickedListener,
                        private MacroRecordingTarget {
 public:
     MacroRecordDlg(const MacroDialogServices& services, const KeySelection& keys,
-                   AssignmentRecord& record, KeyAssignmentChoices* choices = nullptr);
+                   KeyAssignmentChoices* choices = nullptr);
     ~MacroRecordDlg() override;
 
     static constexpr const char* kClassName = kMacroDialogClass;
@@ -99,6 +109,10 @@ public:
     void ImportLibrary();
     void ExportLibrary();
 
+    // The keyboard went away (a line says so, OK is refused) or came back.
+    void SetKeyboardConnected(bool connected);
+    bool KeyboardConnected() const { return connected_; }
+
 protected:
     bool OnEvent(ui::EventArgs& evt) override;
     bool OnHostMessage(unsigned msg, qintptr wParam, qintptr lParam, qintptr& result) override;
@@ -112,7 +126,10 @@ private:
     // The note beside the repeat field, shown while the count is outside 1-255.
     void UpdateRepeatNote();
     QString TrMacro(const char* source) const;
-    std::optional<KeyChoice> ChosenAssignment(int page) const;
+    // What the page showing asks for; a media or function page without an entry chosen gives
+    // the single code 0, as it always went out.
+    KeyChoice ChosenAssignment(int page) const;
+    void ShowConnection();
     void OnGroupAdd();
     void OnGroupDel();
     void OnItemUp();
@@ -143,7 +160,6 @@ private:
 
     MacroDialogServices services_;
     const KeySelection& keys_;
-    AssignmentRecord& record_;
     KeyAssignmentChoices* choices_ = nullptr;
     MacroLibrary library_;
     std::shared_ptr<CMacroGroupAdapter> groupAdapter_;
@@ -165,6 +181,8 @@ private:
     ui::SComboBox* functionKeys_ = nullptr;
     ui::SWindow* currentAssignment_ = nullptr;
     ui::SWindow* repeatNote_ = nullptr;
+    ui::SWindow* offline_ = nullptr;
+    bool connected_ = true;
     bool initialising_ = false;
 };
 
@@ -172,7 +190,6 @@ private:
 // the run's shared dialog state; returns its end code. The main window's dialog runner.
 int RunKeyAssignmentDialog(QWidget* owner, platform::PlatformServices& platform,
                            const DeviceConfig& config, const std::string& dataFolder,
-                           const KeySelection& keys, AssignmentRecord& record,
-                           KeyAssignmentChoices* choices = nullptr);
+                           const KeySelection& keys, KeyAssignmentChoices* choices = nullptr);
 
 }  // namespace kb
