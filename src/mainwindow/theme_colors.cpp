@@ -3,24 +3,15 @@
 #include <array>
 
 #include "toolkit/sapp.h"
+#include "toolkit/theme.h"
 
 namespace kb {
 
 namespace {
 
-struct KindEntry {
-    const char* name;
-    QRgb fallback;
-};
-
-// In KeyKind order; the fallbacks are the shipped table's values.
-constexpr std::array<KindEntry, 5> kKindEntries{{
-    {"kind_macro", 0xFFFFA23A},
-    {"kind_key", 0xFF4DA3FF},
-    {"kind_media", 0xFF3DDC84},
-    {"kind_function", 0xFFC07BFF},
-    {"kind_elsewhere", 0xFF8A9099},
-}};
+// In KeyKind order.
+constexpr std::array<const char*, 5> kKindColorNames{"kind_macro", "kind_key", "kind_media",
+                                                     "kind_function", "kind_elsewhere"};
 
 }  // namespace
 
@@ -34,8 +25,7 @@ QColor ThemeColor(const char* name, const QColor& fallback) {
 }
 
 QColor KindColor(KeyKind kind) {
-    const KindEntry& entry = kKindEntries[static_cast<std::size_t>(kind)];
-    return ThemeColor(entry.name, QColor::fromRgba(entry.fallback));
+    return ui::ThemeColor(kKindColorNames[static_cast<std::size_t>(kind)]);
 }
 
 }  // namespace kb
