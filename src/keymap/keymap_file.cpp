@@ -263,7 +263,14 @@ KeyboardMemory LoadKeymap(const std::string& path, const KeyboardIdentity& ident
                           bool* damaged) {
     KeyboardMemory memory;
     pugi::xml_document document;
-    if (path.empty() || !LoadDocument(document, path)) {
+    if (path.empty()) {
+        return memory;
+    }
+    if (!LoadDocument(document, path) || !document.child(kKeymapRoot)) {
+        std::error_code ec;
+        if (damaged != nullptr && std::filesystem::exists(PathFromUtf8(path), ec)) {
+            *damaged = true;
+        }
         return memory;
     }
     if (pugi::xml_node keyboard = FindKeyboard(document.child(kKeymapRoot), identity)) {

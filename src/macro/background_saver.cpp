@@ -10,6 +10,12 @@ namespace kb {
 BackgroundSaver::~BackgroundSaver() {
     {
         std::lock_guard lock(mutex_);
+        // A last try for content a failed write left behind; newer content waiting wins.
+        waiting_.merge(unwritten_);
+        unwritten_.clear();
+        if (!waiting_.empty() && !thread_.joinable()) {
+            thread_ = std::thread([this] { Run(); });
+        }
         stopping_ = true;
     }
     wake_.notify_all();
@@ -43,6 +49,14 @@ bool BackgroundSaver::Flush() {
     return ok;
 }
 
+std::optional<std::string> BackgroundSaver::Unwritten(const std::filesystem::path& target) const {
+    std::lock_guard lock(mutex_);
+    if (const auto found = unwritten_.find(target); found != unwritten_.end()) {
+        return found->second;
+    }
+    return std::nullopt;
+}
+
 std::uint64_t BackgroundSaver::Completed() const {
     std::lock_guard lock(mutex_);
     return completed_;
@@ -65,6 +79,11 @@ void BackgroundSaver::Run() {
         lock.lock();
         writing_ = false;
         failed_ = failed_ || !written;
+        if (written) {
+            unwritten_.erase(next.key());
+        } else {
+            unwritten_.insert_or_assign(next.key(), std::move(next.mapped()));
+        }
         ++completed_;
         if (waiting_.empty()) {
             idle_.notify_all();

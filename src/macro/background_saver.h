@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -14,7 +15,8 @@ namespace kb {
 // the caller hands over the complete new content and goes on. Each write is atomic and flushed
 // to disk (WriteFileAtomically). For each file only the newest content still waiting is written;
 // writes of one file never overtake each other. Everything handed over is written before the
-// process ends normally.
+// process ends normally; content whose write failed (a full disk) is kept until a later write of
+// its file succeeds, and tried once more at the end.
 class BackgroundSaver {
 public:
     BackgroundSaver() = default;
@@ -30,6 +32,10 @@ public:
     // Waits until everything submitted so far is on disk. True when every write since the last
     // Flush succeeded.
     bool Flush();
+    // The newest content of `target` whose write failed and that nothing written since has
+    // replaced: what the file should hold, kept so that a reader does not take the older file
+    // for it. None when the file holds what was handed over last.
+    std::optional<std::string> Unwritten(const std::filesystem::path& target) const;
     // How many writes have finished (for tests and measurements).
     std::uint64_t Completed() const;
 
@@ -40,6 +46,7 @@ private:
     std::condition_variable wake_;
     std::condition_variable idle_;
     std::map<std::filesystem::path, std::string> waiting_;
+    std::map<std::filesystem::path, std::string> unwritten_;
     bool writing_ = false;
     bool stopping_ = false;
     bool failed_ = false;

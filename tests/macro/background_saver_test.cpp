@@ -72,5 +72,37 @@ TEST(BackgroundSaverTest, ALibrarySavedInTheBackgroundIsWhatTheNextLoadOrSaveSee
     EXPECT_EQ(MacroLibrary(path).Root().ChildCount(), 1);
 }
 
+// A full disk or a file made read-only must not lose the library: a dialog opened again reads
+// what could not be written, and the first write that succeeds puts it on disk.
+TEST(BackgroundSaverTest, ALibraryWhoseSaveFailedIsReadAgainFromWhatWasNotWritten) {
+    TempFolder folder;
+    const std::filesystem::path file = folder.Path() / "macro.xml";
+    const std::string path = file.string();
+    {
+        MacroLibrary library(path);
+        library.Root().InsertChild(-1, MakeGroupNode("kept"));
+        ASSERT_TRUE(library.Save());
+    }
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read,
+                                 std::filesystem::perm_options::replace);
+    {
+        MacroLibrary library(path);
+        library.Root().InsertChild(-1, MakeGroupNode("unsaved"));
+        ASSERT_TRUE(library.SaveInBackground());
+        EXPECT_FALSE(BackgroundSaver::Instance().Flush());
+    }
+    EXPECT_TRUE(BackgroundSaver::Instance().Unwritten(file).has_value());
+    MacroLibrary reopened(path);
+    ASSERT_EQ(reopened.Root().ChildCount(), 2);
+    EXPECT_EQ(reopened.Root().ChildAt(1)->GetAttribute("name"), "unsaved");
+
+    std::filesystem::permissions(file, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace);
+    ASSERT_TRUE(reopened.SaveInBackground());
+    EXPECT_TRUE(BackgroundSaver::Instance().Flush());
+    EXPECT_FALSE(BackgroundSaver::Instance().Unwritten(file).has_value());
+    EXPECT_EQ(MacroLibrary(path).Root().ChildCount(), 2);
+}
+
 }  // namespace
 }  // namespace kb
