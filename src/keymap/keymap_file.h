@@ -41,6 +41,8 @@ bool SaveKeymap(const std::string& path, const KeyboardIdentity& identity,
 // Writes a backup of the keys whose assignment is known, the lighting and the macro groups.
 bool WriteBackup(const std::string& path, const KeyboardIdentity& identity,
                  const KeyboardMemory& memory);
+// The same backup as text, for writing elsewhere (standard output).
+std::string BackupText(const KeyboardIdentity& identity, const KeyboardMemory& memory);
 
 enum class BackupProblem { None, Unreadable, NotABackup, NewerFormat, OtherKeyboard, Damaged };
 
