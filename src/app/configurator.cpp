@@ -79,8 +79,11 @@ OwnFiles FindOwnFiles(const std::string& dataFolder, const KeyMemory& memory,
         }
     };
     own(InDataFolder(dataFolder, kSettingsFile), !UnreadableSettingsFile(dataFolder).empty());
-    const MacroDialogState& state = MacroDialogState::Instance(dataFolder);
-    own(PathFromUtf8(state.Path()), state.LoadedUnreadable());
+    // Read here on its own: the dialog's state is read when the first dialog opens.
+    const std::filesystem::path store = InDataFolder(dataFolder, "store.xml");
+    const std::u8string storeText = store.u8string();
+    own(store,
+        MacroDialogState(std::string(storeText.begin(), storeText.end())).LoadedUnreadable());
     if (!memory.Path().empty()) {
         own(PathFromUtf8(memory.Path()), memory.LoadedDamaged());
     }
