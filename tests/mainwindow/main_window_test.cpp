@@ -15,6 +15,7 @@
 #include <initializer_list>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -453,6 +454,57 @@ TEST_F(MainWindowTest, ColourCycleStaysCheckedWhenItsEffectIsShownAgain) {
     SelectEffect(8);
     EXPECT_TRUE(Find("udef_area2_color1")->IsChecked());
     EXPECT_FALSE(Find("udef_area2_color3")->IsChecked());
+}
+
+// Keyboard-only use of the lighting panel: on every effect, Tab from the window reaches each
+// slider and each row of colour swatches the effect shows, and nothing hidden.
+TEST_F(MainWindowTest, TabReachesEverySliderAndSwatchRowOfEachEffect) {
+    Start();
+    window_->activateWindow();
+    QApplication::setActiveWindow(window_.get());
+    for (int effect = 0; effect < kEffectCount; ++effect) {
+        SCOPED_TRACE(effect);
+        SelectEffect(effect);
+        Find("cmb_led_mode")->setFocus(Qt::TabFocusReason);
+        std::set<QString> reached;
+        for (int press = 0; press < 200; ++press) {
+            QWidget* focused = QApplication::focusWidget();
+            ASSERT_NE(focused, nullptr);
+            QTest::keyClick(focused, Qt::Key_Tab);
+            auto* control = dynamic_cast<SWindow*>(QApplication::focusWidget());
+            if (control == nullptr) {
+                continue;
+            }
+            EXPECT_TRUE(control->isVisibleTo(window_.get())) << control->GetName().toStdString();
+            if (!reached.insert(control->GetName()).second) {
+                break;  // round the window once
+            }
+        }
+        // What the effect shows: its sliders, and each row of swatches (one of a row's radios).
+        for (const char* name : {"bar_brightness", "bar_speed"}) {
+            if (Find(name)->isVisibleTo(window_.get())) {
+                EXPECT_TRUE(reached.count(QString::fromLatin1(name))) << name;
+            }
+        }
+        std::map<QString, bool> rows;  // parent -> reached
+        for (QWidget* widget : window_->findChildren<QWidget*>()) {
+            auto* swatch = dynamic_cast<SWindow*>(widget);
+            if (swatch == nullptr) {
+                continue;
+            }
+            const QString name = swatch->GetName();
+            if (!(name.startsWith(QLatin1String("bar_color")) ||
+                  name.startsWith(QLatin1String("udef_area"))) ||
+                !swatch->IsClass(QStringLiteral("radio")) || !swatch->isVisibleTo(window_.get())) {
+                continue;
+            }
+            rows[swatch->parentWidget()->objectName() + QString::number(swatch->y())] |=
+                reached.count(name) > 0;
+        }
+        for (const auto& [row, wasReached] : rows) {
+            EXPECT_TRUE(wasReached) << row.toStdString();
+        }
+    }
 }
 
 TEST_F(MainWindowTest, ClicksOutsideTheLightingControlsSendNothing) {
