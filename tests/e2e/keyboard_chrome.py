@@ -234,6 +234,26 @@ def scenario_chooser(demo, shots):
         time.sleep(0.8)
         expect(warning_box(demo) is None, "a written export was announced")
         os.remove(target)
+        if language == "cn":
+            # Saved once in another folder, the next chooser starts there.
+            elsewhere = os.path.join(demo.root, "elsewhere")
+            os.makedirs(elsewhere, exist_ok=True)
+            for name in ("Other.mcr", None):
+                known = set(run("xdotool", "search", "--onlyvisible", "--pid",
+                                str(demo.proc.pid), check=False).split())
+                dialog.click_page_control("groupExport")
+                wait_until("the file chooser again", lambda: next(
+                    (w for w in run("xdotool", "search", "--onlyvisible", "--pid",
+                                    str(demo.proc.pid), check=False).split()
+                     if w not in known), None))
+                time.sleep(1.0)
+                if name:
+                    key("ctrl+a")
+                    type_text(os.path.join(elsewhere, name))
+                key("Return")
+                written = os.path.join(elsewhere, name or "Gaming.mcr")
+                wait_until(f"{written} written", lambda: os.path.exists(written))
+                time.sleep(0.8)
         key("Escape")
         wait_until("the dialog cancelled", dialog.closed)
 
