@@ -102,6 +102,36 @@ def scenario_keys(demo, shots):
     print(f"keyboard picture reached after {presses} Tab presses")
 
 
+def swatch_row_pixels(demo):
+    x, y, _, h = demo.panel_rect("bar_color0")
+    right, _, w, _ = demo.panel_rect("bar_color7")
+    return subprocess.run(["import", "-window", demo.window, "-crop",
+                           f"{right + w - x + 8}x{h + 8}+{x - 4}+{y - 4}", "-depth", "8", "rgb:-"],
+                          capture_output=True, timeout=30).stdout
+
+
+def scenario_swatches(demo, shots):
+    """Tab reaches the colour swatches with a visible mark, and Space picks the focused one."""
+    demo.launch()
+    mark = len(demo.trace())
+    demo.choose("cmb_led_mode", 1)  # Wave: its colour row, red chosen
+    wait_until("Wave", lambda: demo.sends(mark, "07 f7 01 01"))
+    focus_main(demo)
+    before = swatch_row_pixels(demo)
+    for presses in range(1, 60):
+        key("Tab")
+        if swatch_row_pixels(demo) != before:
+            break
+    else:
+        raise Failure("Tab never marked a colour swatch")
+    demo.screenshot(shots, "keys_swatch_focused")
+    mark = len(demo.trace())
+    key("space")
+    # The first swatch of the row is the colour cycle.
+    wait_until("the colour cycle picked with Space", lambda: demo.sends(mark, "07 f7 01 00"))
+    print(f"colour swatches reached after {presses} Tab presses")
+
+
 class WindowManager:
     """A window manager for the scenario's length: maximizing is the window manager's work. It
     runs on a display of its own, started here, so nothing of it (the root window's properties
@@ -268,7 +298,7 @@ def stopping(scenario):
 
 
 SCENARIOS = {"keys": stopping(scenario_keys), "chrome": scenario_chrome,
-             "chooser": stopping(scenario_chooser)}
+             "chooser": stopping(scenario_chooser), "swatches": stopping(scenario_swatches)}
 
 
 def main():
