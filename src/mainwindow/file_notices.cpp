@@ -94,7 +94,16 @@ void SaveFailureNotices::Saved(const fs::path& target, SaveProblem problem) {
     if (owner == nullptr) {
         owner = window_;
     }
+    // A save fails in the middle of an exchange under the busy cursor; the box waits for the
+    // user with the ordinary pointer.
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
     ui::SMessageBox(owner, SaveFailedText(target, problem), Tr("Warning"), ui::kMbOk);
+    if (busy) {
+        QApplication::restoreOverrideCursor();
+    }
 }
 
 }  // namespace kb
