@@ -7,14 +7,15 @@
 namespace kb {
 namespace {
 
+// Never destroyed: the background saver's last writes at exit still report here.
 std::mutex& ListenerMutex() {
-    static std::mutex mutex;
-    return mutex;
+    static auto* const mutex = new std::mutex;
+    return *mutex;
 }
 
 SaveListener& Listener() {
-    static SaveListener listener;
-    return listener;
+    static auto* const listener = new SaveListener;
+    return *listener;
 }
 
 }  // namespace
