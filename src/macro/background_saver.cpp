@@ -11,6 +11,9 @@ BackgroundSaver::~BackgroundSaver() {
     {
         std::lock_guard lock(mutex_);
         // A last try for content a failed write left behind; newer content waiting wins.
+        for (const std::filesystem::path& target : held_) {
+            unwritten_.erase(target);
+        }
         waiting_.merge(unwritten_);
         unwritten_.clear();
         if (!waiting_.empty() && !thread_.joinable()) {
@@ -34,6 +37,7 @@ void BackgroundSaver::Submit(const std::filesystem::path& target, std::string by
     {
         std::lock_guard lock(mutex_);
         waiting_[target] = std::move(bytes);
+        held_.erase(target);
         if (!thread_.joinable()) {
             thread_ = std::thread([this] { Run(); });
         }
@@ -55,6 +59,12 @@ std::optional<std::string> BackgroundSaver::Unwritten(const std::filesystem::pat
         return found->second;
     }
     return std::nullopt;
+}
+
+void BackgroundSaver::Hold(const std::filesystem::path& target, std::string bytes) {
+    std::lock_guard lock(mutex_);
+    unwritten_.insert_or_assign(target, std::move(bytes));
+    held_.insert(target);
 }
 
 std::uint64_t BackgroundSaver::Completed() const {

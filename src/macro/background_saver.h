@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -36,6 +37,10 @@ public:
     // replaced: what the file should hold, kept so that a reader does not take the older file
     // for it. None when the file holds what was handed over last.
     std::optional<std::string> Unwritten(const std::filesystem::path& target) const;
+    // Keeps `bytes` as the unwritten content of `target` without writing it: the caller may not
+    // replace the file yet (an unreadable one it could not keep aside). Never written at the
+    // end either; the next Submit for the target replaces it.
+    void Hold(const std::filesystem::path& target, std::string bytes);
     // How many writes have finished (for tests and measurements).
     std::uint64_t Completed() const;
 
@@ -47,6 +52,7 @@ private:
     std::condition_variable idle_;
     std::map<std::filesystem::path, std::string> waiting_;
     std::map<std::filesystem::path, std::string> unwritten_;
+    std::set<std::filesystem::path> held_;  // unwritten content that must not be retried
     bool writing_ = false;
     bool stopping_ = false;
     bool failed_ = false;

@@ -558,7 +558,8 @@ bool MacroLibrary::Load(const std::string& path) {
         return false;
     }
     if (ownFile) {
-        ownFileUnreadable_ = false;
+        // Content held back from an unreadable file says nothing of the file itself.
+        ownFileUnreadable_ = unwritten && MacroFileUnreadable(path);
     }
 
     root_.children_.clear();  // the handles into the old document go first
@@ -620,7 +621,7 @@ bool MacroLibrary::Save(const std::string& path) {
 }
 
 bool MacroLibrary::SaveInBackground() {
-    if (path_.empty() || !KeepOwnFileIfUnreadable(path_)) {
+    if (path_.empty()) {
         return false;
     }
     struct StringWriter : pugi::xml_writer {
@@ -632,6 +633,11 @@ bool MacroLibrary::SaveInBackground() {
     writer.text.reserve(lastSize_ + lastSize_ / 8);
     Serialize(writer);
     lastSize_ = writer.text.size();
+    if (!KeepOwnFileIfUnreadable(path_)) {
+        // The file may not be replaced, but the library is not lost with the dialog.
+        BackgroundSaver::Instance().Hold(PathFromUtf8(path_), std::move(writer.text));
+        return false;
+    }
     BackgroundSaver::Instance().Submit(PathFromUtf8(path_), std::move(writer.text));
     return true;
 }

@@ -104,5 +104,37 @@ TEST(BackgroundSaverTest, ALibraryWhoseSaveFailedIsReadAgainFromWhatWasNotWritte
     EXPECT_EQ(MacroLibrary(path).Root().ChildCount(), 2);
 }
 
+// An unreadable library file that cannot be kept aside (here a folder in its place) is never
+// replaced; what the dialog changed stays for the next dialog all the same.
+TEST(BackgroundSaverTest, ALibraryThatMayNotReplaceItsFileIsHeldForTheNextDialog) {
+    TempFolder folder;
+    const std::filesystem::path file = folder.Path() / "macro.xml";
+    const std::string path = file.string();
+    std::filesystem::create_directory(file);
+    {
+        MacroLibrary library(path);
+        library.Root().InsertChild(-1, MakeGroupNode("held"));
+        EXPECT_FALSE(library.SaveInBackground());
+    }
+    {
+        MacroLibrary reopened(path);
+        ASSERT_EQ(reopened.Root().ChildCount(), 1);
+        reopened.Root().InsertChild(-1, MakeGroupNode("more"));
+        EXPECT_FALSE(reopened.SaveInBackground());
+        EXPECT_TRUE(BackgroundSaver::Instance().Flush());
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(file));
+
+    // Once the way is clear, the next change writes everything.
+    std::filesystem::remove(file);
+    MacroLibrary cleared(path);
+    ASSERT_EQ(cleared.Root().ChildCount(), 2);
+    cleared.Root().InsertChild(-1, MakeGroupNode("last"));
+    ASSERT_TRUE(cleared.SaveInBackground());
+    EXPECT_TRUE(BackgroundSaver::Instance().Flush());
+    EXPECT_EQ(MacroLibrary(path).Root().ChildCount(), 3);
+    EXPECT_FALSE(BackgroundSaver::Instance().Unwritten(file).has_value());
+}
+
 }  // namespace
 }  // namespace kb
