@@ -1,5 +1,6 @@
 #include "mainwindow/main_window.h"
 
+#include "mainwindow/device_access.h"
 #include "mainwindow/key_labels.h"
 #include "mainwindow/profile_overview.h"
 
@@ -548,8 +549,9 @@ void CMainDlg::ReportOpenFailure() {
     ui::SMessageBox(nullptr, Text(kTextOpenFailed), Text(kTextWarningCaption), ui::kMbOk);
     SetConnectionStatus(false);
     // A keyboard the system keeps from us is not absent: say what to do about it.
-    if (channel_.LastOpenFailure() == OpenFailure::NoPermission) {
-        ui::SMessageBox(nullptr, Text(kNoPermissionText), Text(kTextWarningCaption), ui::kMbOk);
+    if (channel_.LastOpenFailure() == OpenFailure::NoPermission &&
+        ExplainNoPermission(nullptr, services_.platform)) {
+        PostHostMessage(ui::kWmDeviceChange);  // given access: look again
     }
 }
 

@@ -21,6 +21,7 @@
 
 #include "device/trace_sink.h"
 #include "keymap/keymap_file.h"
+#include "mainwindow/device_access.h"
 #include "platform/recording_platform.h"
 #include "program_env.h"
 #include "protocol/pacers.h"
@@ -1064,6 +1065,48 @@ TEST_F(MainWindowTest, AKeyboardWithoutPermissionIsExplained) {
     QCoreApplication::sendPostedEvents();
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].text, "Failed to open USB");
+}
+
+// Where the platform can give access itself, the explanation offers it: OK asks the system,
+// and access given connects at once; Cancel or a refusal leaves the keyboard away.
+TEST_F(MainWindowTest, AccessToAKeyboardThatIsKeptFromUsIsOfferedWhereItCanBeGiven) {
+    const QString offer = QString::fromUtf8(kNoPermissionText) + "\n\n" + kTextOfferAccess;
+    struct Case {
+        const char* name;
+        int answer;
+        bool granted;
+        std::vector<QString> boxes;  // after "Failed to open USB"
+        bool connected;
+    };
+    const std::vector<Case> cases{
+        {"given", ui::kIdOk, true, {offer}, true},
+        {"cancelled", ui::kIdCancel, true, {offer}, false},
+        {"refused", ui::kIdOk, false, {offer, kTextAccessNotGiven}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        keyboard_.DenyOpen(true);
+        platform_.accessHelper = true;
+        platform_.accessGranted = c.granted;
+        platform_.accessRequests = 0;
+        platform_.whileGranting = [this] { keyboard_.DenyOpen(false); };
+        boxes_.clear();
+        boxAnswer_ = c.answer;
+        Start();
+        QCoreApplication::sendPostedEvents();
+        std::vector<QString> texts;
+        for (const Box& box : boxes_) {
+            texts.push_back(box.text);
+        }
+        std::vector<QString> expected{"Failed to open USB"};
+        expected.insert(expected.end(), c.boxes.begin(), c.boxes.end());
+        EXPECT_EQ(texts, expected);
+        EXPECT_EQ(platform_.accessRequests, c.answer == ui::kIdOk ? 1 : 0);
+        EXPECT_EQ(Status(), c.connected ? "Connected" : "Disconnected");
+        window_->DestroyWindow();
+        window_.reset();
+    }
+    boxAnswer_ = ui::kIdOk;
 }
 
 TEST_F(MainWindowTest, TheLanguageChosenIsHandedOnToBeKept) {

@@ -589,7 +589,12 @@ TEST(Translations, EveryShownTextHasAChineseAndAnEnglishTranslation) {
           "%1 could not be saved: writing there is not permitted. Your changes stay in the "
           "program and are saved with your next change once that is possible.",
           "%1 could not be saved. Your changes stay in the program and are saved with your next "
-          "change once that is possible."}) {
+          "change once that is possible.",
+          // The offer to give access to the keyboard, and its failure.
+          "The program can do this for you now: choose OK, and the system asks for an "
+          "administrator's password.",
+          "Access was not given. Run the command above in a terminal, then plug the keyboard in "
+          "again."}) {
         shown.emplace_back("msgbox", t);
     }
     for (const char* t : {"Now: macro \"%1\" ×%2", "Now: types itself", "Now: → %1", "Now: %1",
