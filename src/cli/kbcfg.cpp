@@ -556,8 +556,8 @@ int Run(const std::vector<std::string>& args) {
         const UnreadableCopy kept = KeepUnreadable(PathFromUtf8(session.Memory().Path()));
         if (kept.made) {
             std::cerr << "kbcfg: " << session.Memory().Path()
-                      << " could not be read whole; it was kept as " << kept.copy.string()
-                      << std::endl;
+                      << " could not be read whole; it was kept as "
+                      << reinterpret_cast<const char*>(kept.copy.u8string().c_str()) << std::endl;
         }
     }
     if (!session.Connect()) {
