@@ -31,7 +31,12 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     # loaded at run time, so they are named here.
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udev, fonts-wqy-microhei | fonts-noto-cjk")
+    # Qt shows the desktop's own file chooser through a platform theme (the portal's, or GTK's
+    # on GNOME) and its own texts in Chinese from the translations package.
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+        "udev, fonts-wqy-microhei | fonts-noto-cjk, qt6-translations-l10n")
+    set(CPACK_DEBIAN_PACKAGE_SUGGESTS
+        "qt6-xdgdesktopportal-platformtheme | qt6-gtk-platformtheme")
     set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
         "${PROJECT_SOURCE_DIR}/packaging/debian/postinst;${PROJECT_SOURCE_DIR}/packaging/debian/postrm")
     set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <filesystem>
 #include <pugixml.hpp>
 
@@ -10,12 +12,17 @@
 #include "config/atomic_file.h"
 #include "config/data_folder.h"
 #include "config/user_settings.h"
+#include "macro/macro_dialog_state.h"
+#include "macro/macro_library.h"
+#include "mainwindow/file_notices.h"
 #include "mainwindow/main_window.h"
 #include "platform/qt_desktop.h"
+#include "toolkit/msgbox.h"
 #include "toolkit/named_ids.h"
 #include "toolkit/sapp.h"
 #include "toolkit/theme.h"
 #include "toolkit/translator.h"
+#include "util/file_read.h"
 #include "widgets/register_widgets.h"
 
 namespace kb {
@@ -39,16 +46,56 @@ void InstallStartupTranslator(ui::SApplication& app, ui::STranslatorMgr& manager
     }
 }
 
+std::filesystem::path InDataFolder(const std::string& folder, const char* name) {
+    const std::u8string base(folder.begin(), folder.end());
+    return std::filesystem::path(base) /
+           std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(name)));
+}
+
 // A save cut short by a kill leaves its temporary file behind; clear away those of processes
 // that no longer run, for every file the program and the demo write in the data folder.
 void RemoveLeftoverTemporaries() {
     const std::string folder = DataFolder();
-    const std::u8string base(folder.begin(), folder.end());
-    for (const char8_t* name : {u8"macro.xml", u8"store.xml", u8"keymap.xml", u8"settings.xml",
-                                u8"demo-keyboard.xml", u8"demo-keyboard-keymap.xml"}) {
-        RemoveStaleTemporaries(folder.empty() ? std::filesystem::path(name)
-                                              : std::filesystem::path(base) / name);
+    for (const char* name : {"macro.xml", "store.xml", "keymap.xml", "settings.xml",
+                             "demo-keyboard.xml", "demo-keyboard-keymap.xml"}) {
+        RemoveStaleTemporaries(InDataFolder(folder, name));
     }
+}
+
+// The files of the data folder the window saves, and those of them it found unreadable: each
+// is kept aside at start and named in one notice.
+struct OwnFiles {
+    std::vector<std::filesystem::path> saved;
+    std::vector<std::filesystem::path> unreadable;
+};
+
+OwnFiles FindOwnFiles(const std::string& dataFolder, const KeyMemory& memory,
+                      const DeviceSide& devices) {
+    OwnFiles files;
+    const auto own = [&files](const std::filesystem::path& file, bool unreadable) {
+        files.saved.push_back(file);
+        if (unreadable) {
+            files.unreadable.push_back(file);
+        }
+    };
+    own(InDataFolder(dataFolder, kSettingsFile), !UnreadableSettingsFile(dataFolder).empty());
+    // Read here on its own: the dialog's state is read when the first dialog opens.
+    const std::filesystem::path store = InDataFolder(dataFolder, "store.xml");
+    const std::u8string storeText = store.u8string();
+    own(store,
+        MacroDialogState(std::string(storeText.begin(), storeText.end())).LoadedUnreadable());
+    if (!memory.Path().empty()) {
+        own(PathFromUtf8(memory.Path()), memory.LoadedDamaged());
+    }
+    const std::filesystem::path library = InDataFolder(dataFolder, "macro.xml");
+    const std::u8string libraryText = library.u8string();
+    own(library, MacroFileUnreadable(std::string(libraryText.begin(), libraryText.end())));
+    for (const std::string& file : devices.ownFiles) {
+        const bool unreadable = std::find(devices.unreadable.begin(), devices.unreadable.end(),
+                                          file) != devices.unreadable.end();
+        own(PathFromUtf8(file), unreadable);
+    }
+    return files;
 }
 
 }  // namespace
@@ -133,6 +180,8 @@ int RunConfigurator(char* argv0, const Composition& composition) {
         devices.diagnostics, devices.trace);
     const MainWindowServices services{*session, *platform, *config};
     auto window = std::make_unique<CMainDlg>(services);
+    const OwnFiles ownFiles = FindOwnFiles(dataFolder, session->Memory(), devices);
+    SaveFailureNotices saveNotices(window.get(), ownFiles.saved);
     window->SetKeyDialogRunner(MakeKeyDialogRunner(*platform, *config, dataFolder));
     window->SetLanguageChosenHandler(
         [dataFolder](int language) { SaveChineseUiChoice(dataFolder, language == 1); });
@@ -143,6 +192,12 @@ int RunConfigurator(char* argv0, const Composition& composition) {
     window->showNormal();
     if (composition.onMainWindow) {
         composition.onMainWindow(*window);
+    }
+    // Once the window is up: the files found unreadable are kept aside now and named once.
+    if (std::vector<KeptAsideFile> kept = KeepFilesAside(ownFiles.unreadable); !kept.empty()) {
+        QTimer::singleShot(0, window.get(), [window = window.get(), kept = std::move(kept)] {
+            ui::SMessageBox(window, KeptAsideText(kept), QStringLiteral("Warning"), ui::kMbOk);
+        });
     }
 
     const int result = app->Run(window.get());

@@ -5,6 +5,7 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "config/device_config.h"
 #include "platform/platform_services.h"
@@ -28,6 +29,11 @@ struct DeviceSide {
     // Where what was sent to each key is remembered ("keymap.xml" in the data folder when
     // empty).
     std::string keymapPath;
+    // Files the device side keeps besides the keymap (the demo keyboard's state): failed saves
+    // of them are told like the window's own. `unreadable` lists those of them that were there
+    // but could not be read.
+    std::vector<std::string> ownFiles;
+    std::vector<std::string> unreadable;
 };
 
 // What a program plugs into the configurator. The factories run on the UI thread in this order:

@@ -65,6 +65,10 @@ int main(int /*argc*/, char** argv) {
         devices.trace = &trace;
         // The simulated keyboard's memory goes with its state, apart from the real one's.
         devices.keymapPath = kb::SimulatedKeymapPath(stateFile);
+        devices.ownFiles = {stateFile};
+        if (demo->keyboard->StateFileUnreadable()) {
+            devices.unreadable = {stateFile};
+        }
         devices.keepAlive = std::move(demo);
         return devices;
     };

@@ -38,6 +38,8 @@ public:
         onChange_ = std::move(onChange);
     }
     bool RunAndWait(const QString& program) override { return system_->RunAndWait(program); }
+    bool CanGrantDeviceAccess() const override { return system_->CanGrantDeviceAccess(); }
+    bool GrantDeviceAccess() override { return system_->GrantDeviceAccess(); }
     void OpenUrl(const QUrl& url) override { system_->OpenUrl(url); }
     QString ChooseOpenFile(QWidget* owner, const platform::FileChooserOptions& options) override {
         return system_->ChooseOpenFile(owner, options);

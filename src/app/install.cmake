@@ -49,3 +49,17 @@ configure_file(${PROJECT_SOURCE_DIR}/packaging/70-kbconfig.rules.in
                ${CMAKE_BINARY_DIR}/packaging/70-kbconfig.rules @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/70-kbconfig.rules
         DESTINATION ${KBCONFIG_UDEV_RULES_DIR})
+
+# The helper the window offers when the keyboard is kept from the user: run through pkexec, it
+# makes udev apply the rule above to the keyboards plugged in. Its polkit action names it by its
+# installed path, known only when installing (packages install under another prefix).
+install(PROGRAMS ${PROJECT_SOURCE_DIR}/packaging/kbconfig-allow-access
+        DESTINATION ${KBCONFIG_INSTALL_DIR})
+install(CODE "
+    file(READ \"${PROJECT_SOURCE_DIR}/packaging/kbconfig-allow-access.policy.in\" policy)
+    string(REPLACE \"@KBCONFIG_ACCESS_HELPER@\"
+           \"\${CMAKE_INSTALL_PREFIX}/${KBCONFIG_INSTALL_DIR}/kbconfig-allow-access\" policy \"\${policy}\")
+    set(actions \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/share/polkit-1/actions\")
+    file(MAKE_DIRECTORY \"\${actions}\")
+    file(WRITE \"\${actions}/org.example.kbconfig.allow-access.policy\" \"\${policy}\")
+    message(STATUS \"Installing: \${actions}/org.example.kbconfig.allow-access.policy\")")

@@ -370,7 +370,7 @@ commands:
   reset --yes               restore the keyboard's factory settings
   keys [--profile N]        what each assigned key does (all profiles, or profile N)
   backup FILE               write every profile's known assignments, the macros they
-                            play and the lighting to FILE
+                            play and the lighting to FILE ("-": standard output)
   restore FILE              make the keyboard match a backup written by backup
 
 options:

@@ -37,6 +37,7 @@
 #include "sim/simulated_hid_backend.h"
 #include "sim/simulated_keyboard.h"
 #include "util/file_read.h"
+#include "util/unreadable_copy.h"
 
 namespace kb::cli {
 
@@ -47,6 +48,8 @@ constexpr int kExitKeyboard = 1;
 constexpr int kExitUsage = 2;
 
 constexpr const char* kFailedToOpen = "Failed to open USB";
+// The backup file name that means standard output.
+constexpr const char* kStandardOutput = "-";
 
 // Trace lines go out as they happen, so a hang shows where it hangs.
 class StderrTrace : public TraceSink {
@@ -300,22 +303,31 @@ int Backup(const Options& options, KeyboardSession& session) {
         }
     }
     const KeyboardMemory& memory = session.Memory().Memory();
-    if (!WriteBackup(options.file, session.Memory().Identity(), memory)) {
-        std::cerr << "kbcfg: could not write the backup " << options.file << std::endl;
+    // "-" sends the backup to standard output, and nothing else goes there.
+    const bool toOutput = options.file == kStandardOutput;
+    const bool written =
+        toOutput ? static_cast<bool>(std::cout << BackupText(session.Memory().Identity(), memory)
+                                               << std::flush)
+                 : WriteBackup(options.file, session.Memory().Identity(), memory);
+    if (!written) {
+        std::cerr << "kbcfg: could not write the backup "
+                  << (toOutput ? std::string("to standard output") : options.file) << std::endl;
         return kExitKeyboard;
     }
-    std::cout << "backed up " << CountKnownKeys(memory) << " keys"
-              << (memory.lighting ? " and the lighting" : "") << " to " << options.file << '\n';
+    std::ostream& report = toOutput ? std::cerr : std::cout;
+    report << "backed up " << CountKnownKeys(memory) << " keys"
+           << (memory.lighting ? " and the lighting" : "") << " to "
+           << (toOutput ? std::string("standard output") : options.file) << '\n';
     // Keys set by some other program cannot be written back; say which.
     for (int profile = 1; profile <= kProfileCount; ++profile) {
         for (const auto& [code, key] : memory.profiles[static_cast<std::size_t>(profile - 1)]) {
             if (key.choice.kind == KeyKind::Elsewhere) {
-                std::cout << "not in the backup: profile " << profile << ' ' << KeyDisplayName(code)
-                          << " (assigned elsewhere)\n";
+                report << "not in the backup: profile " << profile << ' ' << KeyDisplayName(code)
+                       << " (assigned elsewhere)\n";
             }
         }
     }
-    std::cout << std::flush;
+    report << std::flush;
     return kExitDone;
 }
 
@@ -448,7 +460,7 @@ int Run(const std::vector<std::string>& args) {
     // Where results will be written is checked before the keyboard hears anything, so a report
     // is never sent for a result that could not be kept.
     std::string problem;
-    if (options.command == Command::Backup &&
+    if (options.command == Command::Backup && options.file != kStandardOutput &&
         !CheckWritableTarget(PathFromUtf8(options.file), problem)) {
         throw UsageError{
             "cannot write the backup " + options.file + ": " + problem + "; nothing was sent",
@@ -479,7 +491,11 @@ int Run(const std::vector<std::string>& args) {
 
     StderrTrace stderrTrace;
     TraceSink* trace = options.trace ? &stderrTrace : nullptr;
-    std::ostream* diagnostics = options.verbose ? &std::cout : nullptr;
+    // A backup written to standard output has it to itself.
+    const bool backupToOutput =
+        options.command == Command::Backup && options.file == kStandardOutput;
+    std::ostream* diagnostics =
+        options.verbose ? (backupToOutput ? &std::cerr : &std::cout) : nullptr;
 
     std::unique_ptr<SimulatedKeyboard> keyboard;
     std::unique_ptr<HidBackend> backend;
@@ -508,6 +524,15 @@ int Run(const std::vector<std::string>& args) {
     CliView view;
     KeyboardSession session(*backend, *gate, *pacer, view, KeymapPath(options), identity,
                             diagnostics, trace);
+    // A keymap file that cannot be read whole is kept aside before anything replaces it.
+    if (session.Memory().LoadedDamaged()) {
+        const UnreadableCopy kept = KeepUnreadable(PathFromUtf8(session.Memory().Path()));
+        if (kept.made) {
+            std::cerr << "kbcfg: " << session.Memory().Path()
+                      << " could not be read whole; it was kept as "
+                      << reinterpret_cast<const char*>(kept.copy.u8string().c_str()) << std::endl;
+        }
+    }
     if (!session.Connect()) {
         std::cerr << kFailedToOpen << std::endl;
         if (session.Channel().LastOpenFailure() == OpenFailure::NoPermission) {

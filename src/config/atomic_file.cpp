@@ -1,11 +1,13 @@
 #include "config/atomic_file.h"
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <string>
 #include <system_error>
 
 #include "config/atomic_file_platform.h"
+#include "util/save_failures.h"
 
 namespace kb {
 namespace {
@@ -131,31 +133,52 @@ bool CheckWritableTarget(const fs::path& target, std::string& problem) {
     return ResolveTarget(target, destination, problem);
 }
 
-bool WriteFileAtomically(const fs::path& target, const std::function<bool(std::FILE*)>& writer) {
+namespace {
+
+// The write itself; the system's error number of a failure in `error` (0 when it gave none).
+bool WriteThroughTemporary(const fs::path& target, const std::function<bool(std::FILE*)>& writer,
+                           int& error) {
     fs::path destination;
     std::string problem;
     if (!ResolveTarget(target, destination, problem)) {
+        error = atomic_file::KindOf(destination) == atomic_file::EntryKind::Regular ? EACCES : 0;
         return false;
     }
     RemoveStaleTemporaries(destination);
     fs::path temporary;
+    errno = 0;
     std::FILE* file = CreateTemporaryBeside(destination, temporary);
     if (file == nullptr) {
+        error = errno;
         return false;
     }
+    errno = 0;
     bool written = writer(file);
     // A full disk often shows only when the buffer is flushed, so both results count. The
     // content must be on the disk before the rename is: otherwise a power cut can leave the new
     // name pointing at an empty file.
     written = std::fflush(file) == 0 && std::ferror(file) == 0 && written;
     written = written && atomic_file::SyncToDisk(file);
+    error = errno;
     written = std::fclose(file) == 0 && written;
     if (written && atomic_file::ReplaceFile(temporary, destination)) {
         return true;
     }
+    if (error == 0) {
+        error = errno;
+    }
     std::error_code ec;
     fs::remove(temporary, ec);
     return false;
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const fs::path& target, const std::function<bool(std::FILE*)>& writer) {
+    int error = 0;
+    const bool written = WriteThroughTemporary(target, writer, error);
+    ReportSave(target, written ? SaveProblem::None : SaveProblemOfError(error));
+    return written;
 }
 
 }  // namespace kb

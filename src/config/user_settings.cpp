@@ -39,6 +39,16 @@ bool LoadSettings(const std::filesystem::path& file, pugi::xml_document& documen
 
 }  // namespace
 
+std::filesystem::path UnreadableSettingsFile(const std::string& dataFolder) {
+    const std::filesystem::path file = SettingsPath(dataFolder);
+    pugi::xml_document document;
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec) || LoadSettings(file, document)) {
+        return {};
+    }
+    return file;
+}
+
 std::optional<bool> LoadChineseUiChoice(const std::string& dataFolder) {
     pugi::xml_document document;
     if (!LoadSettings(SettingsPath(dataFolder), document)) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <set>
+#include <sstream>
 #include <system_error>
 
 #include <pugixml.hpp>
@@ -263,7 +264,14 @@ KeyboardMemory LoadKeymap(const std::string& path, const KeyboardIdentity& ident
                           bool* damaged) {
     KeyboardMemory memory;
     pugi::xml_document document;
-    if (path.empty() || !LoadDocument(document, path)) {
+    if (path.empty()) {
+        return memory;
+    }
+    if (!LoadDocument(document, path) || !document.child(kKeymapRoot)) {
+        std::error_code ec;
+        if (damaged != nullptr && std::filesystem::exists(PathFromUtf8(path), ec)) {
+            *damaged = true;
+        }
         return memory;
     }
     if (pugi::xml_node keyboard = FindKeyboard(document.child(kKeymapRoot), identity)) {
@@ -304,9 +312,10 @@ bool SaveKeymap(const std::string& path, const KeyboardIdentity& identity,
     return SaveXmlAtomically(document, file, "\t", pugi::format_default);
 }
 
-bool WriteBackup(const std::string& path, const KeyboardIdentity& identity,
+namespace {
+
+void BuildBackup(pugi::xml_document& document, const KeyboardIdentity& identity,
                  const KeyboardMemory& memory) {
-    pugi::xml_document document;
     pugi::xml_node declaration = document.append_child(pugi::node_declaration);
     declaration.append_attribute("version") = "1.0";
     declaration.append_attribute("encoding") = "UTF-8";
@@ -328,7 +337,23 @@ bool WriteBackup(const std::string& path, const KeyboardIdentity& identity,
             }
         }
     }
+}
+
+}  // namespace
+
+bool WriteBackup(const std::string& path, const KeyboardIdentity& identity,
+                 const KeyboardMemory& memory) {
+    pugi::xml_document document;
+    BuildBackup(document, identity, memory);
     return SaveXmlAtomically(document, PathFromUtf8(path), "\t", pugi::format_default);
+}
+
+std::string BackupText(const KeyboardIdentity& identity, const KeyboardMemory& memory) {
+    pugi::xml_document document;
+    BuildBackup(document, identity, memory);
+    std::ostringstream text;
+    document.save(text, "\t", pugi::format_default, pugi::encoding_utf8);
+    return text.str();
 }
 
 BackupReadResult ReadBackup(const std::string& path, const KeyboardIdentity& identity) {

@@ -26,8 +26,9 @@ inline constexpr const char* kKeymapFileName = "keymap.xml";
 // only) and the macro groups those keys use under <macros>, in the macro file's form.
 
 // The memory of identity in a keymap file. A missing file, one that cannot be read, or one
-// without that keyboard gives an empty memory; entries that make no sense are skipped, and
-// `damaged` (when given) is set then.
+// without that keyboard gives an empty memory; entries that make no sense are skipped.
+// `damaged` (when given) is set for a file that is there but cannot be read, and for skipped
+// entries: saving over it would lose something.
 KeyboardMemory LoadKeymap(const std::string& path, const KeyboardIdentity& identity,
                           bool* damaged = nullptr);
 
@@ -40,6 +41,8 @@ bool SaveKeymap(const std::string& path, const KeyboardIdentity& identity,
 // Writes a backup of the keys whose assignment is known, the lighting and the macro groups.
 bool WriteBackup(const std::string& path, const KeyboardIdentity& identity,
                  const KeyboardMemory& memory);
+// The same backup as text, for writing elsewhere (standard output).
+std::string BackupText(const KeyboardIdentity& identity, const KeyboardMemory& memory);
 
 enum class BackupProblem { None, Unreadable, NotABackup, NewerFormat, OtherKeyboard, Damaged };
 
@@ -67,6 +70,9 @@ public:
     const KeyboardMemory& Memory() const { return memory_; }
     const KeyboardIdentity& Identity() const { return identity_; }
     const std::string& Path() const { return path_; }
+    // True while the file as loaded could not be read whole (see LoadKeymap) and has not been
+    // kept aside yet.
+    bool LoadedDamaged() const { return loadedDamaged_; }
     // Null when nothing is remembered for that key of that profile (index 0-2).
     const RememberedKey* Find(int profileIndex, std::uint8_t key) const;
 

@@ -10,6 +10,15 @@ namespace kb {
 BackgroundSaver::~BackgroundSaver() {
     {
         std::lock_guard lock(mutex_);
+        // A last try for content a failed write left behind; newer content waiting wins.
+        for (const std::filesystem::path& target : held_) {
+            unwritten_.erase(target);
+        }
+        waiting_.merge(unwritten_);
+        unwritten_.clear();
+        if (!waiting_.empty() && !thread_.joinable()) {
+            thread_ = std::thread([this] { Run(); });
+        }
         stopping_ = true;
     }
     wake_.notify_all();
@@ -28,6 +37,7 @@ void BackgroundSaver::Submit(const std::filesystem::path& target, std::string by
     {
         std::lock_guard lock(mutex_);
         waiting_[target] = std::move(bytes);
+        held_.erase(target);
         if (!thread_.joinable()) {
             thread_ = std::thread([this] { Run(); });
         }
@@ -41,6 +51,20 @@ bool BackgroundSaver::Flush() {
     const bool ok = !failed_;
     failed_ = false;
     return ok;
+}
+
+std::optional<std::string> BackgroundSaver::Unwritten(const std::filesystem::path& target) const {
+    std::lock_guard lock(mutex_);
+    if (const auto found = unwritten_.find(target); found != unwritten_.end()) {
+        return found->second;
+    }
+    return std::nullopt;
+}
+
+void BackgroundSaver::Hold(const std::filesystem::path& target, std::string bytes) {
+    std::lock_guard lock(mutex_);
+    unwritten_.insert_or_assign(target, std::move(bytes));
+    held_.insert(target);
 }
 
 std::uint64_t BackgroundSaver::Completed() const {
@@ -65,6 +89,11 @@ void BackgroundSaver::Run() {
         lock.lock();
         writing_ = false;
         failed_ = failed_ || !written;
+        if (written) {
+            unwritten_.erase(next.key());
+        } else {
+            unwritten_.insert_or_assign(next.key(), std::move(next.mapped()));
+        }
         ++completed_;
         if (waiting_.empty()) {
             idle_.notify_all();

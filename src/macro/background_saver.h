@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -14,7 +16,8 @@ namespace kb {
 // the caller hands over the complete new content and goes on. Each write is atomic and flushed
 // to disk (WriteFileAtomically). For each file only the newest content still waiting is written;
 // writes of one file never overtake each other. Everything handed over is written before the
-// process ends normally.
+// process ends normally; content whose write failed (a full disk) is kept until a later write of
+// its file succeeds, and tried once more at the end.
 class BackgroundSaver {
 public:
     BackgroundSaver() = default;
@@ -30,6 +33,14 @@ public:
     // Waits until everything submitted so far is on disk. True when every write since the last
     // Flush succeeded.
     bool Flush();
+    // The newest content of `target` whose write failed and that nothing written since has
+    // replaced: what the file should hold, kept so that a reader does not take the older file
+    // for it. None when the file holds what was handed over last.
+    std::optional<std::string> Unwritten(const std::filesystem::path& target) const;
+    // Keeps `bytes` as the unwritten content of `target` without writing it: the caller may not
+    // replace the file yet (an unreadable one it could not keep aside). Never written at the
+    // end either; the next Submit for the target replaces it.
+    void Hold(const std::filesystem::path& target, std::string bytes);
     // How many writes have finished (for tests and measurements).
     std::uint64_t Completed() const;
 
@@ -40,6 +51,8 @@ private:
     std::condition_variable wake_;
     std::condition_variable idle_;
     std::map<std::filesystem::path, std::string> waiting_;
+    std::map<std::filesystem::path, std::string> unwritten_;
+    std::set<std::filesystem::path> held_;  // unwritten content that must not be retried
     bool writing_ = false;
     bool stopping_ = false;
     bool failed_ = false;

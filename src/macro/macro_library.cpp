@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "macro/xml_file.h"
@@ -538,11 +539,17 @@ bool MacroLibrary::Load(const std::string& path) {
     // What was handed to the background saver is the newest content of the file.
     BackgroundSaver::Instance().Flush();
     const std::filesystem::path file = PathFromUtf8(path);
+    const bool ownFile = path == path_;
+    // A save that failed (a full disk) left the file older than the library: the content that
+    // could not be written is the library, so a dialog opened again loses nothing.
+    const std::optional<std::string> unwritten =
+        ownFile ? BackgroundSaver::Instance().Unwritten(file) : std::nullopt;
     pugi::xml_document loaded;
     // Macro files are UTF-8 whatever their declaration claims.
     const pugi::xml_parse_result result =
-        LoadXmlFile(loaded, file, pugi::parse_default, pugi::encoding_utf8);
-    const bool ownFile = path == path_;
+        unwritten ? loaded.load_buffer(unwritten->data(), unwritten->size(), pugi::parse_default,
+                                       pugi::encoding_utf8)
+                  : LoadXmlFile(loaded, file, pugi::parse_default, pugi::encoding_utf8);
     if (!result) {
         if (ownFile) {
             std::error_code ec;
@@ -551,7 +558,8 @@ bool MacroLibrary::Load(const std::string& path) {
         return false;
     }
     if (ownFile) {
-        ownFileUnreadable_ = false;
+        // Content held back from an unreadable file says nothing of the file itself.
+        ownFileUnreadable_ = unwritten && MacroFileUnreadable(path);
     }
 
     root_.children_.clear();  // the handles into the old document go first
@@ -613,7 +621,7 @@ bool MacroLibrary::Save(const std::string& path) {
 }
 
 bool MacroLibrary::SaveInBackground() {
-    if (path_.empty() || !KeepOwnFileIfUnreadable(path_)) {
+    if (path_.empty()) {
         return false;
     }
     struct StringWriter : pugi::xml_writer {
@@ -625,8 +633,20 @@ bool MacroLibrary::SaveInBackground() {
     writer.text.reserve(lastSize_ + lastSize_ / 8);
     Serialize(writer);
     lastSize_ = writer.text.size();
+    if (!KeepOwnFileIfUnreadable(path_)) {
+        // The file may not be replaced, but the library is not lost with the dialog.
+        BackgroundSaver::Instance().Hold(PathFromUtf8(path_), std::move(writer.text));
+        return false;
+    }
     BackgroundSaver::Instance().Submit(PathFromUtf8(path_), std::move(writer.text));
     return true;
+}
+
+bool MacroFileUnreadable(const std::string& path) {
+    pugi::xml_document document;
+    const pugi::xml_parse_result result =
+        LoadXmlFile(document, PathFromUtf8(path), pugi::parse_default, pugi::encoding_utf8);
+    return !result && result.status != pugi::status_file_not_found;
 }
 
 bool HasMcrExtension(std::string_view path) {

@@ -163,6 +163,10 @@ private:
     std::size_t lastSize_ = 0;  // of the last serialised form, to size the next one
 };
 
+// True when a macro file is there but a library would not read it (and would keep it aside
+// before its first save).
+bool MacroFileUnreadable(const std::string& path);
+
 // Import and export accept a path only when the text after its last "." is exactly "mcr".
 bool HasMcrExtension(std::string_view path);
 

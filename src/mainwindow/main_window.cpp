@@ -1,6 +1,7 @@
 #include "mainwindow/main_window.h"
 
 #include "mainwindow/backup_restore_ui.h"
+#include "mainwindow/device_access.h"
 #include "mainwindow/key_labels.h"
 #include "mainwindow/profile_overview.h"
 #include "mainwindow/theme_colors.h"
@@ -260,8 +261,9 @@ void CMainDlg::ReportOpenFailure() {
     ui::SMessageBox(nullptr, Text(kTextOpenFailed), Text(kTextWarningCaption), ui::kMbOk);
     SetConnectionStatus(false);
     // A keyboard the system keeps from us is not absent: say what to do about it.
-    if (session_.LastOpenFailure() == OpenFailure::NoPermission) {
-        ui::SMessageBox(nullptr, Text(kNoPermissionText), Text(kTextWarningCaption), ui::kMbOk);
+    if (session_.LastOpenFailure() == OpenFailure::NoPermission &&
+        ExplainNoPermission(nullptr, services_.platform)) {
+        PostHostMessage(ui::kWmDeviceChange);  // given access: look again
     }
 }
 

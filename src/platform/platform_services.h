@@ -75,6 +75,12 @@ public:
     // Starts the program without arguments and waits for it to end; false when it cannot start.
     virtual bool RunAndWait(const QString& program) = 0;
 
+    // Whether the program can have the system give the user at the computer access to a
+    // keyboard it is refused (with an administrator's consent), and doing it: true once the
+    // system did. Platforms without such a step offer nothing.
+    virtual bool CanGrantDeviceAccess() const { return false; }
+    virtual bool GrantDeviceAccess() { return false; }
+
     virtual void OpenUrl(const QUrl& url) = 0;
 
     // Empty when the user cancels.

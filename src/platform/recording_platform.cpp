@@ -31,6 +31,14 @@ void RecordingPlatform::WatchDeviceChanges(std::function<void()> onChange) {
     onDeviceChange_ = std::move(onChange);
 }
 
+bool RecordingPlatform::GrantDeviceAccess() {
+    ++accessRequests;
+    if (accessGranted && whileGranting) {
+        whileGranting();
+    }
+    return accessGranted;
+}
+
 bool RecordingPlatform::RunAndWait(const QString& program) {
     startedPrograms.append(program);
     if (!programStarts) {

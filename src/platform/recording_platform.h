@@ -22,6 +22,8 @@ public:
                              std::function<void()> onActivateRequest) override;
     void WatchDeviceChanges(std::function<void()> onChange) override;
     bool RunAndWait(const QString& program) override;
+    bool CanGrantDeviceAccess() const override { return accessHelper; }
+    bool GrantDeviceAccess() override;
     void OpenUrl(const QUrl& url) override;
     QString ChooseOpenFile(QWidget* owner, const FileChooserOptions& options) override;
     QString ChooseSaveFile(QWidget* owner, const FileChooserOptions& options) override;
@@ -36,7 +38,11 @@ public:
     bool anotherInstanceRunning = false;
     bool programStarts = true;               // RunAndWait's answer
     std::function<void()> whileProgramRuns;  // runs inside RunAndWait, while it "waits"
-    std::deque<QString> openFileAnswers;     // ChooseOpenFile answers in order; empty = cancel
+    bool accessHelper = false;               // CanGrantDeviceAccess's answer
+    bool accessGranted = true;               // GrantDeviceAccess's answer
+    std::function<void()> whileGranting;     // runs inside GrantDeviceAccess
+    int accessRequests = 0;
+    std::deque<QString> openFileAnswers;  // ChooseOpenFile answers in order; empty = cancel
     std::deque<QString> saveFileAnswers;
 
     QStringList startedPrograms;

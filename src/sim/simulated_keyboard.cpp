@@ -510,6 +510,11 @@ const std::string& SimulatedKeyboard::StateFile() const {
     return shared_->stateFile;
 }
 
+bool SimulatedKeyboard::StateFileUnreadable() const {
+    std::lock_guard lock(shared_->mutex);
+    return shared_->stateUnreadable;
+}
+
 std::vector<SimExchange> SimulatedKeyboard::Exchanges() const {
     std::lock_guard lock(shared_->mutex);
     return {shared_->exchanges.begin(), shared_->exchanges.end()};

@@ -66,6 +66,8 @@ public:
     SimLightingRecord LightingRecord(int effect) const;
     std::string Dump() const;
     const std::string& StateFile() const;
+    // True when the state file was there but could not be read (the keyboard started fresh).
+    bool StateFileUnreadable() const;
 
     // Exchanges that reached the protocol interface while its handle's session was current,
     // oldest first, including those an injected fault failed. Only the latest 100000 are kept.

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -8,6 +9,8 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include "kbcfg_runner.h"
@@ -440,6 +443,40 @@ TEST_F(KbcfgTest, BackupFactoryRestoreRestoreGivesTheSameSlotsInEveryProfile) {
               "  G            Task manager (Ctrl+Shift+Esc)\n");
 }
 
+// "-" writes the backup to standard output and nothing else goes there: the summary, the keys
+// left out and the diagnostics go to standard error. What comes out restores like a file.
+TEST_F(KbcfgTest, BackupToStandardOutputHasItToItself) {
+    Ok({"assign", "B", "--key", "Esc"});
+    const std::string file = folder_.File("file.kbbackup");
+    Ok({"backup", file});
+    const RunResult result = folder_.Sim({"--verbose", "backup", "-"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, ReadFile(file));
+    EXPECT_NE(result.err.find("backed up 1 keys to standard output\n"), std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("got classs"), std::string::npos) << result.err;
+    EXPECT_FALSE(std::filesystem::exists(folder_.File("-")));
+
+    folder_.Write("piped.kbbackup", result.out);
+    Ok({"reset", "--yes"});
+    EXPECT_EQ(Ok({"restore", folder_.File("piped.kbbackup")}).substr(0, 16), "restored 1 keys\n");
+}
+
+// A keymap file that cannot be read whole is kept aside once and said in a line; the command
+// itself goes on with what could be read.
+TEST_F(KbcfgTest, AnUnreadableKeymapIsKeptAsideAndSaidOnce) {
+    folder_.Write("state-keymap.xml", "<keymap><keyboard");
+    RunResult result = folder_.Sim({"assign", "A", "--key", "B"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err, "kbcfg: " + folder_.File("state-keymap.xml") +
+                              " could not be read whole; it was kept as " +
+                              folder_.File("state-keymap.xml.unreadable") + "\n");
+    EXPECT_EQ(ReadFile(folder_.File("state-keymap.xml.unreadable")), "<keymap><keyboard");
+    result = folder_.Sim({"keys"});
+    EXPECT_EQ(result.err, "");
+    EXPECT_FALSE(std::filesystem::exists(folder_.File("state-keymap.xml.unreadable.1")));
+}
+
 TEST_F(KbcfgTest, RefusesBadBackupsBeforeSendingAnything) {
     Ok({"assign", "B", "--key", "Esc"});
     const std::string good = folder_.File("good.kbbackup");
@@ -525,6 +562,48 @@ TEST_F(KbcfgTest, RefusesOutputsThatAreNotRegularFilesBeforeSendingAnything) {
     struct stat info {};
     ASSERT_EQ(::lstat(folder_.File("fifo").c_str(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+#endif
+
+#ifndef _WIN32
+// A full disk (a small tmpfs of a private mount namespace, filled up) fails the saves that
+// come after the checks: each is said, and kbcfg exits 1 without pointing to the usage text.
+TEST_F(KbcfgTest, SavesThatFailOnAFullDiskAreSaid) {
+    const std::filesystem::path full = folder_.Path() / "full";
+    std::filesystem::create_directory(full);
+    if (::geteuid() != 0 || std::system("unshare --mount true 2>/dev/null") != 0) {
+        GTEST_SKIP() << "needs root and mount namespaces for a full disk";
+    }
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::string keymap = (full / "keymap.xml").string();
+    const std::string backup = (full / "b.kbbackup").string();
+    const std::vector<Case> cases{
+        {{"--keymap", keymap, "assign", "A", "--key", "B"},
+         "could not save " + keymap + ": what was sent is not remembered"},
+        {{"backup", backup}, "could not write the backup " + backup},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        std::string command = std::string(KBCFG_PATH) + " --config " + folder_.File("config.xml") +
+                              " --simulate=" + folder_.File("state.xml");
+        for (const std::string& arg : c.args) {
+            command += " " + arg;
+        }
+        folder_.Write("full.sh", "mount -t tmpfs -o size=32k tmpfs " + full.string() +
+                                     " || exit 99\nhead -c 1000000 /dev/zero > " +
+                                     (full / "fill").string() + " 2>/dev/null\n" + command + " >" +
+                                     folder_.File("out.txt") + " 2>" + folder_.File("err.txt") +
+                                     "\n");
+        const int status = std::system(("unshare --mount sh " + folder_.File("full.sh")).c_str());
+        if (WEXITSTATUS(status) == 99) {
+            GTEST_SKIP() << "no tmpfs could be mounted";
+        }
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        EXPECT_EQ(ReadFile(folder_.File("err.txt")), "kbcfg: " + c.message + "\n");
+    }
 }
 #endif
 

@@ -719,10 +719,58 @@ def scenario_backup(demo, shots):
     expect(demo.close_with_button() == 1, "closing must end with exit code 1")
 
 
+def warning_box(demo, caption="Warning"):
+    found = run("xdotool", "search", "--all", "--onlyvisible", "--pid", str(demo.proc.pid),
+                "--name", f"^{caption}$", check=False).split()
+    return found[0] if found else None
+
+
+def scenario_files(demo, shots):
+    """Files the program could not read are kept as copies and named in one box at start; a
+    save that fails later is said in a box too, in the language in use."""
+    broken = {"settings.xml": "<settings language=", "store.xml": "<other/>",
+              "macro.xml": "<group><items name=\"a\">", "demo-keyboard.xml": "junk",
+              "demo-keyboard-keymap.xml": "<keymap><keyboard"}
+    for name, text in broken.items():
+        with open(os.path.join(demo.app, name), "w") as f:
+            f.write(text)
+    demo.launch()
+    wait_until("the box naming the unreadable files", lambda: warning_box(demo))
+    demo.screenshot(shots, "files-kept-aside")
+    for name, text in broken.items():
+        copy = os.path.join(demo.app, name + ".unreadable")
+        expect(os.path.exists(copy) and open(copy).read() == text, f"{name} was not kept")
+    run("xdotool", "key", "Return")
+    wait_until("the box to close", lambda: not warning_box(demo))
+    expect(not warning_box(demo), "a second box about the unreadable files")
+
+    # In Chinese now; then what is sent to the keys can no longer be kept.
+    demo.click("zh_cn")
+    time.sleep(0.5)
+    keymap = os.path.join(demo.app, "demo-keyboard-keymap.xml")
+    os.remove(keymap)
+    os.mkdir(keymap)
+    mark = len(demo.trace())
+    demo.choose("cmb_led_mode", 1)
+    wait_until("the lighting report", lambda: demo.sends(mark, "07 f7"))
+    wait_until("the box saying the save failed", lambda: warning_box(demo, "警告"))
+    demo.screenshot(shots, "files-save-failed-cn")
+    run("xdotool", "key", "Return")
+    wait_until("the box to close", lambda: not warning_box(demo, "警告"))
+    # A second failure of the same file is not said again until a save of it succeeded.
+    mark = len(demo.trace())
+    demo.choose("cmb_led_mode", 1)
+    wait_until("the next lighting report", lambda: demo.sends(mark, "07 f7"))
+    time.sleep(1.0)
+    expect(not warning_box(demo, "警告"), "the same failure was said twice in a row")
+    demo.stop()
+
+
 SCENARIOS = {"flow": scenario_flow, "handover": scenario_handover, "burst": scenario_burst,
              "tray": scenario_tray, "plug": scenario_plug, "assign": scenario_assign,
              "macro": scenario_macro, "chinese": scenario_chinese,
-             "lighting": scenario_lighting, "title": scenario_title, "backup": scenario_backup}
+             "lighting": scenario_lighting, "title": scenario_title, "backup": scenario_backup,
+             "files": scenario_files}
 NEEDS_TRAY = {"handover", "tray"}
 
 

@@ -72,5 +72,69 @@ TEST(BackgroundSaverTest, ALibrarySavedInTheBackgroundIsWhatTheNextLoadOrSaveSee
     EXPECT_EQ(MacroLibrary(path).Root().ChildCount(), 1);
 }
 
+// A full disk or a file made read-only must not lose the library: a dialog opened again reads
+// what could not be written, and the first write that succeeds puts it on disk.
+TEST(BackgroundSaverTest, ALibraryWhoseSaveFailedIsReadAgainFromWhatWasNotWritten) {
+    TempFolder folder;
+    const std::filesystem::path file = folder.Path() / "macro.xml";
+    const std::string path = file.string();
+    {
+        MacroLibrary library(path);
+        library.Root().InsertChild(-1, MakeGroupNode("kept"));
+        ASSERT_TRUE(library.Save());
+    }
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read,
+                                 std::filesystem::perm_options::replace);
+    {
+        MacroLibrary library(path);
+        library.Root().InsertChild(-1, MakeGroupNode("unsaved"));
+        ASSERT_TRUE(library.SaveInBackground());
+        EXPECT_FALSE(BackgroundSaver::Instance().Flush());
+    }
+    EXPECT_TRUE(BackgroundSaver::Instance().Unwritten(file).has_value());
+    MacroLibrary reopened(path);
+    ASSERT_EQ(reopened.Root().ChildCount(), 2);
+    EXPECT_EQ(reopened.Root().ChildAt(1)->GetAttribute("name"), "unsaved");
+
+    std::filesystem::permissions(file, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace);
+    ASSERT_TRUE(reopened.SaveInBackground());
+    EXPECT_TRUE(BackgroundSaver::Instance().Flush());
+    EXPECT_FALSE(BackgroundSaver::Instance().Unwritten(file).has_value());
+    EXPECT_EQ(MacroLibrary(path).Root().ChildCount(), 2);
+}
+
+// An unreadable library file that cannot be kept aside (here a folder in its place) is never
+// replaced; what the dialog changed stays for the next dialog all the same.
+TEST(BackgroundSaverTest, ALibraryThatMayNotReplaceItsFileIsHeldForTheNextDialog) {
+    TempFolder folder;
+    const std::filesystem::path file = folder.Path() / "macro.xml";
+    const std::string path = file.string();
+    std::filesystem::create_directory(file);
+    {
+        MacroLibrary library(path);
+        library.Root().InsertChild(-1, MakeGroupNode("held"));
+        EXPECT_FALSE(library.SaveInBackground());
+    }
+    {
+        MacroLibrary reopened(path);
+        ASSERT_EQ(reopened.Root().ChildCount(), 1);
+        reopened.Root().InsertChild(-1, MakeGroupNode("more"));
+        EXPECT_FALSE(reopened.SaveInBackground());
+        EXPECT_TRUE(BackgroundSaver::Instance().Flush());
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(file));
+
+    // Once the way is clear, the next change writes everything.
+    std::filesystem::remove(file);
+    MacroLibrary cleared(path);
+    ASSERT_EQ(cleared.Root().ChildCount(), 2);
+    cleared.Root().InsertChild(-1, MakeGroupNode("last"));
+    ASSERT_TRUE(cleared.SaveInBackground());
+    EXPECT_TRUE(BackgroundSaver::Instance().Flush());
+    EXPECT_EQ(MacroLibrary(path).Root().ChildCount(), 3);
+    EXPECT_FALSE(BackgroundSaver::Instance().Unwritten(file).has_value());
+}
+
 }  // namespace
 }  // namespace kb

@@ -16,11 +16,13 @@
 #include <initializer_list>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "device/trace_sink.h"
 #include "keymap/keymap_file.h"
+#include "mainwindow/device_access.h"
 #include "platform/recording_platform.h"
 #include "program_env.h"
 #include "protocol/pacers.h"
@@ -473,6 +475,57 @@ TEST_F(MainWindowTest, ColourCycleStaysCheckedWhenItsEffectIsShownAgain) {
     SelectEffect(8);
     EXPECT_TRUE(Find("udef_area2_color1")->IsChecked());
     EXPECT_FALSE(Find("udef_area2_color3")->IsChecked());
+}
+
+// Keyboard-only use of the lighting panel: on every effect, Tab from the window reaches each
+// slider and each row of colour swatches the effect shows, and nothing hidden.
+TEST_F(MainWindowTest, TabReachesEverySliderAndSwatchRowOfEachEffect) {
+    Start();
+    window_->activateWindow();
+    QApplication::setActiveWindow(window_.get());
+    for (int effect = 0; effect < kEffectCount; ++effect) {
+        SCOPED_TRACE(effect);
+        SelectEffect(effect);
+        Find("cmb_led_mode")->setFocus(Qt::TabFocusReason);
+        std::set<QString> reached;
+        for (int press = 0; press < 200; ++press) {
+            QWidget* focused = QApplication::focusWidget();
+            ASSERT_NE(focused, nullptr);
+            QTest::keyClick(focused, Qt::Key_Tab);
+            auto* control = dynamic_cast<SWindow*>(QApplication::focusWidget());
+            if (control == nullptr) {
+                continue;
+            }
+            EXPECT_TRUE(control->isVisibleTo(window_.get())) << control->GetName().toStdString();
+            if (!reached.insert(control->GetName()).second) {
+                break;  // round the window once
+            }
+        }
+        // What the effect shows: its sliders, and each row of swatches (one of a row's radios).
+        for (const char* name : {"bar_brightness", "bar_speed"}) {
+            if (Find(name)->isVisibleTo(window_.get())) {
+                EXPECT_TRUE(reached.count(QString::fromLatin1(name))) << name;
+            }
+        }
+        std::map<QString, bool> rows;  // parent -> reached
+        for (QWidget* widget : window_->findChildren<QWidget*>()) {
+            auto* swatch = dynamic_cast<SWindow*>(widget);
+            if (swatch == nullptr) {
+                continue;
+            }
+            const QString name = swatch->GetName();
+            if (!(name.startsWith(QLatin1String("bar_color")) ||
+                  name.startsWith(QLatin1String("udef_area"))) ||
+                !swatch->IsClass(QStringLiteral("radio")) || !swatch->isVisibleTo(window_.get())) {
+                continue;
+            }
+            rows[swatch->parentWidget()->objectName() + QString::number(swatch->y())] |=
+                reached.count(name) > 0;
+        }
+        for (const auto& [row, wasReached] : rows) {
+            EXPECT_TRUE(wasReached) << row.toStdString();
+        }
+    }
 }
 
 TEST_F(MainWindowTest, ClicksOutsideTheLightingControlsSendNothing) {
@@ -1031,6 +1084,48 @@ TEST_F(MainWindowTest, AKeyboardWithoutPermissionIsExplained) {
     QCoreApplication::sendPostedEvents();
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].text, "Failed to open USB");
+}
+
+// Where the platform can give access itself, the explanation offers it: OK asks the system,
+// and access given connects at once; Cancel or a refusal leaves the keyboard away.
+TEST_F(MainWindowTest, AccessToAKeyboardThatIsKeptFromUsIsOfferedWhereItCanBeGiven) {
+    const QString offer = QString::fromUtf8(kNoPermissionText) + "\n\n" + kTextOfferAccess;
+    struct Case {
+        const char* name;
+        int answer;
+        bool granted;
+        std::vector<QString> boxes;  // after "Failed to open USB"
+        bool connected;
+    };
+    const std::vector<Case> cases{
+        {"given", ui::kIdOk, true, {offer}, true},
+        {"cancelled", ui::kIdCancel, true, {offer}, false},
+        {"refused", ui::kIdOk, false, {offer, kTextAccessNotGiven}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        keyboard_.DenyOpen(true);
+        platform_.accessHelper = true;
+        platform_.accessGranted = c.granted;
+        platform_.accessRequests = 0;
+        platform_.whileGranting = [this] { keyboard_.DenyOpen(false); };
+        boxes_.clear();
+        boxAnswer_ = c.answer;
+        Start();
+        QCoreApplication::sendPostedEvents();
+        std::vector<QString> texts;
+        for (const Box& box : boxes_) {
+            texts.push_back(box.text);
+        }
+        std::vector<QString> expected{"Failed to open USB"};
+        expected.insert(expected.end(), c.boxes.begin(), c.boxes.end());
+        EXPECT_EQ(texts, expected);
+        EXPECT_EQ(platform_.accessRequests, c.answer == ui::kIdOk ? 1 : 0);
+        EXPECT_EQ(Status(), c.connected ? "Connected" : "Disconnected");
+        window_->DestroyWindow();
+        window_.reset();
+    }
+    boxAnswer_ = ui::kIdOk;
 }
 
 TEST_F(MainWindowTest, TheLanguageChosenIsHandedOnToBeKept) {

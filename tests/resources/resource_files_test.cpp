@@ -579,7 +579,22 @@ TEST(Translations, EveryShownTextHasAChineseAndAnEnglishTranslation) {
          {kb::kNoPermissionText,
           "Importing replaces all %1 macro groups of the library with the groups of %2. Continue?",
           "%1 could not be read as a macro file.", "The macro groups could not be written to %1.",
-          "%1 does not end in \".mcr\": only .mcr files are imported and exported."}) {
+          "%1 does not end in \".mcr\": only .mcr files are imported and exported.",
+          // The notices about the program's own files.
+          "These files could not be read. Each was kept as a copy, and the program started "
+          "without what they held:\n%1",
+          "%1 (kept as %2)",
+          "%1 could not be saved: the disk is full. Your changes stay in the program and are "
+          "saved with your next change once there is room.",
+          "%1 could not be saved: writing there is not permitted. Your changes stay in the "
+          "program and are saved with your next change once that is possible.",
+          "%1 could not be saved. Your changes stay in the program and are saved with your next "
+          "change once that is possible.",
+          // The offer to give access to the keyboard, and its failure.
+          "The program can do this for you now: choose OK, and the system asks for an "
+          "administrator's password.",
+          "Access was not given. Run the command above in a terminal, then plug the keyboard in "
+          "again."}) {
         shown.emplace_back("msgbox", t);
     }
     for (const char* t : {"Now: macro \"%1\" ×%2", "Now: types itself", "Now: → %1", "Now: %1",

@@ -671,7 +671,8 @@ void MacroRecordDlg::ImportLibrary() {
         Ask(Tr(kTextImportFailed).arg(QDir::toNativeSeparators(path)), ui::kMbOk);
         return;
     }
-    library_.Save();
+    // A failed write is told by the window's save notice; the library keeps the import.
+    library_.SaveInBackground();
     if (groupAdapter_ != nullptr) {
         groupAdapter_->NotifyDataSetChanged();
     }

@@ -11,8 +11,11 @@
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
+#include <QProcess>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <QThread>
 #include <QWidget>
 
@@ -29,6 +32,13 @@ constexpr const char* kInstanceLockWhat = "single instance";
 constexpr const char* kRunsUnclaimed = "running without the single-instance check";
 // How long a second start waits for the running instance to listen.
 constexpr qint64 kHandOverPatienceMs = 5000;
+// Installed beside the programs with its polkit action: makes udev read the installed rule again
+// and apply it to the keyboards plugged in.
+constexpr const char* kAccessHelper = "kbconfig-allow-access";
+
+QString AccessHelperPath() {
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(kAccessHelper);
+}
 
 }  // namespace
 
@@ -260,6 +270,23 @@ void LinuxPlatform::OnDeviceEvent() {
 
 bool LinuxPlatform::RunAndWait(const QString& program) {
     return RunProgramAndWait(program);
+}
+
+bool LinuxPlatform::CanGrantDeviceAccess() const {
+    const QFileInfo helper(AccessHelperPath());
+    return helper.isFile() && helper.isExecutable() &&
+           !QStandardPaths::findExecutable(QStringLiteral("pkexec")).isEmpty();
+}
+
+bool LinuxPlatform::GrantDeviceAccess() {
+    // pkexec asks for the administrator's consent through the desktop's agent; the window waits.
+    QProcess process;
+    process.start(QStandardPaths::findExecutable(QStringLiteral("pkexec")), {AccessHelperPath()});
+    if (!process.waitForStarted(-1)) {
+        return false;
+    }
+    process.waitForFinished(-1);
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
 void LinuxPlatform::OpenUrl(const QUrl& url) {

@@ -34,6 +34,8 @@ public:
                              std::function<void()> onActivateRequest) override;
     void WatchDeviceChanges(std::function<void()> onChange) override;
     bool RunAndWait(const QString& program) override;
+    bool CanGrantDeviceAccess() const override;
+    bool GrantDeviceAccess() override;
     void OpenUrl(const QUrl& url) override;
     QString ChooseOpenFile(QWidget* owner, const FileChooserOptions& options) override;
     QString ChooseSaveFile(QWidget* owner, const FileChooserOptions& options) override;
