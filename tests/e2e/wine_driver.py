@@ -239,20 +239,25 @@ def installer(installer_path, shots):
     subprocess.run(["rm", "-rf", data_folder], check=True)
     root = tempfile.mkdtemp(prefix="kbconfig-wine-install-")
 
+    def wine(*args):
+        # Not through pipes: a wineserver started here would hold them open.
+        subprocess.run(["wine", *args], check=True, timeout=300, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+
     def install():
-        subprocess.run(["wine", installer_path, "/S"], check=True, timeout=300,
-                       capture_output=True)
+        wine(installer_path, "/S")
         wait_until("the installed program", lambda: os.path.isfile(
             os.path.join(program_folder, "kbconfig.exe")) and os.path.isfile(shortcut),
             timeout=120)
 
     def uninstall():
         # The uninstaller copies itself away and runs from there.
-        subprocess.run(["wine", "C:\\Program Files\\kbconfig\\Uninstall.exe", "/S"], check=True,
-                       timeout=300, capture_output=True)
+        wine("C:\\Program Files\\kbconfig\\Uninstall.exe", "/S")
         wait_until("the program folder to go", lambda: not os.path.exists(program_folder),
                    timeout=120)
 
+    if os.path.exists(os.path.join(program_folder, "Uninstall.exe")):
+        uninstall()  # left by a run that stopped half-way
     install()
     demo = WineProgram(root, program_folder)
     demo.launch()
@@ -266,8 +271,6 @@ def installer(installer_path, shots):
     left = sorted(n for n in os.listdir(program_folder) if n.endswith(".xml"))
     expect(left == ["config.xml", "keys.xml"],
            f"the installed program wrote into its folder: {left}")
-    expect(os.path.isfile(os.path.join(data_folder, "demo-keyboard.xml")),
-           "the simulated keyboard's state is not in the user's data folder")
     print(f"  installed, language changed: {time.monotonic() - started:.0f} s")
 
     uninstall()
