@@ -85,6 +85,16 @@ class WineProgram(Demo):
         run("xdotool", "click", "1")
         time.sleep(0.3)
 
+    def status_is_red(self):
+        """True when the status text ("Disconnected") is drawn in the danger colour."""
+        x, y, w, h = self.rects["version"]
+        left, top = self.geometry()
+        image = subprocess.run(["import", "-window", "root", "-crop",
+                                f"{w}x{h}+{left + x}+{top + y}", "-depth", "8", "rgb:-"],
+                               capture_output=True, timeout=30).stdout
+        pixels = [image[i:i + 3] for i in range(0, len(image) - 2, 3)]
+        return sum(1 for r, g, b in pixels if r > 180 and g < 130 and b < 140) > 20
+
     def stop(self):
         super().stop()
         # What Wine started for the program (its tray host among them) goes with it.
@@ -218,6 +228,7 @@ def session(program_folder, shots):
     wait_until("the warning to go", lambda: "IsViewable" not in run(
         "xwininfo", "-id", box, check=False), timeout=15)
     expect(real.proc.poll() is None, "kbconfig.exe ended:\n" + "\n".join(real.trace()[-20:]))
+    wait_until("the status in the danger colour", lambda: real.status_is_red(), timeout=15)
     real.screenshot(shots, "wine-real-disconnected")
     expect(real.close_with_button() == 1, "closing kbconfig.exe must end with exit code 1")
     real.stop()
