@@ -267,8 +267,12 @@ def installer(installer_path, shots):
         wait_until("the program folder to go", lambda: not os.path.exists(program_folder),
                    timeout=120)
 
+    # Left by a run that stopped half-way, perhaps with files of its own in the folder.
     if os.path.exists(os.path.join(program_folder, "Uninstall.exe")):
-        uninstall()  # left by a run that stopped half-way
+        wine("C:\\Program Files\\kbconfig\\Uninstall.exe", "/S")
+        wait_until("the earlier install to go", lambda: not os.path.exists(
+            os.path.join(program_folder, "Uninstall.exe")), timeout=120)
+    subprocess.run(["rm", "-rf", program_folder], check=True)
     install()
     demo = WineProgram(root, program_folder)
     demo.launch()
