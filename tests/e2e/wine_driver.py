@@ -15,8 +15,9 @@ installer: silent install, the installed program shows its window; a change made
 %APPDATA%\\kbconfig, survives a silent uninstall (which removes the program folder) and is shown
 again after reinstalling.
 
-The caller provides WINEPREFIX (booted) and DISPLAY, a display of its own; trayer, when present,
-is started as the notification area. Every step waits on a condition with a generous deadline.
+The caller provides WINEPREFIX (booted) and DISPLAY, a display of its own; trayer is started as
+the notification area, Wine docks its tray icons there. Every step waits on a condition with a
+generous deadline.
 """
 
 import glob
@@ -98,7 +99,8 @@ class WineProgram(Demo):
     def stop(self):
         super().stop()
         # What Wine started for the program (its tray host among them) goes with it.
-        subprocess.run(["wineserver", "-k"], capture_output=True, timeout=60)
+        subprocess.run(["wineserver", "-k"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=60)
 
 
 def tray_icons():
@@ -324,7 +326,8 @@ def main():
         run("import", "-window", "root", os.path.join(shots, f"wine-{what}-failed.png"),
             check=False, timeout=30)
         print(f"(screen in {shots}/wine-{what}-failed.png)", file=sys.stderr)
-        subprocess.run(["wineserver", "-k"], capture_output=True, timeout=60)
+        subprocess.run(["wineserver", "-k"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=60)
         return 1
     subprocess.run(["rm", "-rf", root])
     print(f"wine {what}: passed; screenshots in {shots}")
