@@ -1,6 +1,7 @@
 #include "config/data_folder.h"
 #include "util/file_read.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -40,20 +41,42 @@ std::string Variable(const char* name) {
 }
 
 #ifdef _WIN32
-// The user's roaming application data folder, as the shell knows it; %APPDATA% when the shell
-// cannot tell.
-std::string RoamingAppData() {
+// A folder the shell knows, empty when it cannot tell.
+std::string KnownFolder(REFKNOWNFOLDERID id) {
     PWSTR folder = nullptr;
     std::string utf8;
-    if (SUCCEEDED(
-            SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr, &folder)) &&
+    if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &folder)) &&
         folder != nullptr) {
         utf8 = Utf8FromWide(folder);
     }
     CoTaskMemFree(folder);
-    return utf8.empty() ? Variable("APPDATA") : utf8;
+    return utf8;
+}
+
+// The user's roaming application data folder, as the shell knows it; %APPDATA% when the shell
+// cannot tell.
+std::string RoamingAppData() {
+    std::string folder = KnownFolder(FOLDERID_RoamingAppData);
+    return folder.empty() ? Variable("APPDATA") : folder;
 }
 #endif
+
+// The folder's path with one kind of separator and no trailing one (Windows: in lower case).
+std::string ComparablePath(std::string path) {
+#ifdef _WIN32
+    for (char& c : path) {
+        if (c == '\\') {
+            c = '/';
+        } else if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+#endif
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    return path;
+}
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
     if (folder.empty()) {
@@ -89,7 +112,10 @@ std::string UserDataFolder(const DataFolderEnvironment& env) {
 
 std::string DataFolderFor(const std::string& programFolder, bool programFolderWritable,
                           const DataFolderEnvironment& env) {
-    if (!programFolder.empty() && programFolderWritable) {
+    const bool installed = std::any_of(
+        env.installFolders.begin(), env.installFolders.end(),
+        [&](const std::string& folder) { return IsInsideFolder(programFolder, folder); });
+    if (!programFolder.empty() && programFolderWritable && !installed) {
         return programFolder;
     }
     return UserDataFolder(env);
@@ -99,6 +125,11 @@ DataFolderEnvironment ProcessDataFolderEnvironment() {
     DataFolderEnvironment env;
 #ifdef _WIN32
     env.appData = RoamingAppData();
+    for (const KNOWNFOLDERID* id : {&FOLDERID_ProgramFiles, &FOLDERID_ProgramFilesX86}) {
+        if (std::string folder = KnownFolder(*id); !folder.empty()) {
+            env.installFolders.push_back(std::move(folder));
+        }
+    }
 #else
     env.xdgDataHome = Variable("XDG_DATA_HOME");
     env.home = Variable("HOME");
@@ -115,6 +146,19 @@ std::string DataFolder() {
     const std::string programFolder = ProgramFolder();
     return DataFolderFor(programFolder, IsWritableFolder(programFolder),
                          ProcessDataFolderEnvironment());
+}
+
+bool IsInsideFolder(const std::string& folder, const std::string& parent) {
+    if (folder.empty() || parent.empty()) {
+        return false;
+    }
+    const std::string child = ComparablePath(folder);
+    const std::string base = ComparablePath(parent);
+    if (child.size() == base.size()) {
+        return child == base;
+    }
+    return child.size() > base.size() && child.compare(0, base.size(), base) == 0 &&
+           (base.back() == '/' || child[base.size()] == '/');
 }
 
 bool IsWritableFolder(const std::string& folder) {

@@ -17,7 +17,7 @@
 namespace kb {
 namespace {
 
-TEST(DataFolderTest, ProgramFolderWhenWritableElseTheUsersFolder) {
+TEST(DataFolderTest, ProgramFolderWhenWritableAndNotInstalledElseTheUsersFolder) {
     struct Case {
         std::string programFolder;
         bool writable;
@@ -26,27 +26,49 @@ TEST(DataFolderTest, ProgramFolderWhenWritableElseTheUsersFolder) {
     };
 #ifdef _WIN32
     const std::vector<Case> cases{
-        {"C:\\kb", true, {"", "", "C:\\Users\\u\\AppData\\Roaming"}, "C:\\kb"},
+        {"C:\\kb", true, {"", "", "C:\\Users\\u\\AppData\\Roaming", {}}, "C:\\kb"},
         {"C:\\Program Files\\kb",
          false,
-         {"", "", "C:\\Users\\u\\AppData\\Roaming"},
+         {"", "", "C:\\Users\\u\\AppData\\Roaming", {}},
          "C:\\Users\\u\\AppData\\Roaming\\kbconfig"},
         {"C:\\Program Files\\kb",
          false,
-         {"", "", "Z:\\tmp\\数据\\"},
+         {"", "", "Z:\\tmp\\数据\\", {}},
          "Z:\\tmp\\数据\\kbconfig"},
-        {"C:\\Program Files\\kb", false, {"", "", ""}, ""},
+        {"C:\\Program Files\\kb", false, {"", "", "", {}}, ""},
+        // Installed: writable (elevated, or under Wine) and still not the data folder.
+        {"C:\\Program Files\\kbconfig",
+         true,
+         {"",
+          "",
+          "C:\\Users\\u\\AppData\\Roaming",
+          {"C:\\Program Files", "C:\\Program Files (x86)"}},
+         "C:\\Users\\u\\AppData\\Roaming\\kbconfig"},
+        {"c:/program files (x86)/kbconfig/",
+         true,
+         {"", "", "C:\\Roaming", {"C:\\Program Files", "C:\\Program Files (x86)\\"}},
+         "C:\\Roaming\\kbconfig"},
+        // A name that only begins like the install folder is a folder of its own.
+        {"C:\\Program Files kb",
+         true,
+         {"", "", "C:\\Roaming", {"C:\\Program Files"}},
+         "C:\\Program Files kb"},
     };
 #else
     const std::vector<Case> cases{
-        {"/opt/kb", true, {"/xdg", "/home/u", ""}, "/opt/kb"},
-        {"/usr/bin", false, {"/xdg", "/home/u", ""}, "/xdg/kbconfig"},
-        {"/usr/bin", false, {"/xdg/", "/home/u", ""}, "/xdg/kbconfig"},
+        {"/opt/kb", true, {"/xdg", "/home/u", "", {}}, "/opt/kb"},
+        {"/usr/bin", false, {"/xdg", "/home/u", "", {}}, "/xdg/kbconfig"},
+        {"/usr/bin", false, {"/xdg/", "/home/u", "", {}}, "/xdg/kbconfig"},
         // A relative XDG_DATA_HOME does not count.
-        {"/usr/bin", false, {"xdg", "/home/u", ""}, "/home/u/.local/share/kbconfig"},
-        {"/usr/bin", false, {"", "/home/u", ""}, "/home/u/.local/share/kbconfig"},
-        {"", true, {"", "/home/u", ""}, "/home/u/.local/share/kbconfig"},
-        {"/usr/bin", false, {"", "", ""}, ""},
+        {"/usr/bin", false, {"xdg", "/home/u", "", {}}, "/home/u/.local/share/kbconfig"},
+        {"/usr/bin", false, {"", "/home/u", "", {}}, "/home/u/.local/share/kbconfig"},
+        {"", true, {"", "/home/u", "", {}}, "/home/u/.local/share/kbconfig"},
+        {"/usr/bin", false, {"", "", "", {}}, ""},
+        {"/opt/kb", true, {"", "/home/u", "", {"/opt"}}, "/home/u/.local/share/kbconfig"},
+        {"/opt/kb", true, {"", "/home/u", "", {"/opt/k"}}, "/opt/kb"},
+        {"/opt/kb", true, {"", "/home/u", "", {"/"}}, "/home/u/.local/share/kbconfig"},
+        // Case counts outside Windows.
+        {"/Opt/kb", true, {"", "/home/u", "", {"/opt"}}, "/Opt/kb"},
     };
 #endif
     for (const Case& c : cases) {
@@ -77,8 +99,14 @@ TEST(DataFolderTest, WritableFolderIsADirectoryWeMayWriteIn) {
 #endif
     std::filesystem::remove_all(folder);
 
-    // The test runs from the build tree, which is writable.
+    // The test runs from the build tree, which is writable and not an installed program's folder.
     EXPECT_EQ(DataFolder(), ProgramFolder());
+#ifdef _WIN32
+    // The shell names the folders of installed programs.
+    const auto installFolders = ProcessDataFolderEnvironment().installFolders;
+    ASSERT_FALSE(installFolders.empty());
+    EXPECT_TRUE(IsInsideFolder(installFolders.front() + "\\kbconfig", installFolders.front()));
+#endif
 }
 
 }  // namespace

@@ -763,6 +763,87 @@ def scenario_files(demo, shots):
     wait_until("the next lighting report", lambda: demo.sends(mark, "07 f7"))
     time.sleep(1.0)
     expect(not warning_box(demo, "警告"), "the same failure was said twice in a row")
+
+
+EXPECTED_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "expected")
+
+
+def protocol_lines(lines):
+    """The reports and waits of a trace, without anything else the process wrote."""
+    return [line for line in lines if line.split(" ", 1)[0] in ("send", "read", "wait")]
+
+
+def record_macro_with_repeat(demo, shots, shot_prefix):
+    """On the running demo: a macro on A recorded from typed keys with a fixed delay and a repeat
+    count typed into their fields, then OK. Returns the reports and waits from the key click to
+    the read-back. The steps depend on nothing but the keys, so every platform sends the same."""
+    dialog_layout = ET.parse(os.path.join(demo.app, "uires", "layout", "macro.xml")).getroot()
+    tabs = dialog_layout.find(".//tabctrl2")
+    tx, ty, _, _ = (int(v) for v in tabs.get("pos").split(","))
+    tab_height = int(tabs.get("tabHeight"))
+    rects = layout_rects_of(dialog_layout)
+
+    def in_page(name):
+        x, y, w, h = rects[name]
+        return (tx + x, ty + tab_height + y, w, h)
+
+    def type_into(name, text):
+        demo.click_at(in_page(name), dialog)
+        run("xdotool", "key", "ctrl+a")
+        run("xdotool", "type", "--delay", "80", text)
+        time.sleep(0.3)
+
+    mark = len(demo.trace())
+    demo.click_key("A")
+    dialog = wait_until("the key-assignment dialog", lambda: next(
+        (w for w in run("xdotool", "search", "--all", "--onlyvisible", "--pid",
+                        str(demo.proc.pid), "--name", "Key assignment", check=False).split()
+         if w != demo.window), None), timeout=30)
+    time.sleep(1.0)  # placed over the main window once shown
+    demo.click_at((tx, ty, int(tabs.get("tabWidth")), tab_height), dialog)
+    demo.click_at(in_page("groupAdd"), dialog)
+    group_list = in_page("macro_group")
+    demo.click_at((group_list[0], group_list[1], group_list[2], 32), dialog)
+    demo.click_at(in_page("chk_macro_fixed_delay"), dialog)
+    type_into("edit_macro_delay_time", "40")
+    type_into("edit_macro_repeat_times", "3")
+    demo.click_at(in_page("chk_macro_record"), dialog)
+    for key in ("h", "i"):
+        run("xdotool", "key", key)
+        time.sleep(0.25)
+    demo.click_at(in_page("chk_macro_record"), dialog)
+    demo.screenshot(shots, shot_prefix + "-recorded")
+    demo.click_at(rects["btnOK"], dialog)
+    wait_until("the macro transfer", lambda: len(demo.sends(mark, "07 00")) >= 27, timeout=30)
+    def read_back_done():
+        lines = demo.trace()[mark:]
+        starts = [i for i, line in enumerate(lines) if line.startswith("send 07 fb")]
+        # The profile's read-back ends with its fourth read.
+        return starts and len([l for l in lines[starts[-1]:] if l.startswith("read ")]) >= 4
+
+    wait_until("the read-back", read_back_done, timeout=30)
+    demo.screenshot(shots, shot_prefix + "-assigned")
+    return protocol_lines(demo.trace()[mark:])
+
+
+def check_against_expected(trace, name):
+    with open(os.path.join(EXPECTED_DIR, name)) as f:
+        expected = [line for line in f.read().splitlines() if line and not line.startswith("#")]
+    if trace != expected:
+        import difflib
+        diff = "\n".join(difflib.unified_diff(expected, trace, "expected", "sent", lineterm=""))
+        raise Failure(f"the trace differs from {name}:\n{diff}")
+
+
+def scenario_record(demo, shots):
+    """A macro recorded from typed keys, with its delay and repeat typed: the reports and waits
+    are the stored ones the Windows build is checked against too."""
+    demo.launch()
+    trace = record_macro_with_repeat(demo, shots, "record")
+    if os.environ.get("KB_WRITE_EXPECTED"):
+        with open(os.path.join(EXPECTED_DIR, "record-macro.trace"), "w") as f:
+            f.write("\n".join(trace) + "\n")
+    check_against_expected(trace, "record-macro.trace")
     demo.stop()
 
 
@@ -770,7 +851,7 @@ SCENARIOS = {"flow": scenario_flow, "handover": scenario_handover, "burst": scen
              "tray": scenario_tray, "plug": scenario_plug, "assign": scenario_assign,
              "macro": scenario_macro, "chinese": scenario_chinese,
              "lighting": scenario_lighting, "title": scenario_title, "backup": scenario_backup,
-             "files": scenario_files}
+             "files": scenario_files, "record": scenario_record}
 NEEDS_TRAY = {"handover", "tray"}
 
 
