@@ -4,8 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "device/hid_backend.h"
-#include "protocol/keyboard_protocol.h"
+#include "session/keyboard_session.h"
 
 namespace kb::cli {
 

@@ -24,13 +24,10 @@
 #include "config/data_folder.h"
 #include "config/device_config.h"
 #include "config/program_folder.h"
-#include "device/discovery.h"
 #include "device/system_hid.h"
 #include "keymap/backup_restore.h"
 #include "keymap/keymap_file.h"
 #include "macro/macro_library.h"
-#include "protocol/assignment_record.h"
-#include "protocol/keyboard_protocol.h"
 #include "protocol/pacers.h"
 #include "session/keyboard_session.h"
 #include "sim/sim_state.h"
@@ -238,24 +235,15 @@ std::string CriteriaText(const DeviceConfig& config) {
            number(config.interfaceNumber) + ", collection " + number(config.subdevice);
 }
 
-int ListInterfaces(HidBackend& backend, const DeviceConfig& config, const std::string& configPath,
-                   std::ostream* diagnostics) {
-    const std::vector<HidInterfaceInfo> interfaces = backend.Enumerate();
-    if (interfaces.empty()) {
+int ListInterfaces(const KeyboardSession& session, const std::string& configPath,
+                   const DeviceConfig& config) {
+    const InterfaceListing listing = session.ListInterfaces();
+    if (listing.interfaces.empty()) {
         std::cout << "No HID devices found." << std::endl;
         return kExitDone;
     }
-    const auto found = FindKeyboardInterface(
-        backend, {config.vid, config.pid, config.interfaceNumber, config.subdevice}, diagnostics);
-    std::optional<std::size_t> marked;
-    for (std::size_t i = 0; found && i < interfaces.size(); ++i) {
-        if (interfaces[i].path == found->path &&
-            interfaces[i].interfacePath == found->interfacePath) {
-            marked = i;
-        }
-    }
-    std::cout << FormatInterfaceList(interfaces, marked);
-    if (marked) {
+    std::cout << FormatInterfaceList(listing.interfaces, listing.keyboard);
+    if (listing.keyboard) {
         std::cout << "* the keyboard of " << configPath << " (" << CriteriaText(config) << ")\n";
     } else {
         std::cout << "no interface matches " << configPath << " (" << CriteriaText(config) << ")\n";
@@ -264,9 +252,9 @@ int ListInterfaces(HidBackend& backend, const DeviceConfig& config, const std::s
     return kExitDone;
 }
 
-void PrintTables(const KeyboardProtocol& protocol) {
-    std::cout << FormatSlotTables(protocol.CurrentProfileIndex() + 1, protocol.MacroSlots(),
-                                  protocol.RemapSlots())
+void PrintTables(const KeyboardSession& session) {
+    std::cout << FormatSlotTables(session.CurrentProfileIndex() + 1, session.MacroSlots(),
+                                  session.RemapSlots())
               << std::flush;
 }
 
@@ -343,8 +331,7 @@ int Restore(const KeyboardMemory& backup, KeyboardSession& session) {
         if (const SessionResult read = SelectAndRead(session, profile); !read.done) {
             return Failed(read);
         }
-        const KeyboardProtocol& protocol = session.Protocol();
-        tables += FormatSlotTables(profile, protocol.MacroSlots(), protocol.RemapSlots());
+        tables += FormatSlotTables(profile, session.MacroSlots(), session.RemapSlots());
     }
     std::cout << "restored " << result.applied << " keys"
               << (backup.lighting ? " and the lighting" : "") << '\n'
@@ -355,13 +342,12 @@ int Restore(const KeyboardMemory& backup, KeyboardSession& session) {
 int RunCommand(const Options& options, KeyboardSession& session,
                const std::optional<KeyChoice>& assignment,
                const std::optional<KeyboardMemory>& backup) {
-    KeyboardProtocol& protocol = session.Protocol();
     switch (options.command) {
         case Command::Slots:
             if (const SessionResult read = SelectAndRead(session, options.profile); !read.done) {
                 return Failed(read);
             }
-            PrintTables(protocol);
+            PrintTables(session);
             return kExitDone;
         case Command::Keys: {
             // Printed once every profile was read, so a failure prints nothing.
@@ -394,7 +380,7 @@ int RunCommand(const Options& options, KeyboardSession& session,
                 // A refusal, or a report the keyboard did not take, has been told by the view.
                 return result.warned ? kExitKeyboard : Failed(result);
             }
-            PrintTables(protocol);
+            PrintTables(session);
             return kExitDone;
         }
         case Command::Reset: {
@@ -402,14 +388,14 @@ int RunCommand(const Options& options, KeyboardSession& session,
             if (!result.done) {
                 return Failed(result);
             }
-            PrintTables(protocol);
+            PrintTables(session);
             return kExitDone;
         }
         case Command::Light: {
             const int effect = options.light.effect;
             const LightingRecord sent = BuildLighting(options.light);
             // The other effects keep what was last sent for them.
-            LightingTable table = protocol.Lighting();
+            LightingTable table = session.Lighting();
             if (const auto& last = session.Memory().Memory().lighting) {
                 table = last->table;
             }
@@ -517,13 +503,12 @@ int Run(const std::vector<std::string>& args) {
         pacer = std::make_unique<SleepingPacer>(trace);
     }
 
-    if (options.command == Command::List) {
-        return ListInterfaces(*backend, config, configPath, diagnostics);
-    }
-
     CliView view;
     KeyboardSession session(*backend, *gate, *pacer, view, KeymapPath(options), identity,
                             diagnostics, trace);
+    if (options.command == Command::List) {
+        return ListInterfaces(session, configPath, config);
+    }
     // A keymap file that cannot be read whole is kept aside before anything replaces it.
     if (session.Memory().LoadedDamaged()) {
         const UnreadableCopy kept = KeepUnreadable(PathFromUtf8(session.Memory().Path()));
@@ -535,7 +520,7 @@ int Run(const std::vector<std::string>& args) {
     }
     if (!session.Connect()) {
         std::cerr << kFailedToOpen << std::endl;
-        if (session.Channel().LastOpenFailure() == OpenFailure::NoPermission) {
+        if (session.LastOpenFailure() == OpenFailure::NoPermission) {
             std::cerr << kNoPermissionText << std::endl;
         }
         return kExitKeyboard;

@@ -1,5 +1,6 @@
 #include "session/keyboard_session.h"
 
+#include "device/discovery.h"
 #include "keymap/backup_restore.h"
 
 namespace kb {
@@ -15,7 +16,9 @@ KeyboardSession::KeyboardSession(HidBackend& backend, DeviceGate& gate, Pacer& p
 KeyboardSession::KeyboardSession(HidBackend& backend, DeviceGate& gate, Pacer& pacer,
                                  std::string keymapPath, KeyboardIdentity identity,
                                  std::ostream* diagnostics, TraceSink* trace)
-    : channel_(backend, gate, diagnostics, trace),
+    : backend_(backend),
+      diagnostics_(diagnostics),
+      channel_(backend, gate, diagnostics, trace),
       protocol_(channel_, pacer, relay_),
       memory_(std::move(keymapPath), identity),
       identity_(identity) {
@@ -25,6 +28,23 @@ KeyboardSession::KeyboardSession(HidBackend& backend, DeviceGate& gate, Pacer& p
 bool KeyboardSession::Connect() {
     return channel_.OpenChannel(identity_.vid, identity_.pid, identity_.interfaceNumber,
                                 identity_.subdevice) != 0;
+}
+
+InterfaceListing KeyboardSession::ListInterfaces() const {
+    InterfaceListing listing{backend_.Enumerate(), std::nullopt};
+    if (listing.interfaces.empty()) {
+        return listing;
+    }
+    const auto found = FindKeyboardInterface(
+        backend_, {identity_.vid, identity_.pid, identity_.interfaceNumber, identity_.subdevice},
+        diagnostics_);
+    for (std::size_t i = 0; found && i < listing.interfaces.size(); ++i) {
+        if (listing.interfaces[i].path == found->path &&
+            listing.interfaces[i].interfacePath == found->interfacePath) {
+            listing.keyboard = i;
+        }
+    }
+    return listing;
 }
 
 void KeyboardSession::Close() {

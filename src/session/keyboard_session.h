@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "device/device_channel.h"
 #include "keymap/key_memory.h"
@@ -24,6 +26,12 @@ struct SessionResult {
     static SessionResult Failed(std::string why, int profile = -1, std::uint8_t key = 0) {
         return {false, std::move(why), 0, profile, key, false};
     }
+};
+
+// The system's HID interfaces and which of them, if any, is the keyboard.
+struct InterfaceListing {
+    std::vector<HidInterfaceInfo> interfaces;
+    std::optional<std::size_t> keyboard;  // index into interfaces
 };
 
 // The keyboard as this program knows it: the one device channel, the protocol over it and the
@@ -63,10 +71,10 @@ public:
     LightingTable& Lighting() { return protocol_.Lighting(); }
     const KeyboardIdentity& Identity() const { return identity_; }
 
-    DeviceChannel& Channel() { return channel_; }
-    KeyboardProtocol& Protocol() { return protocol_; }
-    const KeyboardProtocol& Protocol() const { return protocol_; }
     const KeyMemory& Memory() const { return memory_; }
+
+    // Every HID interface of the system, with the keyboard of the identity marked (one discovery).
+    InterfaceListing ListInterfaces() const;
 
     // Makes index the current profile, selects it and reads it back.
     SessionResult SelectProfile(int index);
@@ -124,6 +132,8 @@ private:
         }
     };
 
+    HidBackend& backend_;
+    std::ostream* diagnostics_;
     ViewRelay relay_;
     DeviceChannel channel_;
     KeyboardProtocol protocol_;
