@@ -3,6 +3,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 #include <pugixml.hpp>
 
@@ -110,23 +111,31 @@ void SShellNotifyIcon::OnCreated() {
     } else {
         shownIcon_ = FallbackIcon();
     }
-    tray_ = std::make_unique<QSystemTrayIcon>();
-    tray_->setIcon(shownIcon_);
-    tray_->setToolTip(tip_);
-    QObject::connect(tray_.get(), &QSystemTrayIcon::activated, this,
-                     [this](QSystemTrayIcon::ActivationReason reason) { OnActivated(reason); });
     // Without a notification area Qt keeps the icon hidden and adds it once a tray appears.
-    tray_->show();
+    QTimer::singleShot(0, this, [this] { TrayIcon()->show(); });
+}
+
+QSystemTrayIcon* SShellNotifyIcon::TrayIcon() const {
+    if (!tray_) {
+        tray_ = std::make_unique<QSystemTrayIcon>();
+        tray_->setIcon(shownIcon_);
+        tray_->setToolTip(tip_);
+        auto* self = const_cast<SShellNotifyIcon*>(this);
+        QObject::connect(
+            tray_.get(), &QSystemTrayIcon::activated, self,
+            [self](QSystemTrayIcon::ActivationReason reason) { self->OnActivated(reason); });
+    }
+    return tray_.get();
 }
 
 bool SShellNotifyIcon::CanShowBalloon() const {
-    return tray_ && QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages();
+    return QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages();
 }
 
 void SShellNotifyIcon::ShowBalloon(const QString& text) {
     balloon_ = text.left(kMaxBalloonChars);
     if (CanShowBalloon()) {
-        tray_->showMessage(QString(), balloon_, QSystemTrayIcon::NoIcon, kBalloonTimeoutMs);
+        TrayIcon()->showMessage(QString(), balloon_, QSystemTrayIcon::NoIcon, kBalloonTimeoutMs);
     }
 }
 

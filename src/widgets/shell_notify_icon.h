@@ -51,7 +51,9 @@ public:
     // Delivers a menu command to the host window.
     void DeliverCommand(int id);
 
-    QSystemTrayIcon* TrayIcon() const { return tray_.get(); }
+    // Made on first use (the window shows first: asking the desktop for a notification area
+    // takes a while); shown once the event loop runs after creation.
+    QSystemTrayIcon* TrayIcon() const;
     size_t IconCount() const { return icons_.size(); }
     int DefaultIconIndex() const { return defIconIdx_; }
     const QIcon& ShownIcon() const { return shownIcon_; }
@@ -75,7 +77,7 @@ private:
     QString tip_;
     QIcon shownIcon_;
     QString balloon_;
-    std::unique_ptr<QSystemTrayIcon> tray_;
+    mutable std::unique_ptr<QSystemTrayIcon> tray_;
 };
 
 }  // namespace kb::ui
