@@ -78,9 +78,9 @@ def row(label, key, scale=1.0, digits=1, target=""):
     b, d = base[key] / scale, demo[key] / scale
     print(f"{label:28}{b:10.{digits}f}{d:15.{digits}f}{d / max(b, 1e-9):8.2f}   {target}")
 row("window mapped (ms)", "map_ms", target="<= 1.3x")
-row("  CPU time until then (ms)", "map_cpu_ms", digits=0)
+row("  CPU time until then (ms)", "map_cpu_ms")
 row("first frame drawn (ms)", "paint_ms", target="<= 1.3x")
-row("  CPU time until then (ms)", "paint_cpu_ms", digits=0)
+row("  CPU time until then (ms)", "paint_cpu_ms")
 row("memory at 3 s (MB)", "rss_kb", scale=1024, target="<= 1.3x")
 print(f"{'idle CPU (%)':28}{base['idle_cpu_pct']:10.2f}{demo['idle_cpu_pct']:15.2f}{'':>8}   < 0.5 %")
 print(f"load average: {open('/proc/loadavg').read().split()[0]}")
