@@ -6,7 +6,9 @@
 #
 #   bench/startup.sh [BUILD_DIR] [RUNS]      (defaults: build, 5)
 #
-# Uses $DISPLAY when set, else starts a private Xvfb.
+# Uses $DISPLAY when set, else starts a private Xvfb. KB_STARTUP_DATA=FOLDER puts the files of
+# FOLDER where the demo keeps its data before the first start (bench/startup_data.sh makes a
+# large macro library and a keyboard with every profile full).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -56,6 +58,9 @@ measure() {
 demo_dir="$work/demo"
 mkdir -p "$demo_dir"
 cp -r "$bin/kbconfig-demo" "$bin/config.xml" "$bin/keys.xml" "$bin/uires" "$demo_dir/"
+if [ -n "${KB_STARTUP_DATA:-}" ]; then
+  cp "$KB_STARTUP_DATA"/* "$demo_dir/"
+fi
 
 for _ in $(seq 1 "$runs"); do
   measure minimal "$bin/minimal_window"
