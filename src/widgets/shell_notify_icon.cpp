@@ -17,6 +17,7 @@ namespace kb::ui {
 namespace {
 
 constexpr int kFallbackIconSize = 16;
+constexpr int kTrayFallbackMs = 1000;
 
 QIcon LoadIcon(const QString& ref) {
     const SApplication* app = SApplication::Instance();
@@ -111,8 +112,28 @@ void SShellNotifyIcon::OnCreated() {
     } else {
         shownIcon_ = FallbackIcon();
     }
-    // Without a notification area Qt keeps the icon hidden and adds it once a tray appears.
-    QTimer::singleShot(0, this, [this] { TrayIcon()->show(); });
+    // Without a notification area Qt keeps the icon hidden and adds it once a tray appears. It
+    // goes there after the window's first frame, as asking the desktop for a notification area
+    // takes a while, or after a second should the window not be drawn by then.
+    if (QWidget* host = window(); host != this) {
+        host->installEventFilter(this);
+    }
+    QTimer::singleShot(kTrayFallbackMs, this, [this] { PutIntoTray(); });
+}
+
+bool SShellNotifyIcon::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint && watched == window()) {
+        watched->removeEventFilter(this);
+        QTimer::singleShot(0, this, [this] { PutIntoTray(); });
+    }
+    return SWindow::eventFilter(watched, event);
+}
+
+void SShellNotifyIcon::PutIntoTray() {
+    if (!inTray_) {
+        inTray_ = true;
+        TrayIcon()->show();
+    }
 }
 
 QSystemTrayIcon* SShellNotifyIcon::TrayIcon() const {

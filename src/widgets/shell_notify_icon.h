@@ -51,8 +51,8 @@ public:
     // Delivers a menu command to the host window.
     void DeliverCommand(int id);
 
-    // Made on first use (the window shows first: asking the desktop for a notification area
-    // takes a while); shown once the event loop runs after creation.
+    // Made on first use, at the latest when it goes into the notification area after the
+    // window's first frame.
     QSystemTrayIcon* TrayIcon() const;
     size_t IconCount() const { return icons_.size(); }
     int DefaultIconIndex() const { return defIconIdx_; }
@@ -64,9 +64,11 @@ public:
 
 protected:
     void OnPaint(QPainter& /*painter*/) override {}
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OnActivated(QSystemTrayIcon::ActivationReason reason);
+    void PutIntoTray();
     void OpenMenu();
     QWidget* HostWindow() const;
 
@@ -78,6 +80,7 @@ private:
     QIcon shownIcon_;
     QString balloon_;
     mutable std::unique_ptr<QSystemTrayIcon> tray_;
+    bool inTray_ = false;
 };
 
 }  // namespace kb::ui
