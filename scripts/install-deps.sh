@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-qpa-plugins
   libpugixml-dev libhidapi-dev libudev-dev fuse3 libfuse3-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  xvfb xauth xdotool x11-utils imagemagick trayer python3-tk openbox
+  xvfb xauth xdotool x11-utils imagemagick trayer python3-tk openbox libxcb-damage0-dev
   fonts-wqy-microhei fonts-dejavu-core qt6-translations-l10n
   clang-format
   dpkg-dev fakeroot lintian file

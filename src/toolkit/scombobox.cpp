@@ -46,6 +46,7 @@ public:
     // The list lines up with the owner's face (the Qt box may sit inside its margin) and leaves
     // a small gap below it; a list that had to open above stays where Qt put it.
     void showPopup() override {
+        MakeList();
         QComboBox::showPopup();
         QWidget* popup = view()->window();
         if (popup == window()) {
@@ -67,6 +68,11 @@ public:
 
     // Focus that came from the keyboard (Tab) gets a ring; a click's does not.
     bool ShowsFocusRing() const { return focusRing_ && hasFocus(); }
+
+    // The drop-down list and its window, made when the list first opens: with their style
+    // sheets they cost as much as the rest of the box, and a box may never be opened.
+    void MakeList();
+    bool HasList() const { return listMade_; }
 
 protected:
     void focusInEvent(QFocusEvent* event) override {
@@ -93,7 +99,10 @@ protected:
             const QSize size = btn->SkinSize();
             const QRect r(width() - size.width() - 4, (height() - size.height()) / 2, size.width(),
                           size.height());
-            const int state = !isEnabled() ? 3 : view()->isVisible() ? 2 : underMouse() ? 1 : 0;
+            const int state = !isEnabled()                       ? 3
+                              : listMade_ && view()->isVisible() ? 2
+                              : underMouse()                     ? 1
+                                                                 : 0;
             btn->Draw(p, r, state);
             return;
         }
@@ -111,6 +120,7 @@ protected:
 private:
     SComboBox* owner_;
     bool focusRing_ = false;
+    bool listMade_ = false;
 };
 
 // Rows of the drop-down list. The current entry gets the accent (a gradient wash and a bar on
@@ -175,6 +185,32 @@ private:
     SComboBox* owner_;
 };
 
+void ChevronCombo::MakeList() {
+    if (listMade_) {
+        return;
+    }
+    listMade_ = true;
+    auto* list = new QListView(this);
+    list->setMouseTracking(true);
+    list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    list->setStyleSheet(ThemeStyleSheet(QStringLiteral(
+        "QScrollBar:vertical { background: transparent; width: 8px; margin: 2px; }"
+        "QScrollBar::handle:vertical { background: @color/control_edge; border-radius: 2px;"
+        " min-height: 20px; }"
+        "QScrollBar::handle:vertical:hover { background: @color/accent; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")));
+    setView(list);
+    setItemDelegate(new ComboItemDelegate(owner_, this));
+    // The pop-up's own window: no frame of the platform, and see-through outside the rounded
+    // list so its corners show what lies beneath.
+    if (QWidget* popup = list->window(); popup != owner_->window()) {
+        popup->setWindowFlag(Qt::FramelessWindowHint);
+        popup->setAttribute(Qt::WA_TranslucentBackground);
+        popup->installEventFilter(owner_);
+    }
+}
+
 }  // namespace
 
 SComboBox::SComboBox(QWidget* parent) : SWindow(parent), combo_(new ChevronCombo(this)) {
@@ -191,25 +227,6 @@ SComboBox::SComboBox(QWidget* parent) : SWindow(parent), combo_(new ChevronCombo
         "QComboBox::down-arrow { image: none; }"
         "QComboBox QAbstractItemView { background: @color/popup; color: @color/text;"
         " border: 1px solid @color/edge; border-radius: 6px; padding: 3px 0; outline: none; }")));
-    auto* list = new QListView(combo_);
-    list->setMouseTracking(true);
-    list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    list->setStyleSheet(ThemeStyleSheet(QStringLiteral(
-        "QScrollBar:vertical { background: transparent; width: 8px; margin: 2px; }"
-        "QScrollBar::handle:vertical { background: @color/control_edge; border-radius: 2px;"
-        " min-height: 20px; }"
-        "QScrollBar::handle:vertical:hover { background: @color/accent; }"
-        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
-        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")));
-    combo_->setView(list);
-    combo_->setItemDelegate(new ComboItemDelegate(this, combo_));
-    // The pop-up's own window: no frame of the platform, and see-through outside the rounded
-    // list so its corners show what lies beneath.
-    if (QWidget* popup = list->window(); popup != this->window()) {
-        popup->setWindowFlag(Qt::FramelessWindowHint);
-        popup->setAttribute(Qt::WA_TranslucentBackground);
-        popup->installEventFilter(this);
-    }
     QObject::connect(combo_, &QComboBox::activated, this,
                      [this](int index) { OnActivated(index); });
 }
@@ -377,8 +394,8 @@ void SComboBox::resizeEvent(QResizeEvent* event) {
 // The open list holds the pointer, so the face never hears it leave: its hover is looked at
 // again once the list closes.
 bool SComboBox::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Hide && watched == combo_->view()->window() &&
-        watched != window()) {
+    if (event->type() == QEvent::Hide && static_cast<const ChevronCombo*>(combo_)->HasList() &&
+        watched == combo_->view()->window() && watched != window()) {
         SetHoverState(rect().contains(mapFromGlobal(QCursor::pos())));
     }
     return SWindow::eventFilter(watched, event);

@@ -521,7 +521,9 @@ bool SWindow::SetAttribute(const QString& name, const QString& value, bool /*loa
         id_ = ParseIntValue(value);
     } else if (key == QLatin1String("pos")) {
         const std::vector<int> v = ParseInts(value);
-        const QSize desired = GetDesiredSize();
+        // Measured only when the layout leaves a side out: measuring text loads its font.
+        const bool sized = v.size() > 3 && v[2] >= 0 && v[3] >= 0;
+        const QSize desired = sized ? QSize() : GetDesiredSize();
         const int x = v.size() > 0 ? v[0] : 0;
         const int y = v.size() > 1 ? v[1] : 0;
         const int w = v.size() > 2 && v[2] >= 0 ? v[2] : desired.width();

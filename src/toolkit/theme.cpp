@@ -1,6 +1,5 @@
 #include "toolkit/theme.h"
 
-#include <QRegularExpression>
 #include <array>
 
 #include "toolkit/sapp.h"
@@ -75,17 +74,32 @@ std::span<const ThemeFallback> ThemeFallbacks() {
     return kFallbacks;
 }
 
+// Scanned by hand: a regular expression here would bring the pattern engine into every start.
 QString ThemeStyleSheet(const QString& sheet) {
-    static const QRegularExpression reference(QStringLiteral("@color/([A-Za-z0-9_]+)"));
+    static constexpr QLatin1StringView kReference("@color/");
+    const auto isNameChar = [](QChar c) {
+        return (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
+               (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+               (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('_');
+    };
     QString out;
     qsizetype from = 0;
-    for (auto it = reference.globalMatch(sheet); it.hasNext();) {
-        const QRegularExpressionMatch match = it.next();
-        out += sheet.mid(from, match.capturedStart() - from);
-        out += CssColor(ThemeColor(match.captured(1).toStdString()));
-        from = match.capturedEnd();
+    for (qsizetype at = sheet.indexOf(kReference); at >= 0;
+         at = sheet.indexOf(kReference, at + 1)) {
+        const qsizetype nameStart = at + kReference.size();
+        qsizetype nameEnd = nameStart;
+        while (nameEnd < sheet.size() && isNameChar(sheet[nameEnd])) {
+            ++nameEnd;
+        }
+        if (nameEnd == nameStart) {
+            continue;  // no name: left as it is
+        }
+        out += QStringView(sheet).mid(from, at - from);
+        out += CssColor(ThemeColor(sheet.mid(nameStart, nameEnd - nameStart).toStdString()));
+        from = nameEnd;
+        at = nameEnd - 1;
     }
-    out += sheet.mid(from);
+    out += QStringView(sheet).mid(from);
     return out;
 }
 

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QRegion>
 #include <QToolTip>
+#include <algorithm>
 #include <pugixml.hpp>
 #include <string>
 
@@ -151,14 +152,13 @@ bool CoordButtonImage::SetAttribute(const QString& name, const QString& value, b
     const SApplication* app = SApplication::Instance();
     if (key == QLatin1String("bg") || key == QLatin1String("chking") ||
         key == QLatin1String("chked")) {
-        QPixmap image = app ? app->LoadPixmap(value) : QPixmap();
-        if (image.isNull()) {
+        if (!app || !app->HasResource(value)) {
             return false;  // the previous image stays
         }
-        QPixmap& slot = key == QLatin1String("bg")       ? bg_
-                        : key == QLatin1String("chking") ? hoverImage_
-                                                         : checkImage_;
-        slot = std::move(image);
+        DeferredPixmap& slot = key == QLatin1String("bg")       ? bg_
+                               : key == QLatin1String("chking") ? hoverImage_
+                                                                : checkImage_;
+        slot.source = value;
         update();
         return true;
     }
@@ -293,6 +293,18 @@ QString CoordButtonImage::TipOf(const CoordKey& key) const {
 
 // ---- painting -----------------------------------------------------------------------------
 
+const QPixmap& CoordButtonImage::DeferredPixmap::Get() {
+    if (!source.isEmpty()) {
+        const SApplication* app = SApplication::Instance();
+        QPixmap decoded = app ? app->LoadPixmap(source) : QPixmap();
+        source.clear();
+        if (!decoded.isNull()) {
+            pixmap = std::move(decoded);  // one that does not decode leaves the previous one
+        }
+    }
+    return pixmap;
+}
+
 void CoordButtonImage::DrawMarked(QPainter& painter, const QPixmap& image, bool hover) const {
     // Key rectangles are in the picture's own pixels; a high-density picture holds more.
     const qreal ratio = image.devicePixelRatio();
@@ -316,8 +328,8 @@ void CoordButtonImage::OnPaint(QPainter& painter) {
                              key.Color());
         }
     }
-    if (!bg_.isNull()) {
-        painter.drawPixmap(QRectF(rect()), bg_, QRectF(bg_.rect()));
+    if (const QPixmap& bg = bg_.Get(); !bg.isNull()) {
+        painter.drawPixmap(QRectF(rect()), bg, QRectF(bg.rect()));
     }
     if (!isEnabled()) {
         // Greyed, without hover or marks: nothing of the keyboard can be known or changed.
@@ -326,11 +338,15 @@ void CoordButtonImage::OnPaint(QPainter& painter) {
         painter.fillRect(rect(), veil);
         return;
     }
-    if (!hoverImage_.isNull()) {
-        DrawMarked(painter, hoverImage_, true);
+    const auto any = [this](int CoordKey::*mark) {
+        return std::any_of(keys_.begin(), keys_.end(),
+                           [mark](const CoordKey& key) { return key.*mark != 0; });
+    };
+    if (any(&CoordKey::hover)) {
+        DrawMarked(painter, hoverImage_.Get(), true);
     }
-    if (!checkImage_.isNull()) {
-        DrawMarked(painter, checkImage_, false);
+    if (any(&CoordKey::check)) {
+        DrawMarked(painter, checkImage_.Get(), false);
     }
     DrawKinds(painter);
     for (const CoordKey& key : keys_) {

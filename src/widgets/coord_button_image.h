@@ -140,10 +140,19 @@ private:
     void ForKeys(int id, Change&& change);
     QString TipOf(const CoordKey& key) const;
 
+    // A picture decoded when it is first drawn: the window maps without waiting for the
+    // keyboard picture, and the hover and mark art, each as large, waits until the pointer or a
+    // selection reaches a key.
+    struct DeferredPixmap {
+        QString source;  // still to decode; empty once tried
+        QPixmap pixmap;  // the last picture that decoded
+        const QPixmap& Get();
+    };
+
     std::vector<CoordKey> keys_;
-    QPixmap bg_;
-    QPixmap hoverImage_;
-    QPixmap checkImage_;
+    DeferredPixmap bg_;
+    DeferredPixmap hoverImage_;
+    DeferredPixmap checkImage_;
     QString crdxml_;
     int type_ = 0;
     ICoordButtonClickListener* listener_ = nullptr;

@@ -3,6 +3,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 #include <pugixml.hpp>
 
@@ -16,6 +17,7 @@ namespace kb::ui {
 namespace {
 
 constexpr int kFallbackIconSize = 16;
+constexpr int kTrayFallbackMs = 1000;
 
 QIcon LoadIcon(const QString& ref) {
     const SApplication* app = SApplication::Instance();
@@ -110,23 +112,51 @@ void SShellNotifyIcon::OnCreated() {
     } else {
         shownIcon_ = FallbackIcon();
     }
-    tray_ = std::make_unique<QSystemTrayIcon>();
-    tray_->setIcon(shownIcon_);
-    tray_->setToolTip(tip_);
-    QObject::connect(tray_.get(), &QSystemTrayIcon::activated, this,
-                     [this](QSystemTrayIcon::ActivationReason reason) { OnActivated(reason); });
-    // Without a notification area Qt keeps the icon hidden and adds it once a tray appears.
-    tray_->show();
+    // Without a notification area Qt keeps the icon hidden and adds it once a tray appears. It
+    // goes there after the window's first frame, as asking the desktop for a notification area
+    // takes a while, or after a second should the window not be drawn by then.
+    if (QWidget* host = window(); host != this) {
+        host->installEventFilter(this);
+    }
+    QTimer::singleShot(kTrayFallbackMs, this, [this] { PutIntoTray(); });
+}
+
+bool SShellNotifyIcon::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint && watched == window()) {
+        watched->removeEventFilter(this);
+        QTimer::singleShot(0, this, [this] { PutIntoTray(); });
+    }
+    return SWindow::eventFilter(watched, event);
+}
+
+void SShellNotifyIcon::PutIntoTray() {
+    if (!inTray_) {
+        inTray_ = true;
+        TrayIcon()->show();
+    }
+}
+
+QSystemTrayIcon* SShellNotifyIcon::TrayIcon() const {
+    if (!tray_) {
+        tray_ = std::make_unique<QSystemTrayIcon>();
+        tray_->setIcon(shownIcon_);
+        tray_->setToolTip(tip_);
+        auto* self = const_cast<SShellNotifyIcon*>(this);
+        QObject::connect(
+            tray_.get(), &QSystemTrayIcon::activated, self,
+            [self](QSystemTrayIcon::ActivationReason reason) { self->OnActivated(reason); });
+    }
+    return tray_.get();
 }
 
 bool SShellNotifyIcon::CanShowBalloon() const {
-    return tray_ && QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages();
+    return QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages();
 }
 
 void SShellNotifyIcon::ShowBalloon(const QString& text) {
     balloon_ = text.left(kMaxBalloonChars);
     if (CanShowBalloon()) {
-        tray_->showMessage(QString(), balloon_, QSystemTrayIcon::NoIcon, kBalloonTimeoutMs);
+        TrayIcon()->showMessage(QString(), balloon_, QSystemTrayIcon::NoIcon, kBalloonTimeoutMs);
     }
 }
 

@@ -51,7 +51,9 @@ public:
     // Delivers a menu command to the host window.
     void DeliverCommand(int id);
 
-    QSystemTrayIcon* TrayIcon() const { return tray_.get(); }
+    // Made on first use, at the latest when it goes into the notification area after the
+    // window's first frame.
+    QSystemTrayIcon* TrayIcon() const;
     size_t IconCount() const { return icons_.size(); }
     int DefaultIconIndex() const { return defIconIdx_; }
     const QIcon& ShownIcon() const { return shownIcon_; }
@@ -62,9 +64,11 @@ public:
 
 protected:
     void OnPaint(QPainter& /*painter*/) override {}
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OnActivated(QSystemTrayIcon::ActivationReason reason);
+    void PutIntoTray();
     void OpenMenu();
     QWidget* HostWindow() const;
 
@@ -75,7 +79,8 @@ private:
     QString tip_;
     QIcon shownIcon_;
     QString balloon_;
-    std::unique_ptr<QSystemTrayIcon> tray_;
+    mutable std::unique_ptr<QSystemTrayIcon> tray_;
+    bool inTray_ = false;
 };
 
 }  // namespace kb::ui

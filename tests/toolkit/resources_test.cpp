@@ -1,5 +1,6 @@
 #include <QTemporaryDir>
 
+#include "toolkit/theme.h"
 #include "toolkit_fixture.h"
 
 namespace kb::ui::test {
@@ -91,6 +92,21 @@ TEST_F(ResourceTest, SkinsDrawTheirStates) {
     EXPECT_EQ(img.pixelColor(41, 5), QColor(Qt::green));
     EXPECT_EQ(img.pixelColor(88, 5), QColor(Qt::green));
     EXPECT_EQ(img.pixelColor(91, 5), QColor(Qt::red));
+}
+
+TEST(ThemeStyleSheet, ReplacesEachColourReference) {
+    ASSERT_EQ(SApplication::Instance(), nullptr);  // the fallback colours
+    const std::pair<const char*, const char*> cases[] = {
+        {"a { color: @color/accent; }", "a { color: #00c8ff; }"},
+        {"@color/accent@color/selection,", "#00c8ffrgba(0, 200, 255, 56),"},
+        {"b: @color/no_such_colour", "b: #000000"},          // unknown: an invalid colour
+        {"c: @color/; d: @color", "c: @color/; d: @color"},  // no name: left as it is
+        {"@color/@color/text_dim!", "@color/#8b93a1!"},
+        {"", ""},
+    };
+    for (const auto& [sheet, expected] : cases) {
+        EXPECT_EQ(ThemeStyleSheet(QString::fromUtf8(sheet)), QString::fromUtf8(expected)) << sheet;
+    }
 }
 
 TEST(NamedIds, TableHasTheProgramIdsInLayoutOrder) {

@@ -218,6 +218,31 @@ TEST_F(CoordButtonTest, UnloadableImageKeepsThePreviousOne) {
     EXPECT_EQ(kb_->SelectionType(), 1);
 }
 
+// The pictures are read when first drawn, so the files may change until then; one that no
+// longer decodes leaves the picture drawn before.
+TEST_F(CoordButtonTest, PicturesAreReadWhenFirstDrawn) {
+    const auto overwrite = [this](const char* file, const QColor& colour) {
+        QImage image(40, 20, QImage::Format_ARGB32);
+        image.fill(colour);
+        ASSERT_TRUE(image.save(res_.Folder() + "/" + file, "PNG"));
+    };
+    overwrite("img_check.png", Qt::yellow);
+    kb_->SetCheck(1, 1);
+    EXPECT_EQ(Render(*kb_).pixelColor(2, 2), QColor(Qt::yellow));
+
+    QFile broken(res_.Folder() + "/img_hover.png");
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("not a picture");
+    broken.close();
+    Move(12, 2);
+    EXPECT_EQ(Render(*kb_).pixelColor(12, 2), QColor(0, 255, 0));  // no hover art: the fill
+
+    overwrite("img_bg.png", Qt::transparent);
+    kb_->SetAttribute("chking", "img:check");  // read again at the next drawing
+    EXPECT_EQ(Render(*kb_).pixelColor(12, 2), QColor(Qt::yellow));
+    EXPECT_EQ(Render(*kb_).pixelColor(25, 2), kBlue);  // the picture drawn first stays
+}
+
 TEST_F(CoordButtonTest, HitTestEdgesAndFirstMatch) {
     kb_->SetAttribute("type", "0");
     const struct {

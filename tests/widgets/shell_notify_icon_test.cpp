@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTest>
+
 #include "toolkit/menu.h"
 #include "toolkit/msgbox.h"
 #include "toolkit/shostwnd.h"
@@ -79,6 +81,15 @@ TEST_F(TrayIconTest, AttributesAtCreation) {
     ASSERT_NE(bare_->TrayIcon(), nullptr);
     EXPECT_FALSE(bare_->ShownIcon().isNull());
     EXPECT_EQ(bare_->GetMenuKind(), SShellNotifyIcon::MenuKind::None);
+}
+
+// The icon goes into the notification area once the window has drawn its first frame.
+TEST_F(TrayIconTest, GoesIntoTheTrayAfterTheWindowsFirstFrame) {
+    EXPECT_FALSE(tray_->TrayIcon()->isVisible());
+    host_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(host_.get()));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return tray_->TrayIcon()->isVisible(); }, 10000));
+    EXPECT_TRUE(bare_->TrayIcon()->isVisible());
 }
 
 TEST_F(TrayIconTest, AttributeResults) {
