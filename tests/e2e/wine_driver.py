@@ -193,7 +193,8 @@ def session(program_folder, shots):
         for attempt in range(3):
             click_window_centre(icons[0], 3)
             try:
-                wait_until("the tray menu", menu, timeout=5 if attempt < 2 else 15)
+                wait_until("the tray menu", menu, timeout=5 if attempt < 2 else 30,
+                           retry=attempt < 2)
                 break
             except Failure:
                 if attempt == 2:
