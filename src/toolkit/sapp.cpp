@@ -1,11 +1,13 @@
 #include "toolkit/sapp.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QPalette>
 #include <QScreen>
 #include <QToolTip>
@@ -38,6 +40,23 @@ bool LessNoCase(const QString& a, const QString& b) {
 
 QString Attr(const pugi::xml_node& node, const char* name) {
     return QString::fromUtf8(node.attribute(name).as_string());
+}
+
+// Decodes with the decoder the file's suffix names. Left to guess, Qt asks every image
+// plug-in whether it reads the bytes, which loads each of them (and the SVG module) at start.
+// Bytes that are not what their suffix says are still read by their content.
+QPixmap DecodePixmap(QIODevice& device, const QString& suffix) {
+    if (!device.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    QImageReader reader(&device, suffix.toLower().toLatin1());
+    reader.setAutoDetectImageFormat(suffix.isEmpty());
+    QImage image = reader.read();
+    if (image.isNull() && !suffix.isEmpty() && device.seek(0)) {
+        QImageReader guessing(&device);
+        image = guessing.read();
+    }
+    return image.isNull() ? QPixmap() : QPixmap::fromImage(std::move(image));
 }
 
 }  // namespace
@@ -219,15 +238,20 @@ QPixmap SApplication::LoadPixmap(const QString& typeAndName) const {
             const QFileInfo info(path);
             const QString hiRes = info.dir().filePath(info.completeBaseName() +
                                                       QStringLiteral("@2x.") + info.suffix());
-            QPixmap pixmap;
-            if (QFileInfo::exists(hiRes) && pixmap.load(hiRes)) {
+            QFile file(hiRes);
+            QPixmap pixmap = file.exists() ? DecodePixmap(file, info.suffix()) : QPixmap();
+            if (!pixmap.isNull()) {
                 pixmap.setDevicePixelRatio(2.0);
                 return pixmap;
             }
         }
-        QPixmap pixmap;
-        const QByteArray bytes = p->LoadData(type, name);
-        if (!bytes.isEmpty() && pixmap.loadFromData(bytes)) {
+        QByteArray bytes = p->LoadData(type, name);
+        if (bytes.isEmpty()) {
+            return {};
+        }
+        QBuffer buffer(&bytes);
+        QPixmap pixmap = DecodePixmap(buffer, QFileInfo(path).suffix());
+        if (!pixmap.isNull()) {
             return pixmap;
         }
         return {};

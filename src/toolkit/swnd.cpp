@@ -569,6 +569,12 @@ bool SWindow::SetAttribute(const QString& name, const QString& value, bool /*loa
                 f.setBold(ParseIntValue(v) != 0);
             } else if (k == QLatin1String("face") && !v.isEmpty()) {
                 f.setFamilies({v});
+            } else if (k == QLatin1String("hinting")) {
+                // "none" spares a text in another script the auto-hinter, which reads dozens
+                // of reference glyphs (megabytes of a CJK font) before drawing two.
+                f.setHintingPreference(v.compare(QLatin1String("none"), Qt::CaseInsensitive) == 0
+                                           ? QFont::PreferNoHinting
+                                           : QFont::PreferDefaultHinting);
             }
         }
         setFont(f);

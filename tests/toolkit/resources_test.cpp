@@ -1,3 +1,5 @@
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include "toolkit/theme.h"
@@ -44,6 +46,53 @@ TEST_F(ResourceTest, MissingOrBrokenIndexProvidesNothing) {
     EXPECT_TRUE(app_->LoadPixmap("img:nothing").isNull());
     EXPECT_TRUE(app_->LoadPixmap("LAYOUT:main").isNull());  // not an image
 }
+
+#ifdef __linux__
+// Image plug-ins this process has mapped (each one costs start-up time and memory).
+int MappedImagePlugins() {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    return static_cast<int>(maps.readAll().count("/imageformats/"));
+}
+
+// Run on its own (as ctest runs each test), so that no image written by Qt (whose writer
+// loads every plug-in) comes before it.
+TEST(PictureDecoding, NamedBySuffixWithoutLoadingImagePlugins) {
+    if (MappedImagePlugins() != 0) {
+        GTEST_SKIP() << "an earlier test of this process loaded image plug-ins";
+    }
+    // Two pixels, red and blue, as a PNG file.
+    static const char kPng[] =
+        "\x89PNG\r\n\x1a\n\x00\x00\x00\x0dIHDR\x00\x00\x00\x02\x00\x00\x00\x01\x08\x06"
+        "\x00\x00\x00\xf4\x22\x7f\x8a\x00\x00\x00\x0eIDAT\x78\x9c\x63\xf8\xcf\xc0\x00"
+        "\x42\xff\x01\x0f\xf9\x03\xfd\x85\x11\x99\x76\x00\x00\x00\x00IEND\xae\x42\x60\x82";
+    const QByteArray png(kPng, sizeof(kPng) - 1);
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("image")));
+    for (const char* name : {"image/dot.png", "image/mislabelled.gif", "uires.idx"}) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(name) == "uires.idx"
+                       ? QByteArray("<resource><img><file name=\"dot\" path=\"image/dot.png\"/>"
+                                    "<file name=\"mislabelled\" path=\"image/mislabelled.gif\"/>"
+                                    "</img></resource>")
+                       : png);
+    }
+    auto provider = std::make_shared<SResProviderFiles>();
+    ASSERT_TRUE(provider->Init(dir.path()));
+    SApplication app;
+    app.AddResProvider(provider, QString());
+
+    const QPixmap dot = app.LoadPixmap("img:dot");
+    ASSERT_EQ(dot.size(), QSize(2, 1));
+    EXPECT_EQ(dot.toImage().pixelColor(1, 0), QColor(Qt::blue));
+    EXPECT_EQ(MappedImagePlugins(), 0);
+    // A file whose suffix names another format is still read by its content.
+    EXPECT_EQ(app.LoadPixmap("img:mislabelled").size(), QSize(2, 1));
+}
+#endif
 
 TEST_F(ResourceTest, UiDefinitionLoadsStringColourAndSkinTables) {
     // Entries sorted by name: "_instance" comes first although it is written last.

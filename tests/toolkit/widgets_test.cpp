@@ -372,6 +372,14 @@ TEST_F(WidgetTest, CommonStateAndUserData) {
     EXPECT_TRUE(w->IsDisabled());
     w->SetToolTipText("tip");
     EXPECT_EQ(w->toolTip(), "tip");
+
+    ASSERT_TRUE(w->SetAttribute("font", "size:12,bold:1,hinting:none"));
+    EXPECT_EQ(w->font().pixelSize(), 12);
+    EXPECT_TRUE(w->font().bold());
+    EXPECT_EQ(w->font().hintingPreference(), QFont::PreferNoHinting);
+    ASSERT_TRUE(w->SetAttribute("font", "hinting:default"));
+    EXPECT_EQ(w->font().hintingPreference(), QFont::PreferDefaultHinting);
+    EXPECT_EQ(w->font().pixelSize(), 12);  // what the value leaves out stays
 }
 
 }  // namespace
