@@ -18,11 +18,30 @@ namespace {
 
 constexpr int kFallbackIconSize = 16;
 constexpr int kTrayFallbackMs = 1000;
+// The sizes a notification area asks for. The logo is drawn large (256 pixels) for other
+// uses; only these are kept, a few kilobytes in place of a quarter of a megabyte.
+constexpr int kTraySizes[] = {16, 22, 24, 32, 48, 64};
 
-QIcon LoadIcon(const QString& ref) {
+QIcon TrayIconFrom(const QString& ref) {
     const SApplication* app = SApplication::Instance();
     const QPixmap pixmap = app ? app->LoadPixmap(ref) : QPixmap();
-    return pixmap.isNull() ? QIcon() : QIcon(pixmap);
+    if (pixmap.isNull()) {
+        return {};
+    }
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const qreal ratio = screen ? std::max<qreal>(1.0, screen->devicePixelRatio()) : 1.0;
+    QIcon icon;
+    for (const int size : kTraySizes) {
+        const int side = qRound(size * ratio);
+        if (side >= std::max(pixmap.width(), pixmap.height())) {
+            icon.addPixmap(pixmap);  // a small logo as it is
+            break;
+        }
+        QPixmap scaled = pixmap.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        scaled.setDevicePixelRatio(ratio);
+        icon.addPixmap(scaled);
+    }
+    return icon;
 }
 
 QIcon FallbackIcon() {
@@ -55,14 +74,15 @@ SShellNotifyIcon::~SShellNotifyIcon() {
 bool SShellNotifyIcon::SetAttribute(const QString& name, const QString& value, bool loading) {
     const QString key = name.toLower();
     if (key == QLatin1String("ico")) {
-        icons_.clear();
+        iconRefs_.clear();
+        const SApplication* app = SApplication::Instance();
         for (const QString& part : value.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-            QIcon icon = LoadIcon(part.trimmed());
-            if (!icon.isNull()) {
-                icons_.push_back(std::move(icon));
+            if (app && app->HasResource(part.trimmed())) {
+                iconRefs_.push_back(part.trimmed());
             }
         }
-        return !icons_.empty();
+        shownIcon_ = QIcon();
+        return !iconRefs_.empty();
     }
     if (key == QLatin1String("tip")) {
         if (value.isEmpty()) {
@@ -93,6 +113,7 @@ bool SShellNotifyIcon::SetAttribute(const QString& name, const QString& value, b
     }
     if (key == QLatin1String("deficoidx")) {
         defIconIdx_ = ParseIntValue(value);
+        shownIcon_ = QIcon();
         return true;
     }
     if (key == QLatin1String("startframe") || key == QLatin1String("duration")) {
@@ -103,14 +124,9 @@ bool SShellNotifyIcon::SetAttribute(const QString& name, const QString& value, b
 
 void SShellNotifyIcon::OnCreated() {
     SWindow::OnCreated();
-    if (!icons_.empty()) {
-        // A negative index would read outside the list just like a too large one.
-        if (defIconIdx_ < 0 || defIconIdx_ >= static_cast<int>(icons_.size())) {
-            defIconIdx_ = 0;
-        }
-        shownIcon_ = icons_[static_cast<size_t>(defIconIdx_)];
-    } else {
-        shownIcon_ = FallbackIcon();
+    // A negative index would read outside the list just like a too large one.
+    if (defIconIdx_ < 0 || defIconIdx_ >= static_cast<int>(iconRefs_.size())) {
+        defIconIdx_ = 0;
     }
     // Without a notification area Qt keeps the icon hidden and adds it once a tray appears. It
     // goes there after the window's first frame, as asking the desktop for a notification area
@@ -136,10 +152,21 @@ void SShellNotifyIcon::PutIntoTray() {
     }
 }
 
+const QIcon& SShellNotifyIcon::ShownIcon() const {
+    if (shownIcon_.isNull()) {
+        const auto index = static_cast<size_t>(defIconIdx_);
+        shownIcon_ = index < iconRefs_.size() ? TrayIconFrom(iconRefs_[index]) : QIcon();
+        if (shownIcon_.isNull()) {
+            shownIcon_ = FallbackIcon();
+        }
+    }
+    return shownIcon_;
+}
+
 QSystemTrayIcon* SShellNotifyIcon::TrayIcon() const {
     if (!tray_) {
         tray_ = std::make_unique<QSystemTrayIcon>();
-        tray_->setIcon(shownIcon_);
+        tray_->setIcon(ShownIcon());
         tray_->setToolTip(tip_);
         auto* self = const_cast<SShellNotifyIcon*>(this);
         QObject::connect(

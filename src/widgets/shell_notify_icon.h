@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QString>
 #include <QSystemTrayIcon>
 #include <memory>
 #include <vector>
@@ -54,9 +55,10 @@ public:
     // Made on first use, at the latest when it goes into the notification area after the
     // window's first frame.
     QSystemTrayIcon* TrayIcon() const;
-    size_t IconCount() const { return icons_.size(); }
+    size_t IconCount() const { return iconRefs_.size(); }
     int DefaultIconIndex() const { return defIconIdx_; }
-    const QIcon& ShownIcon() const { return shownIcon_; }
+    // Decoded when first asked for, at the latest as the icon goes into the notification area.
+    const QIcon& ShownIcon() const;
     const QString& Tip() const { return tip_; }
     MenuKind GetMenuKind() const { return menuKind_; }
     const QString& MenuName() const { return menuName_; }
@@ -72,12 +74,12 @@ private:
     void OpenMenu();
     QWidget* HostWindow() const;
 
-    std::vector<QIcon> icons_;
+    std::vector<QString> iconRefs_;  // resources, decoded only for the icon shown
     int defIconIdx_ = 0;
     MenuKind menuKind_ = MenuKind::None;
     QString menuName_;
     QString tip_;
-    QIcon shownIcon_;
+    mutable QIcon shownIcon_;
     QString balloon_;
     mutable std::unique_ptr<QSystemTrayIcon> tray_;
     bool inTray_ = false;

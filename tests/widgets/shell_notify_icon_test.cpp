@@ -42,6 +42,7 @@ protected:
         res_.AddStrip("ICON:a", {Qt::red}, 32, 32);
         res_.AddStrip("ICON:b", {Qt::green}, 32, 32);
         res_.AddStrip("ICON:ICON_LOGO", {Qt::blue}, 64, 64);
+        res_.AddStrip("ICON:big", {Qt::yellow}, 256, 256);
         res_.AddXml("values:string", R"(<string><item name="tip" value="Keyboard"/></string>)");
         res_.AddXml("SMENU:tray", R"(<menu><item id="1" text="Upgrade"/><sep/>
                                      <item id="6" text="Exit"/></menu>)");
@@ -51,6 +52,7 @@ protected:
             <shellnotifyicon id="110" ico="ICON:a; ICON:missing ;ICON:b" deficoidx="5"
                              tip="@string/tip" menu="SMENU:tray" startframe="1" duration="0x10"/>
             <shellnotifyicon name="bare"/>
+            <shellnotifyicon name="big" ico="ICON:big"/>
           </layout>)");
         res_.Start();
         host_ = std::make_unique<HookHost>("LAYOUT:tray");
@@ -81,6 +83,16 @@ TEST_F(TrayIconTest, AttributesAtCreation) {
     ASSERT_NE(bare_->TrayIcon(), nullptr);
     EXPECT_FALSE(bare_->ShownIcon().isNull());
     EXPECT_EQ(bare_->GetMenuKind(), SShellNotifyIcon::MenuKind::None);
+
+    // A large logo is kept only at the sizes a notification area asks for.
+    auto* big = host_->FindChildByName2<SShellNotifyIcon>("big");
+    ASSERT_NE(big, nullptr);
+    const QList<QSize> sizes = big->ShownIcon().availableSizes();
+    ASSERT_FALSE(sizes.isEmpty());
+    for (const QSize& size : sizes) {
+        EXPECT_LE(size.width(), 64) << size.width();
+    }
+    EXPECT_EQ(big->ShownIcon().pixmap(22).toImage().pixelColor(10, 10), QColor(Qt::yellow));
 }
 
 // The icon goes into the notification area once the window has drawn its first frame.
