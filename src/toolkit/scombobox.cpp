@@ -29,8 +29,10 @@ using namespace widget_parts;
 
 namespace {
 
-constexpr int kPopupPad = 4;  // between the list's edge and a row's highlight
-constexpr int kPopupGap = 3;  // between the box and its drop-down list
+constexpr int kPopupPad = 4;       // between the list's edge and a row's highlight
+constexpr int kPopupGap = 3;       // between the box and its drop-down list
+constexpr int kTextPad = 8;        // before the box's text
+constexpr int kChevronWidth = 22;  // the drawn drop button
 
 }  // namespace
 
@@ -88,14 +90,41 @@ protected:
         QComboBox::focusOutEvent(event);
     }
 
-    void paintEvent(QPaintEvent* event) override {
-        QComboBox::paintEvent(event);
+    void enterEvent(QEnterEvent* event) override {
+        update();
+        QComboBox::enterEvent(event);
+    }
+    void leaveEvent(QEvent* event) override {
+        update();
+        QComboBox::leaveEvent(event);
+    }
+
+    // The whole box is drawn here rather than by a style sheet: Qt's style sheet engine would
+    // be set up and polish the box at start only for a face this simple. The sheet comes with
+    // the drop-down list (MakeList).
+    void paintEvent(QPaintEvent* /*event*/) override {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
-        if (!owner_->GetSkin() && ShowsFocusRing()) {
-            DrawFocusRing(p, rect());
+        if (!owner_->GetSkin()) {
+            p.setPen(QPen(
+                isEnabled() && underMouse() ? ThemeColor("accent") : ThemeColor("control_edge"),
+                1));
+            p.setBrush(ThemeColor("panel_dark"));
+            p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
+            if (ShowsFocusRing()) {
+                DrawFocusRing(p, rect());
+            }
         }
-        if (ISkinObj* btn = owner_->BtnSkin()) {
+        ISkinObj* btn = owner_->BtnSkin();
+        const int buttonWidth = btn ? btn->SkinSize().width() + 4 : kChevronWidth;
+        const QRect textRect = rect().adjusted(kTextPad, 0, -buttonWidth, 0);
+        p.setPen(isEnabled() ? ThemeColor("text") : ThemeColor("text_disabled"));
+        // The owner's font, as the list's rows use: the style sheet would reset the box's own.
+        p.setFont(owner_->font());
+        p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
+                   QFontMetrics(owner_->font())
+                       .elidedText(currentText(), Qt::ElideRight, textRect.width()));
+        if (btn) {
             const QSize size = btn->SkinSize();
             const QRect r(width() - size.width() - 4, (height() - size.height()) / 2, size.width(),
                           size.height());
@@ -190,6 +219,12 @@ void ChevronCombo::MakeList() {
         return;
     }
     listMade_ = true;
+    // "combobox-popup: 0" asks for a list that drops below the box (and keeps to
+    // maxVisibleItems) instead of a menu laid over it.
+    setStyleSheet(ThemeStyleSheet(QStringLiteral(
+        "QComboBox { combobox-popup: 0; }"
+        "QComboBox QAbstractItemView { background: @color/popup; color: @color/text;"
+        " border: 1px solid @color/edge; border-radius: 6px; padding: 3px 0; outline: none; }")));
     auto* list = new QListView(this);
     list->setMouseTracking(true);
     list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -215,18 +250,6 @@ void ChevronCombo::MakeList() {
 
 SComboBox::SComboBox(QWidget* parent) : SWindow(parent), combo_(new ChevronCombo(this)) {
     combo_->setCursor(Qt::PointingHandCursor);
-    // "combobox-popup: 0" asks for a list that drops below the box (and keeps to
-    // maxVisibleItems) instead of a menu laid over it.
-    combo_->setStyleSheet(ThemeStyleSheet(QStringLiteral(
-        "QComboBox { background: @color/panel_dark; color: @color/text;"
-        " border: 1px solid @color/control_edge; border-radius: 4px; padding: 0 8px;"
-        " combobox-popup: 0; }"
-        "QComboBox:hover { border-color: @color/accent; }"
-        "QComboBox:disabled { color: @color/text_disabled; }"
-        "QComboBox::drop-down { border: none; width: 22px; }"
-        "QComboBox::down-arrow { image: none; }"
-        "QComboBox QAbstractItemView { background: @color/popup; color: @color/text;"
-        " border: 1px solid @color/edge; border-radius: 6px; padding: 3px 0; outline: none; }")));
     QObject::connect(combo_, &QComboBox::activated, this,
                      [this](int index) { OnActivated(index); });
 }
@@ -252,14 +275,8 @@ bool SComboBox::SetAttribute(const QString& name, const QString& value, bool loa
         combo_->update();
         return true;
     }
-    const bool ok = SWindow::SetAttribute(name, value, loading);
-    if (ok && Is(name, "skin")) {
-        // A skinned box draws its face from the skin; the Qt box on top stays transparent.
-        combo_->setStyleSheet(
-            combo_->styleSheet() +
-            QStringLiteral("QComboBox { background: transparent; border: none; }"));
-    }
-    return ok;
+    // A skinned box draws its face from the skin; the Qt box on top draws only its text.
+    return SWindow::SetAttribute(name, value, loading);
 }
 
 bool SComboBox::CreateChildren(const pugi::xml_node& element) {
