@@ -90,6 +90,16 @@ protected:
         QComboBox::focusOutEvent(event);
     }
 
+    // Qt's box makes its drop-down list to hand a new font to it; ours is made when the list
+    // first opens and draws its rows in the owner's font.
+    void changeEvent(QEvent* event) override {
+        if (event->type() == QEvent::FontChange && !listMade_) {
+            QWidget::changeEvent(event);  // NOLINT(bugprone-parent-virtual-call)
+            return;
+        }
+        QComboBox::changeEvent(event);
+    }
+
     void enterEvent(QEnterEvent* event) override {
         update();
         QComboBox::enterEvent(event);
