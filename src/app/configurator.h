@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <functional>
-#include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,7 +23,7 @@ struct DeviceSide {
     std::unique_ptr<HidBackend> backend;
     std::unique_ptr<DeviceGate> gate;
     std::unique_ptr<Pacer> pacer;
-    std::ostream* diagnostics = nullptr;
+    TraceSink* diagnostics = nullptr;
     TraceSink* trace = nullptr;
     // Where what was sent to each key is remembered ("keymap.xml" in the data folder when
     // empty).

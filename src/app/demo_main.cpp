@@ -4,12 +4,13 @@
 #include <QDir>
 #include <QKeySequence>
 #include <QShortcut>
-#include <iostream>
+#include <cstdio>
 
 #include "app/configurator.h"
 #include "app/demo_platform.h"
 #include "config/data_folder.h"
 #include "device/system_hid.h"
+#include "device/trace_sink.h"
 #include "keymap/keymap_file.h"
 #include "mainwindow/main_window.h"
 #include "protocol/pacers.h"
@@ -39,8 +40,8 @@ std::string StateFilePath() {
 
 int main(int /*argc*/, char** argv) {
     // Diagnostics and trace show up as they happen, also when redirected to a file.
-    std::cout << std::unitbuf;
-    kb::StderrTrace trace;
+    kb::StdioLines diagnostics(stdout);
+    kb::StdioLines trace(stderr);
     kb::DemoPlatform* demoPlatform = nullptr;
 
     kb::Composition composition;
@@ -61,7 +62,7 @@ int main(int /*argc*/, char** argv) {
         devices.backend = std::make_unique<kb::SimulatedHidBackend>(*demo->keyboard);
         devices.gate = kb::MakeSystemDeviceGate();
         devices.pacer = std::make_unique<kb::SleepingPacer>(&trace);
-        devices.diagnostics = &std::cout;
+        devices.diagnostics = &diagnostics;
         devices.trace = &trace;
         // The simulated keyboard's memory goes with its state, apart from the real one's.
         devices.keymapPath = kb::SimulatedKeymapPath(stateFile);

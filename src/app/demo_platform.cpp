@@ -2,7 +2,6 @@
 
 #include <QSocketNotifier>
 #include <csignal>
-#include <cstdio>
 
 #if defined(__unix__)
 #include <sys/socket.h>
@@ -99,11 +98,5 @@ PlugSignals::~PlugSignals() = default;
 void PlugSignals::OnSignal(int /*signalNumber*/) {}
 void PlugSignals::OnReadable() {}
 #endif
-
-void StderrTrace::Line(const std::string& line) {
-    std::fputs(line.c_str(), stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
-}
 
 }  // namespace kb

@@ -4,7 +4,6 @@
 #include <functional>
 #include <memory>
 
-#include "device/trace_sink.h"
 #include "platform/platform_services.h"
 
 class QSocketNotifier;
@@ -68,12 +67,6 @@ private:
 
     DemoPlatform& platform_;
     QSocketNotifier* notifier_ = nullptr;
-};
-
-// Writes each trace line to standard error as it happens.
-class StderrTrace : public TraceSink {
-public:
-    void Line(const std::string& line) override;
 };
 
 }  // namespace kb

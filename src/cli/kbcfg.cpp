@@ -49,11 +49,6 @@ constexpr const char* kFailedToOpen = "Failed to open USB";
 constexpr const char* kStandardOutput = "-";
 
 // Trace lines go out as they happen, so a hang shows where it hangs.
-class StderrTrace : public TraceSink {
-public:
-    void Line(const std::string& line) override { std::cerr << line << std::endl; }
-};
-
 // The keyboard picture of the window, reduced to what a command line can show.
 class CliView : public KeyboardView {
 public:
@@ -475,13 +470,14 @@ int Run(const std::vector<std::string>& args) {
         }
     }
 
-    StderrTrace stderrTrace;
-    TraceSink* trace = options.trace ? &stderrTrace : nullptr;
+    StdioLines stderrLines(stderr);
+    StdioLines stdoutLines(stdout);
+    TraceSink* trace = options.trace ? &stderrLines : nullptr;
     // A backup written to standard output has it to itself.
     const bool backupToOutput =
         options.command == Command::Backup && options.file == kStandardOutput;
-    std::ostream* diagnostics =
-        options.verbose ? (backupToOutput ? &std::cerr : &std::cout) : nullptr;
+    TraceSink* diagnostics =
+        options.verbose ? (backupToOutput ? &stderrLines : &stdoutLines) : nullptr;
 
     std::unique_ptr<SimulatedKeyboard> keyboard;
     std::unique_ptr<HidBackend> backend;

@@ -5,9 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <mutex>
 #include <set>
 
@@ -115,8 +115,8 @@ void ReportUnsafeLockOnce(const std::string& what, const std::string& problem,
     if (!reported.insert(what + "\n" + problem).second) {
         return;
     }
-    std::cerr << "no safe lock for the " << what << " (" << problem << "): " << consequence
-              << std::endl;
+    std::fprintf(stderr, "no safe lock for the %s (%s): %s\n", what.c_str(), problem.c_str(),
+                 consequence.c_str());
 }
 
 }  // namespace kb

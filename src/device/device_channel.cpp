@@ -1,7 +1,6 @@
 #include "device/device_channel.h"
 
 #include <cstdio>
-#include <ostream>
 #include <string>
 
 #include "device/discovery.h"
@@ -11,7 +10,7 @@ namespace kb {
 struct DeviceChannel::Impl {
     HidBackend& backend;
     DeviceGate& gate;
-    std::ostream* diagnostics;
+    TraceSink* diagnostics;
     TraceSink* trace;
     std::unique_ptr<HidHandle> handle;
     HandleState state = HandleState::None;
@@ -35,7 +34,7 @@ struct DeviceChannel::Impl {
     }
 };
 
-DeviceChannel::DeviceChannel(HidBackend& backend, DeviceGate& gate, std::ostream* diagnostics,
+DeviceChannel::DeviceChannel(HidBackend& backend, DeviceGate& gate, TraceSink* diagnostics,
                              TraceSink* trace)
     : impl_(std::make_unique<Impl>(Impl{backend, gate, diagnostics, trace, nullptr})) {}
 
@@ -58,8 +57,8 @@ int DeviceChannel::OpenChannel(std::int32_t vid, std::int32_t pid, std::int32_t 
     d.state = d.handle ? HandleState::Open : HandleState::FailedOpen;
     d.lastOpenFailure = d.handle ? OpenFailure::None : d.backend.WhyOpenFailed(found->path);
     if (d.diagnostics != nullptr) {
-        *d.diagnostics << "open dev: "
-                       << FormatHandleValue(d.handle ? d.handle->NativeHandle() : -1) << "\n";
+        d.diagnostics->Line("open dev: " +
+                            FormatHandleValue(d.handle ? d.handle->NativeHandle() : -1));
     }
     return d.handle ? 1 : 0;
 }

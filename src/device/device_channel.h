@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <iosfwd>
 #include <memory>
 
 #include "device/device_gate.h"
@@ -17,7 +16,7 @@ public:
 
     // diagnostics: where discovery and open write their diagnostic lines (null: nowhere).
     // trace: receives "send ..." and "read ..." lines (null: nowhere).
-    DeviceChannel(HidBackend& backend, DeviceGate& gate, std::ostream* diagnostics = nullptr,
+    DeviceChannel(HidBackend& backend, DeviceGate& gate, TraceSink* diagnostics = nullptr,
                   TraceSink* trace = nullptr);
     ~DeviceChannel();
     DeviceChannel(const DeviceChannel&) = delete;

@@ -1,8 +1,6 @@
 #include "device/discovery.h"
 
 #include <cstdio>
-#include <ostream>
-#include <regex>
 #include <string>
 
 #include "util/number_text.h"
@@ -10,32 +8,57 @@
 namespace kb {
 namespace {
 
-std::int32_t GroupValue(const std::match_results<std::string_view::const_iterator>& match,
-                        std::size_t group) {
-    if (!match[group].matched || match[group].length() == 0) {
+bool IsAsciiAlnum(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Whether `count` letters or digits start at `at`.
+bool AlnumRun(std::string_view text, std::size_t at, std::size_t count) {
+    if (at > text.size() || text.size() - at < count) {
+        return false;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!IsAsciiAlnum(text[at + i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// "<tag>" and two letters or digits at `at`: the value of the second character, the one the
+// path's readers use, with `at` moved past them. -1, and `at` kept, when they are not there.
+std::int32_t OptionalField(std::string_view path, std::string_view tag, std::size_t& at) {
+    if (path.substr(at, tag.size()) != tag || !AlnumRun(path, at + tag.size(), 2)) {
         return -1;
     }
-    return ParseHexPrefix(
-        std::string_view(&*match[group].first, static_cast<std::size_t>(match[group].length())));
+    at += tag.size() + 2;
+    return ParseHexPrefix(path.substr(at - 1, 1));
 }
 
 }  // namespace
 
+// Matched by hand rather than with a regular expression: the expression's engine sets up the
+// C++ locale and compiles the pattern on the first start of discovery, both at program start.
 std::optional<PathFields> ParseInterfacePath(std::string_view path) {
-    // The {2} outside the groups is deliberate: each group keeps only its last character.
-    static const std::regex kPattern(
-        R"(hid#vid_([\da-zA-Z]{4})&pid_([\da-zA-Z]{4})(&mi_([\da-zA-Z]){2})?(&col([\da-zA-Z]){2})?)",
-        std::regex::ECMAScript | std::regex::optimize);
-    std::match_results<std::string_view::const_iterator> match;
-    if (!std::regex_search(path.begin(), path.end(), match, kPattern)) {
-        return std::nullopt;
+    constexpr std::string_view kVid = "hid#vid_";
+    constexpr std::string_view kPid = "&pid_";
+    for (std::size_t head = path.find(kVid); head != std::string_view::npos;
+         head = path.find(kVid, head + 1)) {
+        const std::size_t vid = head + kVid.size();
+        const std::size_t pid = vid + 4 + kPid.size();
+        if (!AlnumRun(path, vid, 4) || path.substr(vid + 4, kPid.size()) != kPid ||
+            !AlnumRun(path, pid, 4)) {
+            continue;
+        }
+        PathFields fields;
+        fields.vid = ParseHexPrefix(path.substr(vid, 4));
+        fields.pid = ParseHexPrefix(path.substr(pid, 4));
+        std::size_t at = pid + 4;
+        fields.mi = OptionalField(path, "&mi_", at);
+        fields.col = OptionalField(path, "&col", at);
+        return fields;
     }
-    PathFields fields;
-    fields.vid = GroupValue(match, 1);
-    fields.pid = GroupValue(match, 2);
-    fields.mi = GroupValue(match, 4);
-    fields.col = GroupValue(match, 6);
-    return fields;
+    return std::nullopt;
 }
 
 bool Matches(const MatchCriteria& criteria, const PathFields& fields) {
@@ -87,16 +110,16 @@ std::string MakeInterfacePath(std::uint16_t vid, std::uint16_t pid, int interfac
 
 std::optional<HidInterfaceInfo> FindKeyboardInterface(HidBackend& backend,
                                                       const MatchCriteria& criteria,
-                                                      std::ostream* diagnostics) {
+                                                      TraceSink* diagnostics) {
     const std::vector<HidInterfaceInfo> interfaces = backend.Enumerate();
     if (diagnostics != nullptr) {
-        *diagnostics << "got classs: guid={" << kHidClassGuidText << "}\n";
+        diagnostics->Line("got classs: guid={" + std::string(kHidClassGuidText) + "}");
     }
     std::optional<HidInterfaceInfo> result;
     for (std::size_t index = 0; index < interfaces.size(); ++index) {
         if (diagnostics != nullptr) {
-            *diagnostics << "enum interface: guid={" << kHidClassGuidText << "} index=" << index
-                         << "\n";
+            diagnostics->Line("enum interface: guid={" + std::string(kHidClassGuidText) +
+                              "} index=" + std::to_string(index));
         }
         const std::optional<PathFields> fields =
             ParseInterfacePath(interfaces[index].interfacePath);
@@ -106,7 +129,7 @@ std::optional<HidInterfaceInfo> FindKeyboardInterface(HidBackend& backend,
         result = interfaces[index];
         const std::int64_t handle = backend.Probe(*result);
         if (diagnostics != nullptr) {
-            *diagnostics << "open dev: " << FormatHandleValue(handle) << "\n";
+            diagnostics->Line("open dev: " + FormatHandleValue(handle));
         }
     }
     return result;

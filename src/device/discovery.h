@@ -1,12 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "device/hid_backend.h"
+#include "device/trace_sink.h"
 
 namespace kb {
 
@@ -43,7 +43,7 @@ bool Matches(const MatchCriteria& criteria, const PathFields& fields);
 // reported, refreshed by the probe where the back end does so.
 std::optional<HidInterfaceInfo> FindKeyboardInterface(HidBackend& backend,
                                                       const MatchCriteria& criteria,
-                                                      std::ostream* diagnostics);
+                                                      TraceSink* diagnostics);
 
 // The Windows-style path of one interface collection, for back ends that do not have one:
 // \\?\hid#vid_%04x&pid_%04x&mi_%02x&col%02x#<node>#{HID class}, lower case, without "&mi_"

@@ -7,7 +7,7 @@ namespace kb {
 
 KeyboardSession::KeyboardSession(HidBackend& backend, DeviceGate& gate, Pacer& pacer,
                                  KeyboardView& view, std::string keymapPath,
-                                 KeyboardIdentity identity, std::ostream* diagnostics,
+                                 KeyboardIdentity identity, TraceSink* diagnostics,
                                  TraceSink* trace)
     : KeyboardSession(backend, gate, pacer, std::move(keymapPath), identity, diagnostics, trace) {
     relay_.target = &view;
@@ -15,7 +15,7 @@ KeyboardSession::KeyboardSession(HidBackend& backend, DeviceGate& gate, Pacer& p
 
 KeyboardSession::KeyboardSession(HidBackend& backend, DeviceGate& gate, Pacer& pacer,
                                  std::string keymapPath, KeyboardIdentity identity,
-                                 std::ostream* diagnostics, TraceSink* trace)
+                                 TraceSink* diagnostics, TraceSink* trace)
     : backend_(backend),
       diagnostics_(diagnostics),
       channel_(backend, gate, diagnostics, trace),

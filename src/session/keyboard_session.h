@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,10 +40,10 @@ class KeyboardSession {
 public:
     KeyboardSession(HidBackend& backend, DeviceGate& gate, Pacer& pacer, KeyboardView& view,
                     std::string keymapPath, KeyboardIdentity identity,
-                    std::ostream* diagnostics = nullptr, TraceSink* trace = nullptr);
+                    TraceSink* diagnostics = nullptr, TraceSink* trace = nullptr);
     // A session whose view comes later (SetView): the window is made after it.
     KeyboardSession(HidBackend& backend, DeviceGate& gate, Pacer& pacer, std::string keymapPath,
-                    KeyboardIdentity identity, std::ostream* diagnostics = nullptr,
+                    KeyboardIdentity identity, TraceSink* diagnostics = nullptr,
                     TraceSink* trace = nullptr);
     KeyboardSession(const KeyboardSession&) = delete;
     KeyboardSession& operator=(const KeyboardSession&) = delete;
@@ -133,7 +132,7 @@ private:
     };
 
     HidBackend& backend_;
-    std::ostream* diagnostics_;
+    TraceSink* diagnostics_;
     ViewRelay relay_;
     DeviceChannel channel_;
     KeyboardProtocol protocol_;

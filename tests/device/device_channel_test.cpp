@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -35,7 +35,7 @@ protected:
 
     test::FakeBackend backend;
     LoggingGate gate{backend.shared->log};
-    std::ostringstream diagnostics;
+    Trace diagnostics;
     Trace trace;
     DeviceChannel channel{backend, gate, &diagnostics, &trace};
     const Report select{0x07, 0xfc, 0x02, 0, 0, 0, 0, 0};
@@ -66,11 +66,10 @@ TEST_F(DeviceChannelTest, OpenExchangeAndTrace) {
     // The gate comes before discovery and before every exchange.
     EXPECT_EQ(Log(), (Lines{"gate", "enumerate", "open kbd", "close kbd", "open kbd", "gate",
                             "set kbd", "gate", "get kbd"}));
-    EXPECT_EQ(diagnostics.str(),
-              "got classs: guid={4d1e55b2-f16f-11cf-88cb001111000030}\n"
-              "enum interface: guid={4d1e55b2-f16f-11cf-88cb001111000030} index=0\n"
-              "open dev: 00000101\n"
-              "open dev: 00000102\n");
+    EXPECT_EQ(diagnostics.Lines(),
+              (Lines{"got classs: guid={4d1e55b2-f16f-11cf-88cb001111000030}",
+                     "enum interface: guid={4d1e55b2-f16f-11cf-88cb001111000030} index=0",
+                     "open dev: 00000101", "open dev: 00000102"}));
 }
 
 TEST_F(DeviceChannelTest, ReopenClosesTheOldHandleFirst) {
@@ -103,12 +102,13 @@ TEST_F(DeviceChannelTest, FailedSearchKeepsTheOldHandle) {
 TEST_F(DeviceChannelTest, FailedOpenReplacesTheHandleAndExchangesFail) {
     ASSERT_EQ(Open(), 1);
     backend.unopenable.insert("kbd");
-    diagnostics.str("");
+    diagnostics.Clear();
     EXPECT_EQ(Open(), 0);
     EXPECT_EQ(channel.State(), DeviceChannel::HandleState::FailedOpen);
     EXPECT_EQ(backend.shared->liveHandles, 0);
-    EXPECT_NE(diagnostics.str().find("open dev: ffffffff\nopen dev: ffffffff\n"),
-              std::string::npos);
+    EXPECT_EQ(
+        std::count(diagnostics.Lines().begin(), diagnostics.Lines().end(), "open dev: ffffffff"),
+        2);
     Log().clear();
     EXPECT_EQ(channel.SendFeature(select), 0);
     EXPECT_EQ(Log(), Lines{"gate"});  // the exchange is attempted, not skipped

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <sstream>
 #include <string>
+#include <vector>
 
 #include "fake_backend.h"
 
@@ -30,6 +30,9 @@ TEST(ParseInterfacePath, ReadsFieldsWithTheOneCharacterQuirk) {
         {R"(\\?\hid#vid_12g4&pid_zzzz&mi_0z)" + kSuffix, PathFields{0x12, 0, 0, -1}},
         // Searched, not matched whole; the first occurrence counts.
         {"prefix hid#vid_0001&pid_0002 hid#vid_0003&pid_0004", PathFields{1, 2, -1, -1}},
+        // An occurrence that does not go on as it must is passed over for a later one.
+        {"hid#vid_12&pid_0002 hid#vid_0003&pid_0004&col05", PathFields{3, 4, -1, 5}},
+        {"hid#vid_hid#vid_0001&pid_0002&mi_", PathFields{1, 2, -1, -1}},
         // A malformed &mi_ part is left out of the match.
         {R"(\\?\hid#vid_1234&pid_abcd&mi_1&col02)" + kSuffix, PathFields{0x1234, 0xabcd, -1, -1}},
         {R"(\\?\HID#VID_1234&PID_ABCD&MI_01)" + kSuffix, std::nullopt},
@@ -101,20 +104,21 @@ TEST(FindKeyboardInterface, ReturnsTheLastMatchAndWritesDiagnostics) {
     backend.unopenable.insert("e");
     backend.Add(KeyboardPath("&mi_01&col02"), "e");
 
-    std::ostringstream out;
+    Trace out;
     const auto found = FindKeyboardInterface(backend, {0x1234, 0xabcd, 1, 2}, &out);
     ASSERT_TRUE(found);
     EXPECT_EQ(found->path, "e");  // still returned although the probe could not open it
-    EXPECT_EQ(out.str(),
-              "got classs: guid={4d1e55b2-f16f-11cf-88cb001111000030}\n"
-              "enum interface: guid={4d1e55b2-f16f-11cf-88cb001111000030} index=0\n"
-              "enum interface: guid={4d1e55b2-f16f-11cf-88cb001111000030} index=1\n"
-              "enum interface: guid={4d1e55b2-f16f-11cf-88cb001111000030} index=2\n"
-              "enum interface: guid={4d1e55b2-f16f-11cf-88cb001111000030} index=3\n"
-              "open dev: 00000101\n"
-              "enum interface: guid={4d1e55b2-f16f-11cf-88cb001111000030} index=4\n"
-              "enum interface: guid={4d1e55b2-f16f-11cf-88cb001111000030} index=5\n"
-              "open dev: ffffffff\n");
+    EXPECT_EQ(out.Lines(), (std::vector<std::string>{
+                               "got classs: guid={4d1e55b2-f16f-11cf-88cb001111000030}",
+                               "enum interface: guid={4d1e55b2-f16f-11cf-88cb001111000030} index=0",
+                               "enum interface: guid={4d1e55b2-f16f-11cf-88cb001111000030} index=1",
+                               "enum interface: guid={4d1e55b2-f16f-11cf-88cb001111000030} index=2",
+                               "enum interface: guid={4d1e55b2-f16f-11cf-88cb001111000030} index=3",
+                               "open dev: 00000101",
+                               "enum interface: guid={4d1e55b2-f16f-11cf-88cb001111000030} index=4",
+                               "enum interface: guid={4d1e55b2-f16f-11cf-88cb001111000030} index=5",
+                               "open dev: ffffffff",
+                           }));
     // Every match was probed once and closed again.
     EXPECT_EQ(backend.shared->log,
               (std::vector<std::string>{"enumerate", "open c", "close c", "open e"}));
@@ -129,9 +133,10 @@ TEST(FindKeyboardInterface, ReturnsTheLastMatchAndWritesDiagnostics) {
 
 TEST(FindKeyboardInterface, NothingPresent) {
     test::FakeBackend backend;
-    std::ostringstream out;
+    Trace out;
     EXPECT_FALSE(FindKeyboardInterface(backend, {0, 0, -1, -1}, &out));
-    EXPECT_EQ(out.str(), "got classs: guid={4d1e55b2-f16f-11cf-88cb001111000030}\n");
+    EXPECT_EQ(out.Lines(),
+              std::vector<std::string>{"got classs: guid={4d1e55b2-f16f-11cf-88cb001111000030}"});
 }
 
 TEST(MakeInterfacePath, RoundTripsThroughTheParser) {

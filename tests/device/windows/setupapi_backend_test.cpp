@@ -5,13 +5,13 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "device/device_channel.h"
 #include "device/discovery.h"
+#include "device/trace_sink.h"
 #include "device/windows/mutex_gate.h"
 
 namespace kb {
@@ -49,9 +49,8 @@ TEST(SetupApiBackend, ListsWinesDevicesWithPathFieldsUsageAndStrings) {
         EXPECT_EQ(info.product->rfind("Wine HID ", 0), 0u);
     }
     const auto usageOf = [&](std::uint16_t pid) {
-        const auto it = std::find_if(wine.begin(), wine.end(), [&](const HidInterfaceInfo& i) {
-            return i.productId == pid;
-        });
+        const auto it = std::find_if(wine.begin(), wine.end(),
+                                     [&](const HidInterfaceInfo& i) { return i.productId == pid; });
         return it == wine.end() ? 0 : it->usage;
     };
     EXPECT_EQ(usageOf(kWineMouse), 0x02);
@@ -64,7 +63,7 @@ TEST(SetupApiBackend, DiscoveryProbesTheMatchAndTheLastMatchWins) {
     ASSERT_FALSE(wine.empty());
 
     // Any product of the vendor, any interface and collection: the last one listed wins.
-    std::stringstream diagnostics;
+    Trace diagnostics;
     const auto found = FindKeyboardInterface(backend, {kWineVendor, 0, -1, -1}, &diagnostics);
     ASSERT_TRUE(found);
     EXPECT_EQ(found->path, wine.back().path);
@@ -73,7 +72,7 @@ TEST(SetupApiBackend, DiscoveryProbesTheMatchAndTheLastMatchWins) {
     EXPECT_TRUE(found->product);
     // Every match was opened once for the probe, and the handles were valid.
     std::size_t probes = 0;
-    for (std::string line; std::getline(diagnostics, line);) {
+    for (const std::string& line : diagnostics.Lines()) {
         if (line.rfind("open dev: ", 0) == 0) {
             ++probes;
             EXPECT_NE(line, "open dev: ffffffff");
