@@ -18,6 +18,8 @@ class MacroLibrary;
 //
 // A library keeps its tree in a pugixml document in the form it is written to disk, so that a
 // save is a plain write and a load keeps what the parser built; the nodes are handles into it.
+// Each group also keeps its written text once saved, so the next save serialises only the groups
+// that changed.
 // Inside a library the tree has three levels: a step never gets children. A node made on its own
 // (MakeGroupNode, MakeStepNode, a copy) keeps any shape until it is inserted into a library.
 class MacroNode {
@@ -92,7 +94,9 @@ private:
     Kind ChildKind() const;
     std::vector<Attribute>* Extra() const { return side_ ? &side_->extra : nullptr; }
     std::vector<Attribute>& MutableExtra();
-    // Lets go of the written text of the group this node is or is in.
+    // Lets go of the written text of the group this node is or is in. Every change of what the
+    // file holds of a group (its element or anything below it) calls this, or a save writes the
+    // group as it was.
     void Changed() const;
     // The group's element as the file has it (WriteSteps first), made when not kept.
     const std::shared_ptr<const std::string>& WrittenText();
