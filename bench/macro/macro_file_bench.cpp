@@ -155,6 +155,42 @@ void BM_RecordedKeystroke(benchmark::State& state) {
     kb::BackgroundSaver::Instance().Flush();
 }
 
+// The first keystroke after the library was loaded (the dialog opened): no group has its written
+// text yet, so this save serialises every group once; later keystrokes serialise only the group
+// that changed.
+void BM_RecordedKeystrokeFirstAfterLoad(benchmark::State& state) {
+    const int groups = static_cast<int>(state.range(0));
+    const std::string source = PreparedFile(groups);
+    const std::string path = BenchFile("first-keystroke", groups);
+    std::filesystem::copy_file(source, path, std::filesystem::copy_options::overwrite_existing);
+    kb::MacroLibrary library(path);
+    for (auto _ : state) {
+        state.PauseTiming();
+        kb::BackgroundSaver::Instance().Flush();
+        library.Load(path);
+        state.ResumeTiming();
+        library.Root().ChildAt(0)->InsertChild(-1, kb::MakeStepNode("4", "A", "0", "12"));
+        benchmark::DoNotOptimize(library.SaveInBackground());
+    }
+    kb::BackgroundSaver::Instance().Flush();
+}
+
+// A save to a new file (an export) right after a load, when no group has its text yet.
+void BM_LibrarySaveAfterLoad(benchmark::State& state) {
+    const int groups = static_cast<int>(state.range(0));
+    const std::string source = PreparedFile(groups);
+    const std::string path = BenchFile("save-after-load", groups);
+    kb::MacroLibrary library;
+    for (auto _ : state) {
+        state.PauseTiming();
+        library.Load(source);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(library.Save(path));
+    }
+    state.SetBytesProcessed(state.iterations() *
+                            static_cast<std::int64_t>(std::filesystem::file_size(path)));
+}
+
 // The same keystroke saved on the window's thread, as before the background saver: the whole
 // write and its flush to disk are waited for.
 void BM_RecordedKeystrokeSavedInline(benchmark::State& state) {
@@ -179,11 +215,18 @@ void Sizes(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(BM_LibrarySave)->Apply(Sizes);
+BENCHMARK(BM_LibrarySaveAfterLoad)->Apply(Sizes);
 BENCHMARK(BM_PugixmlSave)->Apply(Sizes);
 BENCHMARK(BM_LibraryLoad)->Apply(Sizes);
 BENCHMARK(BM_PugixmlLoad)->Apply(Sizes);
 BENCHMARK(BM_LibraryLoadAndRead)->Apply(Sizes);
 BENCHMARK(BM_RecordedKeystroke)
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RecordedKeystrokeFirstAfterLoad)
     ->Arg(10)
     ->Arg(100)
     ->Arg(1000)

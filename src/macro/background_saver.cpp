@@ -7,6 +7,32 @@
 
 namespace kb {
 
+FileContent WholeContent(std::string bytes) {
+    return {std::make_shared<const std::string>(std::move(bytes))};
+}
+
+std::string JoinContent(const FileContent& content) {
+    std::size_t size = 0;
+    for (const ContentPiece& piece : content) {
+        size += piece->size();
+    }
+    std::string joined;
+    joined.reserve(size);
+    for (const ContentPiece& piece : content) {
+        joined += *piece;
+    }
+    return joined;
+}
+
+bool WriteContent(std::FILE* file, const FileContent& content) {
+    for (const ContentPiece& piece : content) {
+        if (std::fwrite(piece->data(), 1, piece->size(), file) != piece->size()) {
+            return false;
+        }
+    }
+    return true;
+}
+
 BackgroundSaver::~BackgroundSaver() {
     {
         std::lock_guard lock(mutex_);
@@ -33,10 +59,11 @@ BackgroundSaver& BackgroundSaver::Instance() {
     return saver;
 }
 
-void BackgroundSaver::Submit(const std::filesystem::path& target, std::string bytes) {
+void BackgroundSaver::Submit(const std::filesystem::path& target, FileContent content) {
     {
         std::lock_guard lock(mutex_);
-        waiting_[target] = std::move(bytes);
+        // The replaced content is let go after the lock: dropping many pieces takes a while.
+        waiting_[target].swap(content);
         held_.erase(target);
         if (!thread_.joinable()) {
             thread_ = std::thread([this] { Run(); });
@@ -56,14 +83,14 @@ bool BackgroundSaver::Flush() {
 std::optional<std::string> BackgroundSaver::Unwritten(const std::filesystem::path& target) const {
     std::lock_guard lock(mutex_);
     if (const auto found = unwritten_.find(target); found != unwritten_.end()) {
-        return found->second;
+        return JoinContent(found->second);
     }
     return std::nullopt;
 }
 
-void BackgroundSaver::Hold(const std::filesystem::path& target, std::string bytes) {
+void BackgroundSaver::Hold(const std::filesystem::path& target, FileContent content) {
     std::lock_guard lock(mutex_);
-    unwritten_.insert_or_assign(target, std::move(bytes));
+    unwritten_[target].swap(content);
     held_.insert(target);
 }
 
@@ -82,22 +109,29 @@ void BackgroundSaver::Run() {
         auto next = waiting_.extract(waiting_.begin());
         writing_ = true;
         lock.unlock();
-        const std::string& bytes = next.mapped();
-        const bool written = WriteFileAtomically(next.key(), [&bytes](std::FILE* file) {
-            return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-        });
+        const FileContent& content = next.mapped();
+        const bool written = WriteFileAtomically(
+            next.key(), [&content](std::FILE* file) { return WriteContent(file, content); });
         lock.lock();
         writing_ = false;
         failed_ = failed_ || !written;
+        FileContent replaced;  // let go of without the lock: the caller may be waiting for it
         if (written) {
-            unwritten_.erase(next.key());
+            if (const auto found = unwritten_.find(next.key()); found != unwritten_.end()) {
+                replaced.swap(found->second);
+                unwritten_.erase(found);
+            }
         } else {
-            unwritten_.insert_or_assign(next.key(), std::move(next.mapped()));
+            unwritten_[next.key()].swap(next.mapped());
         }
         ++completed_;
         if (waiting_.empty()) {
             idle_.notify_all();
         }
+        lock.unlock();
+        replaced.clear();
+        next = {};
+        lock.lock();
     }
 }
 

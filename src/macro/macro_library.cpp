@@ -148,6 +148,17 @@ void BuildWrittenForm(const pugi::xml_document& source, pugi::xml_document& targ
     }
 }
 
+struct StringWriter : pugi::xml_writer {
+    std::string text;
+    void write(const void* data, std::size_t size) override {
+        text.append(static_cast<const char*>(data), size);
+    }
+};
+
+// How the file is written; the whole document and each group's text alike.
+constexpr const char* kIndent = "\t";
+constexpr unsigned int kFormat = pugi::format_default;
+
 void AddDeclaration(pugi::xml_document& document) {
     pugi::xml_node declaration = document.prepend_child(pugi::node_declaration);
     declaration.append_attribute("version").set_value("1.0");
@@ -221,6 +232,45 @@ std::vector<MacroNode::Attribute>& MacroNode::MutableExtra() {
         side_ = std::make_unique<Side>();
     }
     return side_->extra;
+}
+
+void MacroNode::Changed() const {
+    const MacroNode* group = nullptr;
+    switch (KindOf()) {
+        case Kind::kGroup:
+            group = this;
+            break;
+        case Kind::kStep:
+            group = parent_;
+            break;
+        default:  // a loose node keeps no text; the root's is never kept
+            return;
+    }
+    if (group->side_) {
+        group->side_->text.reset();
+    }
+}
+
+const std::shared_ptr<const std::string>& MacroNode::WrittenText() {
+    WriteSteps();
+    if (!side_) {
+        side_ = std::make_unique<Side>();
+    }
+    if (!side_->text) {
+        // A group with an empty name is written without the attribute.
+        const pugi::xml_attribute name = element_.attribute("name");
+        const bool unnamed = name && *name.value() == '\0';
+        if (unnamed) {
+            element_.remove_attribute(name);
+        }
+        StringWriter writer;
+        element_.print(writer, kIndent, kFormat, pugi::encoding_utf8, 1);
+        if (unnamed) {
+            element_.prepend_attribute("name");
+        }
+        side_->text = std::make_shared<const std::string>(std::move(writer.text));
+    }
+    return side_->text;
 }
 
 MacroNode* MacroNode::ChildAt(int index) {
@@ -320,6 +370,7 @@ void MacroNode::InsertChild(int position, const MacroNode& node) {
     if (!element) {
         return;
     }
+    Changed();
     MacroNode child(library_, element);
     child.AdoptCopy(node, ChildKind());
     children_.push_back(std::move(child));
@@ -343,6 +394,7 @@ bool MacroNode::RemoveChild(int index) {
         return false;
     }
     element_.remove_child(children_[static_cast<std::size_t>(index)].element_);
+    Changed();
     for (auto i = static_cast<std::size_t>(index); i + 1 < children_.size(); ++i) {
         children_[i].SwapHandles(children_[i + 1]);
     }
@@ -363,6 +415,7 @@ bool MacroNode::MoveChild(int from, int to) {
         return true;  // the last child moved to the end
     }
     const pugi::xml_node moved = children_[static_cast<std::size_t>(from)].element_;
+    Changed();
     if (to == last) {
         element_.append_move(moved);
     } else {
@@ -385,6 +438,7 @@ void MacroNode::ClearChildren() {
     element_.remove_children();
     children_.clear();
     steps_ = Steps::kBuilt;
+    Changed();
 }
 
 std::string_view MacroNode::GetAttribute(std::string_view key) const {
@@ -414,6 +468,7 @@ bool MacroNode::HasAttribute(std::string_view key) const {
 void MacroNode::SetAttribute(std::string_view key, std::string_view value) {
     if (IsWritten(KindOf(), key)) {
         SetOn(element_, key, value);
+        Changed();
         return;
     }
     std::vector<Attribute>& extra = MutableExtra();
@@ -430,6 +485,7 @@ void MacroNode::SetAttribute(std::string_view key, std::string_view value) {
 void MacroNode::Clear() {
     ClearChildren();
     element_.remove_attributes();
+    Changed();
     if (side_) {
         side_->extra.clear();
     }
@@ -459,6 +515,7 @@ void MacroNode::WriteSteps() const {
         const pugi::xml_node next = step.next_sibling();
         if (!IsStepElement(step)) {
             ReplaceWithWrittenStep(items, step);
+            Changed();
         }
         step = next;
     }
@@ -476,6 +533,7 @@ void MacroNode::BuildPendingSteps() const {
     for (pugi::xml_node item = items.first_child(); item; item = item.next_sibling()) {
         if (check && !IsStepElement(item)) {
             item = ReplaceWithWrittenStep(items, item);
+            Changed();
         }
         children_.push_back(MacroNode(library_, item));
     }
@@ -590,7 +648,7 @@ bool MacroLibrary::KeepOwnFileIfUnreadable(const std::string& path) {
     return true;
 }
 
-void MacroLibrary::Serialize(pugi::xml_writer& writer) {
+std::string MacroLibrary::WholeDocumentText() {
     // A group with an empty name is written without the attribute.
     std::vector<pugi::xml_node> unnamed;
     for (MacroNode& group : root_.children_) {
@@ -601,10 +659,35 @@ void MacroLibrary::Serialize(pugi::xml_writer& writer) {
             unnamed.push_back(group.element_);
         }
     }
-    document_.save(writer, "\t", pugi::format_default, pugi::encoding_utf8);
+    StringWriter writer;
+    document_.save(writer, kIndent, kFormat, pugi::encoding_utf8);
     for (pugi::xml_node& element : unnamed) {
         element.prepend_attribute("name");
     }
+    return std::move(writer.text);
+}
+
+FileContent MacroLibrary::Content() {
+    if (root_.children_.empty()) {
+        return WholeContent(WholeDocumentText());  // "<group />"
+    }
+    // The declaration and the root are always the same: AddDeclaration, and a "group" element
+    // without attributes (AttachRoot).
+    static const ContentPiece header = std::make_shared<const std::string>(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<group>\n");
+    static const ContentPiece footer = std::make_shared<const std::string>("</group>\n");
+    FileContent content;
+    content.reserve(root_.children_.size() + 2);
+    content.push_back(header);
+    for (MacroNode& group : root_.children_) {
+        content.push_back(group.WrittenText());
+    }
+    content.push_back(footer);
+    return content;
+}
+
+std::string MacroLibrary::SavedText() {
+    return JoinContent(Content());
 }
 
 bool MacroLibrary::Save(const std::string& path) {
@@ -613,32 +696,22 @@ bool MacroLibrary::Save(const std::string& path) {
     if (!KeepOwnFileIfUnreadable(path)) {
         return false;
     }
-    return WriteFileAtomically(PathFromUtf8(path), [this](std::FILE* file) {
-        pugi::xml_writer_file writer(file);
-        Serialize(writer);
-        return true;
-    });
+    const FileContent content = Content();
+    return WriteFileAtomically(PathFromUtf8(path),
+                               [&content](std::FILE* file) { return WriteContent(file, content); });
 }
 
 bool MacroLibrary::SaveInBackground() {
     if (path_.empty()) {
         return false;
     }
-    struct StringWriter : pugi::xml_writer {
-        std::string text;
-        void write(const void* data, std::size_t size) override {
-            text.append(static_cast<const char*>(data), size);
-        }
-    } writer;
-    writer.text.reserve(lastSize_ + lastSize_ / 8);
-    Serialize(writer);
-    lastSize_ = writer.text.size();
+    FileContent content = Content();
     if (!KeepOwnFileIfUnreadable(path_)) {
         // The file may not be replaced, but the library is not lost with the dialog.
-        BackgroundSaver::Instance().Hold(PathFromUtf8(path_), std::move(writer.text));
+        BackgroundSaver::Instance().Hold(PathFromUtf8(path_), std::move(content));
         return false;
     }
-    BackgroundSaver::Instance().Submit(PathFromUtf8(path_), std::move(writer.text));
+    BackgroundSaver::Instance().Submit(PathFromUtf8(path_), std::move(content));
     return true;
 }
 

@@ -18,6 +18,8 @@ class MacroLibrary;
 //
 // A library keeps its tree in a pugixml document in the form it is written to disk, so that a
 // save is a plain write and a load keeps what the parser built; the nodes are handles into it.
+// Each group also keeps its written text once saved, so the next save serialises only the groups
+// that changed.
 // Inside a library the tree has three levels: a step never gets children. A node made on its own
 // (MakeGroupNode, MakeStepNode, a copy) keeps any shape until it is inserted into a library.
 class MacroNode {
@@ -78,6 +80,9 @@ private:
         // Attributes that are not written to the file (a step's "foo", any attribute of the
         // root) are held here, so the document always is the file.
         std::vector<Attribute> extra;
+        // A group's element as the file has it, kept until the group or a step of it changes,
+        // so that a save serialises only what changed. Shared with saves still being written.
+        std::shared_ptr<const std::string> text;
     };
 
     MacroNode(MacroLibrary* library, pugi::xml_node element)
@@ -89,6 +94,12 @@ private:
     Kind ChildKind() const;
     std::vector<Attribute>* Extra() const { return side_ ? &side_->extra : nullptr; }
     std::vector<Attribute>& MutableExtra();
+    // Lets go of the written text of the group this node is or is in. Every change of what the
+    // file holds of a group (its element or anything below it) calls this, or a save writes the
+    // group as it was.
+    void Changed() const;
+    // The group's element as the file has it (WriteSteps first), made when not kept.
+    const std::shared_ptr<const std::string>& WrittenText();
     // Gives the freshly copied element the shape of its kind and builds the handles below it
     // from source, whose subtree it is a copy of.
     void AdoptCopy(const MacroNode& source, Kind kind);
@@ -142,6 +153,12 @@ public:
     // user waits, such as a recorded keystroke. False when there is no own path.
     bool SaveInBackground();
 
+    // The bytes a save would write now.
+    std::string SavedText();
+    // The file's bytes as pugixml writes the whole document in one pass, without the groups'
+    // kept texts: what every save writes, pieced together from those texts. For checks.
+    std::string WholeDocumentText();
+
     MacroNode& Root() { return root_; }
     const MacroNode& Root() const { return root_; }
     const std::string& Path() const { return path_; }
@@ -152,15 +169,14 @@ private:
     bool AttachRoot();
     // Keeps an unreadable own file aside before it is first replaced; false when it could not.
     bool KeepOwnFileIfUnreadable(const std::string& path);
-    // Writes the library in its file form through `writer`.
-    void Serialize(pugi::xml_writer& writer);
+    // The library's file form: a header, each group's written text, a footer.
+    std::vector<std::shared_ptr<const std::string>> Content();
 
     std::string path_;
     pugi::xml_document document_;
     MacroNode root_;
     // The own file existed but could not be parsed: copy it aside before overwriting it.
     bool ownFileUnreadable_ = false;
-    std::size_t lastSize_ = 0;  // of the last serialised form, to size the next one
 };
 
 // True when a macro file is there but a library would not read it (and would keep it aside
