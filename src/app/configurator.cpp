@@ -5,7 +5,9 @@
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <pugixml.hpp>
 
 #include "app/key_dialog_runner.h"
@@ -87,15 +89,46 @@ OwnFiles FindOwnFiles(const std::string& dataFolder, const KeyMemory& memory,
     if (!memory.Path().empty()) {
         own(PathFromUtf8(memory.Path()), memory.LoadedDamaged());
     }
-    const std::filesystem::path library = InDataFolder(dataFolder, "macro.xml");
-    const std::u8string libraryText = library.u8string();
-    own(library, MacroFileUnreadable(std::string(libraryText.begin(), libraryText.end())));
+    // macro.xml is looked at apart (LibraryUnreadableLater).
+    files.saved.push_back(InDataFolder(dataFolder, "macro.xml"));
     for (const std::string& file : devices.ownFiles) {
         const bool unreadable = std::find(devices.unreadable.begin(), devices.unreadable.end(),
                                           file) != devices.unreadable.end();
         own(PathFromUtf8(file), unreadable);
     }
     return files;
+}
+
+// macro.xml may hold megabytes: whether it reads is found out beside the window's thread while
+// the window is built, instead of holding up its first frame.
+std::shared_future<bool> LibraryUnreadableLater(const std::string& dataFolder) {
+    const std::u8string text = InDataFolder(dataFolder, "macro.xml").u8string();
+    return std::async(
+               std::launch::async,
+               [path = std::string(text.begin(), text.end())] { return MacroFileUnreadable(path); })
+        .share();
+}
+
+// Names in one box the files kept aside at start, once the library's verdict is in; asks
+// again a little later while it is still out. The library is kept aside here too: nothing
+// writes it before the key dialog opens, which keeps an unreadable library aside itself.
+void TellKeptAsideWhenKnown(QWidget* window, std::vector<KeptAsideFile> kept,
+                            std::filesystem::path library,
+                            std::shared_future<bool> libraryUnreadable) {
+    constexpr int kAskAgainMs = 20;
+    if (libraryUnreadable.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        QTimer::singleShot(kAskAgainMs, window, [=] {
+            TellKeptAsideWhenKnown(window, kept, library, libraryUnreadable);
+        });
+        return;
+    }
+    if (libraryUnreadable.get()) {
+        const std::vector<KeptAsideFile> keptLibrary = KeepFilesAside({library});
+        kept.insert(kept.end(), keptLibrary.begin(), keptLibrary.end());
+    }
+    if (!kept.empty()) {
+        ui::SMessageBox(window, KeptAsideText(kept), QStringLiteral("Warning"), ui::kMbOk);
+    }
 }
 
 }  // namespace
@@ -154,6 +187,7 @@ int RunConfigurator(char* argv0, const Composition& composition) {
     const DeviceConfig* config = DeviceConfig::Instance(kConfigFile);
     // The language chosen in an earlier run wins over the shipped one.
     const std::string dataFolder = DataFolder();
+    const std::shared_future<bool> libraryUnreadable = LibraryUnreadableLater(dataFolder);
     InstallStartupTranslator(*app, *translators,
                              LoadChineseUiChoice(dataFolder).value_or(config->chineseUi));
 
@@ -193,12 +227,13 @@ int RunConfigurator(char* argv0, const Composition& composition) {
     if (composition.onMainWindow) {
         composition.onMainWindow(*window);
     }
-    // Once the window is up: the files found unreadable are kept aside now and named once.
-    if (std::vector<KeptAsideFile> kept = KeepFilesAside(ownFiles.unreadable); !kept.empty()) {
-        QTimer::singleShot(0, window.get(), [window = window.get(), kept = std::move(kept)] {
-            ui::SMessageBox(window, KeptAsideText(kept), QStringLiteral("Warning"), ui::kMbOk);
-        });
-    }
+    // Once the window is up: the files found unreadable are kept aside now, before anything
+    // saves them, and named once.
+    QTimer::singleShot(0, window.get(),
+                       [window = window.get(), kept = KeepFilesAside(ownFiles.unreadable),
+                        library = InDataFolder(dataFolder, "macro.xml"), libraryUnreadable] {
+                           TellKeptAsideWhenKnown(window, kept, library, libraryUnreadable);
+                       });
 
     const int result = app->Run(window.get());
     if (!window->IsDestroyed()) {
