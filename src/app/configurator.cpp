@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <pugixml.hpp>
 
@@ -99,8 +100,40 @@ OwnFiles FindOwnFiles(const std::string& dataFolder, const KeyMemory& memory,
     return files;
 }
 
-// macro.xml may hold megabytes: whether it reads is found out beside the window's thread while
-// the window is built, instead of holding up its first frame.
+// Runs `then` once the window has drawn its first frame, or after a second should no frame be
+// drawn (a platform without expose events).
+class AfterFirstFrame : public QObject {
+public:
+    AfterFirstFrame(QWidget* window, std::function<void()> then)
+        : QObject(window), then_(std::move(then)) {
+        window->installEventFilter(this);
+        QTimer::singleShot(kFallbackMs, this, [this] { Fire(); });
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            // The frame is on screen once the event loop comes round again.
+            QTimer::singleShot(0, this, [this] { Fire(); });
+        }
+        return false;
+    }
+
+private:
+    static constexpr int kFallbackMs = 1000;
+    void Fire() {
+        if (then_) {
+            std::function<void()> then = std::move(then_);
+            then_ = nullptr;
+            then();
+        }
+    }
+    std::function<void()> then_;
+};
+
+// macro.xml may hold megabytes: whether it reads is found out beside the window's thread, once
+// the window is on screen, instead of holding up its first frame.
 std::shared_future<bool> LibraryUnreadableLater(const std::string& dataFolder) {
     const std::u8string text = InDataFolder(dataFolder, "macro.xml").u8string();
     return std::async(
@@ -187,7 +220,6 @@ int RunConfigurator(char* argv0, const Composition& composition) {
     const DeviceConfig* config = DeviceConfig::Instance(kConfigFile);
     // The language chosen in an earlier run wins over the shipped one.
     const std::string dataFolder = DataFolder();
-    const std::shared_future<bool> libraryUnreadable = LibraryUnreadableLater(dataFolder);
     InstallStartupTranslator(*app, *translators,
                              LoadChineseUiChoice(dataFolder).value_or(config->chineseUi));
 
@@ -229,11 +261,11 @@ int RunConfigurator(char* argv0, const Composition& composition) {
     }
     // Once the window is up: the files found unreadable are kept aside now, before anything
     // saves them, and named once.
-    QTimer::singleShot(0, window.get(),
-                       [window = window.get(), kept = KeepFilesAside(ownFiles.unreadable),
-                        library = InDataFolder(dataFolder, "macro.xml"), libraryUnreadable] {
-                           TellKeptAsideWhenKnown(window, kept, library, libraryUnreadable);
-                       });
+    new AfterFirstFrame(window.get(), [window = window.get(),
+                                       kept = KeepFilesAside(ownFiles.unreadable), dataFolder] {
+        TellKeptAsideWhenKnown(window, kept, InDataFolder(dataFolder, "macro.xml"),
+                               LibraryUnreadableLater(dataFolder));
+    });
 
     const int result = app->Run(window.get());
     if (!window->IsDestroyed()) {
