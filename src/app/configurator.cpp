@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <future>
 #include <pugixml.hpp>
 
@@ -20,6 +19,7 @@
 #include "mainwindow/file_notices.h"
 #include "mainwindow/main_window.h"
 #include "platform/qt_desktop.h"
+#include "toolkit/first_frame.h"
 #include "toolkit/msgbox.h"
 #include "toolkit/named_ids.h"
 #include "toolkit/sapp.h"
@@ -99,38 +99,6 @@ OwnFiles FindOwnFiles(const std::string& dataFolder, const KeyMemory& memory,
     }
     return files;
 }
-
-// Runs `then` once the window has drawn its first frame, or after a second should no frame be
-// drawn (a platform without expose events).
-class AfterFirstFrame : public QObject {
-public:
-    AfterFirstFrame(QWidget* window, std::function<void()> then)
-        : QObject(window), then_(std::move(then)) {
-        window->installEventFilter(this);
-        QTimer::singleShot(kFallbackMs, this, [this] { Fire(); });
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            watched->removeEventFilter(this);
-            // The frame is on screen once the event loop comes round again.
-            QTimer::singleShot(0, this, [this] { Fire(); });
-        }
-        return false;
-    }
-
-private:
-    static constexpr int kFallbackMs = 1000;
-    void Fire() {
-        if (then_) {
-            std::function<void()> then = std::move(then_);
-            then_ = nullptr;
-            then();
-        }
-    }
-    std::function<void()> then_;
-};
 
 // macro.xml may hold megabytes: whether it reads is found out beside the window's thread, once
 // the window is on screen, instead of holding up its first frame.
@@ -261,11 +229,12 @@ int RunConfigurator(char* argv0, const Composition& composition) {
     }
     // Once the window is up: the files found unreadable are kept aside now, before anything
     // saves them, and named once.
-    new AfterFirstFrame(window.get(), [window = window.get(),
-                                       kept = KeepFilesAside(ownFiles.unreadable), dataFolder] {
-        TellKeptAsideWhenKnown(window, kept, InDataFolder(dataFolder, "macro.xml"),
-                               LibraryUnreadableLater(dataFolder));
-    });
+    ui::RunAfterFirstFrame(
+        window.get(), window.get(),
+        [window = window.get(), kept = KeepFilesAside(ownFiles.unreadable), dataFolder] {
+            TellKeptAsideWhenKnown(window, kept, InDataFolder(dataFolder, "macro.xml"),
+                                   LibraryUnreadableLater(dataFolder));
+        });
 
     const int result = app->Run(window.get());
     if (!window->IsDestroyed()) {

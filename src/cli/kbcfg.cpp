@@ -48,7 +48,6 @@ constexpr const char* kFailedToOpen = "Failed to open USB";
 // The backup file name that means standard output.
 constexpr const char* kStandardOutput = "-";
 
-// Trace lines go out as they happen, so a hang shows where it hangs.
 // The keyboard picture of the window, reduced to what a command line can show.
 class CliView : public KeyboardView {
 public:
@@ -470,6 +469,7 @@ int Run(const std::vector<std::string>& args) {
         }
     }
 
+    // Trace lines go out as they happen, so a hang shows where it hangs.
     StdioLines stderrLines(stderr);
     StdioLines stdoutLines(stdout);
     TraceSink* trace = options.trace ? &stderrLines : nullptr;

@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <QVariant>
 
+#include "toolkit/first_frame.h"
 #include "toolkit/menu.h"
 #include "toolkit/msgbox.h"
 #include "toolkit/sapp.h"
@@ -207,31 +208,19 @@ void CMainDlg::OnInitDialog() {
     if (startupConnection_ == StartupConnection::Deferred) {
         look_.ShowConnecting();
         startupConnection_ = StartupConnection::AfterFirstFrame;
-        // Should no frame ever be drawn (a platform without expose events), connect anyway. The
-        // window as the timers' context drops them when it goes.
-        QTimer::singleShot(kStartupConnectionFallbackMs, this, [this] {
-            if (!IsDestroyed() && startupConnection_ == StartupConnection::AfterFirstFrame) {
-                ConnectAtStartup();
-            }
-        });
+        // Should no frame ever be drawn (a platform without expose events), it connects
+        // anyway. The window as the context drops the hook when it goes.
+        ui::RunAfterFirstFrame(
+            this, this,
+            [this] {
+                if (!IsDestroyed() && startupConnection_ == StartupConnection::AfterFirstFrame) {
+                    ConnectAtStartup();
+                }
+            },
+            kStartupConnectionFallbackMs);
         return;
     }
     ConnectAtStartup();
-}
-
-// The first paint of the window is on screen once the event loop comes round again.
-bool CMainDlg::event(QEvent* event) {
-    const bool result = ui::SHostWnd::event(event);
-    if (event->type() == QEvent::Paint &&
-        startupConnection_ == StartupConnection::AfterFirstFrame) {
-        startupConnection_ = StartupConnection::Done;
-        QTimer::singleShot(0, this, [this] {
-            if (!IsDestroyed()) {
-                ConnectAtStartup();
-            }
-        });
-    }
-    return result;
 }
 
 void CMainDlg::ConnectAtStartup() {

@@ -154,7 +154,6 @@ public:
 
 protected:
     bool OnEvent(ui::EventArgs& evt) override;
-    bool event(QEvent* event) override;
     bool OnHostMessage(unsigned msg, qintptr wParam, qintptr lParam, qintptr& result) override;
 
 private:

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <pugixml.hpp>
 
+#include "toolkit/first_frame.h"
 #include "toolkit/menu.h"
 #include "toolkit/sapp.h"
 #include "toolkit/shostwnd.h"
@@ -131,18 +132,9 @@ void SShellNotifyIcon::OnCreated() {
     // Without a notification area Qt keeps the icon hidden and adds it once a tray appears. It
     // goes there after the window's first frame, as asking the desktop for a notification area
     // takes a while, or after a second should the window not be drawn by then.
-    if (QWidget* host = window(); host != this) {
-        host->installEventFilter(this);
-    }
-    QTimer::singleShot(kTrayFallbackMs, this, [this] { PutIntoTray(); });
-}
-
-bool SShellNotifyIcon::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Paint && watched == window()) {
-        watched->removeEventFilter(this);
-        QTimer::singleShot(0, this, [this] { PutIntoTray(); });
-    }
-    return SWindow::eventFilter(watched, event);
+    QWidget* host = window();
+    RunAfterFirstFrame(
+        host != this ? host : nullptr, this, [this] { PutIntoTray(); }, kTrayFallbackMs);
 }
 
 void SShellNotifyIcon::PutIntoTray() {

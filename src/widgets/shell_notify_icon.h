@@ -66,7 +66,6 @@ public:
 
 protected:
     void OnPaint(QPainter& /*painter*/) override {}
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OnActivated(QSystemTrayIcon::ActivationReason reason);
